@@ -1,0 +1,39 @@
+// vision FRAME_DIRECTORY FPS [faces]
+//
+// Writes one JSON line per frame of the folder, in name order: its time, faces, bodies, hands and
+// the errors of its analysis. Exit status 0 after a run that listed the folder, 2 after the usage
+// message, 1 when the folder cannot be read.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+
+#include "frame_analysis/frame_listing.h"
+#include "frame_analysis/frame_record.h"
+#include "frame_analysis/run_state.h"
+
+using namespace frame_analysis;
+
+namespace {
+
+[[noreturn]] void quit(const char* message, int status) {
+  std::fwrite(message, 1, std::strlen(message), stderr);
+  std::exit(status);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3 && !(argc == 4 && std::strcmp(argv[3], "faces") == 0)) quit(kUsage, 2);
+  const std::optional<double> fps = readFrameRate(argv[2]);
+  if (!fps) quit(kUsage, 2);
+  facesOnly = argc == 4;
+  folder = argv[1];
+
+  std::optional<std::vector<std::string>> chosen = chooseFrames(folder);
+  if (!chosen) quit(kFolderUnreadable, 1);
+  files = std::move(*chosen);
+
+  for (size_t i = 0; i < files.size(); ++i) analyse(files[i], static_cast<int64_t>(i), *fps);
+  return 0;
+}

@@ -1,0 +1,27 @@
+// Points and rectangles in the normalised frame of a picture: the unit square, origin at the
+// bottom-left corner, x to the right, y upwards.
+#pragma once
+
+#include <algorithm>
+
+namespace platform::vision {
+
+struct Point {
+  double x = 0;
+  double y = 0;
+};
+
+struct NormalizedRect {
+  double x = 0;
+  double y = 0;
+  double width = 0;
+  double height = 0;
+
+  // The edges of the rectangle taken in standard form (a negative extent counts as positive).
+  double minX() const { return std::min(x, x + width); }
+  double maxX() const { return std::max(x, x + width); }
+  double minY() const { return std::min(y, y + height); }
+  double maxY() const { return std::max(y, y + height); }
+};
+
+}  // namespace platform::vision

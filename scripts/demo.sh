@@ -1,0 +1,7 @@
+#!/usr/bin/env bash
+# Runs the programs on the bundled sample inputs. Expects scripts/setup.sh to have run.
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+echo "== vision tests/fixtures/dancer_frames 8"
+"$root/build/frame_analysis/vision" "$root/tests/fixtures/dancer_frames" 8

@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Prepares a Debian 12 machine for this project and builds it: installs the Debian packages that
+# are missing (as root, or through sudo), fetches and checks the models, configures and builds
+# into build/. Safe to run again; prints nothing unless something fails.
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+
+run_quietly() {
+  if ! "$@" >"$log" 2>&1; then
+    cat "$log" >&2
+    echo "setup: failed: $*" >&2
+    exit 1
+  fi
+}
+
+packages=(
+  ca-certificates cmake g++ make pkg-config
+  libturbojpeg0-dev   # still pictures
+  libutf8proc-dev     # canonical composition for name order
+  libgtest-dev libbenchmark-dev
+  ffmpeg              # test fixtures and the benchmarks' peers
+)
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
+done
+# npm fetches the models; any working npm will do, Debian's is the fallback.
+command -v npm >/dev/null 2>&1 || missing+=(npm)
+if ((${#missing[@]} > 0)); then
+  as_root=()
+  [ "$(id -u)" -eq 0 ] || as_root=(sudo)
+  run_quietly "${as_root[@]}" apt-get update -qq
+  run_quietly "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+run_quietly cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=Release
+run_quietly cmake --build "$root/build" -j "$(nproc)"
