@@ -1,1 +1,39 @@
+#include "frame_analysis/pose_record.h"
+
 #include <gtest/gtest.h>
+
+namespace frame_analysis {
+namespace {
+
+using Body = platform::vision::VNHumanBodyPoseObservationJointName;
+using Hand = platform::vision::VNHumanHandPoseObservationJointName;
+
+std::string json(const platform::JsonValue& value) { return platform::writeJson(value).value_or("<not written>"); }
+
+TEST(PoseRecord, WritesEveryBodyJointOfTheTableInKeyOrder) {
+  platform::vision::VNHumanBodyPoseObservation body;
+  float confidence = 0.5f;
+  for (const auto& [key, joint] : bodyJoints) body.points[joint] = {{0.25, 0.75}, confidence};
+  body.points[Body::leftKnee] = {{0.1, 0.1}, 1.0f};  // not in the table: never written
+  EXPECT_EQ(json(poseRecord(body, bodyJoints)),
+            R"({"points":{"leftElbow":[0.25,0.75,0.5],"leftHip":[0.25,0.75,0.5],"leftShoulder":[0.25,0.75,0.5],)"
+            R"("leftWrist":[0.25,0.75,0.5],"neck":[0.25,0.75,0.5],"nose":[0.25,0.75,0.5],)"
+            R"("rightElbow":[0.25,0.75,0.5],"rightHip":[0.25,0.75,0.5],"rightShoulder":[0.25,0.75,0.5],)"
+            R"("rightWrist":[0.25,0.75,0.5]}})");
+}
+
+TEST(PoseRecord, LeavesOutJointsWithoutAPointAndKeepsZeroConfidence) {
+  platform::vision::VNHumanHandPoseObservation hand;
+  hand.points[Hand::wrist] = {{-0.05, 1.02}, 0.0f};
+  hand.points[Hand::thumbTip] = {{0.3, 0.4}, 0.9f};
+  hand.points[Hand::indexDIP] = {{0.3, 0.4}, 0.9f};
+  EXPECT_EQ(json(poseRecord(hand, handJoints)), R"({"points":{"thumbTip":[0.3,0.4,0.8999999761581421],"wrist":[-0.05,1.02,0]}})");
+}
+
+TEST(PoseRecord, AnObservationWithNoJointsGivesEmptyPoints) {
+  EXPECT_EQ(json(poseRecord(platform::vision::VNHumanBodyPoseObservation{}, bodyJoints)), R"({"points":{}})");
+  EXPECT_EQ(json(poseRecord(platform::vision::VNHumanHandPoseObservation{}, handJoints)), R"({"points":{}})");
+}
+
+}  // namespace
+}  // namespace frame_analysis

@@ -1,1 +1,104 @@
+#include "platform/media/still_image.h"
+
 #include <gtest/gtest.h>
+
+#include <turbojpeg.h>
+
+#include <filesystem>
+#include <vector>
+
+#include "tests/support/jpeg_fixtures.h"
+#include "tests/support/program_run.h"
+
+namespace platform::media {
+namespace {
+
+using test_support::TemporaryFolder;
+using test_support::writeFile;
+
+TEST(DecodeStillImage, DecodesAJpegToRgbRowsTopFirst) {
+  const Result<Image> image = decodeStillImage(std::string(TEST_FIXTURES_DIR) + "/tiny.jpg");
+  ASSERT_TRUE(image.ok()) << image.error().description;
+  EXPECT_EQ(image.value().width, 32);
+  EXPECT_EQ(image.value().height, 22);
+  EXPECT_EQ(image.value().rgb.size(), 32u * 22u * 3u);
+}
+
+// Encodes a 16 x 16 picture, black on top and white below, with the given pixel layout.
+std::string blackOverWhite(int pixelFormat, int subsampling, int flags) {
+  const int channels = tjPixelSize[pixelFormat];
+  std::vector<unsigned char> pixels(16 * 16 * channels);
+  for (int y = 0; y < 16; ++y) {
+    for (int i = 0; i < 16 * channels; ++i) {
+      const bool white = y >= 8;
+      // In Adobe's inverted CMYK, 255 means no ink; black is all ink but K carries it.
+      unsigned char value = white ? 255 : 0;
+      if (pixelFormat == TJPF_CMYK) value = (i % 4 == 3) ? value : 255;
+      pixels[y * 16 * channels + i] = value;
+    }
+  }
+  tjhandle compressor = tjInitCompress();
+  unsigned char* jpeg = nullptr;
+  unsigned long size = 0;
+  EXPECT_EQ(tjCompress2(compressor, pixels.data(), 16, 0, 16, pixelFormat, &jpeg, &size, subsampling, 95, flags), 0)
+      << tjGetErrorStr2(compressor);
+  std::string bytes(reinterpret_cast<char*>(jpeg), size);
+  tjFree(jpeg);
+  tjDestroy(compressor);
+  return bytes;
+}
+
+TEST(DecodeStillImage, DecodesGreyProgressiveAndCmykPictures) {
+  TemporaryFolder folder;
+  const struct {
+    const char* name;
+    int pixelFormat, subsampling, flags;
+  } cases[] = {
+      {"grey.jpg", TJPF_GRAY, TJSAMP_GRAY, 0},
+      {"progressive.jpg", TJPF_RGB, TJSAMP_420, TJFLAG_PROGRESSIVE},
+      {"cmyk.jpg", TJPF_CMYK, TJSAMP_444, 0},
+  };
+  for (const auto& c : cases) {
+    writeFile(folder / c.name, blackOverWhite(c.pixelFormat, c.subsampling, c.flags));
+    const Result<Image> image = decodeStillImage(folder / c.name);
+    ASSERT_TRUE(image.ok()) << c.name << ": " << image.error().description;
+    const Image& picture = image.value();
+    ASSERT_EQ(picture.width, 16);
+    ASSERT_EQ(picture.height, 16);
+    for (int channel = 0; channel < 3; ++channel) {
+      EXPECT_LT(picture.rgb[channel], 20) << c.name;                      // top-left dark
+      EXPECT_GT(picture.rgb[15 * 16 * 3 + channel], 235) << c.name;       // bottom-left light
+    }
+  }
+}
+
+TEST(DecodeStillImage, ReportsEachKindOfFailureWithItsCode) {
+  TemporaryFolder folder;
+  const std::string jpeg = test_support::tinyJpeg();
+  writeFile(folder / "text.jpg", "this is not a picture\n");
+  writeFile(folder / "empty.jpg", "");
+  writeFile(folder / "truncated.jpg", jpeg.substr(0, jpeg.size() / 2));
+  writeFile(folder / "huge.jpg", test_support::withDeclaredSize(jpeg, 20000, 20000));
+  writeFile(folder / "garbage.jpg", std::string("\xFF\xD8\xFF") + std::string(200, '\x55'));
+  std::filesystem::create_directory(folder / "folder.jpg");
+
+  const struct {
+    std::string name;
+    StillImageError code;
+  } cases[] = {
+      {"missing.jpg", StillImageError::noSuchFile}, {"folder.jpg", StillImageError::isAFolder},
+      {"empty.jpg", StillImageError::emptyFile},    {"text.jpg", StillImageError::notAPicture},
+      {"truncated.jpg", StillImageError::damaged},  {"garbage.jpg", StillImageError::damaged},
+      {"huge.jpg", StillImageError::tooLarge},
+  };
+  for (const auto& c : cases) {
+    const Result<Image> image = decodeStillImage(folder / c.name);
+    ASSERT_FALSE(image.ok()) << c.name;
+    EXPECT_EQ(image.error().domain, kStillImageErrorDomain) << c.name;
+    EXPECT_EQ(image.error().code, static_cast<int64_t>(c.code)) << c.name << ": " << image.error().description;
+    EXPECT_NE(image.error().description.find(c.name), std::string::npos) << image.error().description;
+  }
+}
+
+}  // namespace
+}  // namespace platform::media

@@ -1,0 +1,240 @@
+// The vision program as a host application sees it: arguments, exit statuses, the exact bytes on
+// standard output and standard error.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <sstream>
+
+#include "tests/support/jpeg_fixtures.h"
+#include "tests/support/program_run.h"
+
+namespace {
+
+using test_support::ProgramRun;
+using test_support::TemporaryFolder;
+using test_support::writeFile;
+
+constexpr const char* kUsage = "Usage: vision FRAME_DIRECTORY FPS [faces]\n";
+constexpr const char* kFolderUnreadable = "Error: the folder could not be read\n";
+
+ProgramRun vision(const std::vector<std::string>& arguments, const std::string& workingDirectory = "") {
+  return test_support::runProgram(VISION_PROGRAM, arguments, workingDirectory);
+}
+
+std::vector<std::string> lines(const std::string& text) {
+  std::vector<std::string> result;
+  std::istringstream stream(text);
+  for (std::string line; std::getline(stream, line);) result.push_back(line);
+  return result;
+}
+
+std::string emptyFrame(const std::string& time) {
+  return R"({"bodies":[],"errors":[],"faces":[],"hands":[],"time":)" + time + "}";
+}
+
+// A folder of `count` good frames named frame000.jpg, frame001.jpg, ...
+void addFrames(const TemporaryFolder& folder, int count) {
+  const std::string jpeg = test_support::tinyJpeg();
+  for (int i = 0; i < count; ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "frame%03d.jpg", i);
+    writeFile(folder / name, jpeg);
+  }
+}
+
+TEST(VisionArguments, WrongArgumentsGiveTheUsageAndStatus2) {
+  TemporaryFolder frames;
+  addFrames(frames, 1);
+  const std::vector<std::vector<std::string>> cases = {
+      {},
+      {frames.path()},
+      {frames.path(), "30", "Faces"},
+      {frames.path(), "30", "all"},
+      {frames.path(), "30", "faces "},
+      {frames.path(), "30", ""},
+      {frames.path(), "30", "faces", "extra"},
+      {"/nonexistent", "30", "FACES"},
+  };
+  for (const auto& arguments : cases) {
+    const ProgramRun run = vision(arguments);
+    EXPECT_EQ(run.exitStatus, 2) << arguments.size();
+    EXPECT_EQ(run.standardError, kUsage);
+    EXPECT_EQ(run.standardOutput, "");
+  }
+}
+
+TEST(VisionArguments, FrameRatesThatAreNotPositiveNumbersGiveTheUsage) {
+  TemporaryFolder frames;
+  addFrames(frames, 1);
+  for (const char* rate : {"0", "-25", "nan", "abc", "30fps", "1e400", " 30", "30 ", "", "-inf", "1e-400", "0x",
+                           "-0", "30\n"}) {
+    for (const std::string& folder : {frames.path(), std::string("/nonexistent/folder")}) {
+      const ProgramRun run = vision({folder, rate});
+      EXPECT_EQ(run.exitStatus, 2) << '"' << rate << '"';
+      EXPECT_EQ(run.standardError, kUsage) << '"' << rate << '"';
+      EXPECT_EQ(run.standardOutput, "") << '"' << rate << '"';
+    }
+  }
+}
+
+TEST(VisionArguments, AcceptedFrameRatesSetTheTimes) {
+  TemporaryFolder frames;
+  addFrames(frames, 2);
+  const struct {
+    const char* rate;
+    const char* secondTime;
+  } cases[] = {
+      {"30", "0.03333333333333333"}, {"29.97", "0.033366700033366704"}, {"+25", "0.04"}, {"2.5e1", "0.04"},
+      {"0x1Ep0", "0.03333333333333333"}, {"inf", "0"}, {"INFINITY", "0"}, {"0.5", "2"},
+  };
+  for (const auto& c : cases) {
+    const ProgramRun run = vision({frames.path(), c.rate});
+    EXPECT_EQ(run.exitStatus, 0) << c.rate;
+    EXPECT_EQ(run.standardError, "") << c.rate;
+    EXPECT_EQ(run.standardOutput, emptyFrame("0") + "\n" + emptyFrame(c.secondTime) + "\n") << c.rate;
+  }
+}
+
+TEST(VisionArguments, AFrameWhoseTimeIsNotFiniteLeavesNoLine) {
+  TemporaryFolder frames;
+  addFrames(frames, 3);
+  const ProgramRun run = vision({frames.path(), "1e-310"});
+  EXPECT_EQ(run.exitStatus, 0);
+  EXPECT_EQ(run.standardOutput, emptyFrame("0") + "\n");  // 1 / 1e-310 and 2 / 1e-310 overflow
+  EXPECT_EQ(run.standardError, "");
+}
+
+TEST(VisionListing, AFolderThatCannotBeListedEndsWithStatus1) {
+  TemporaryFolder place;
+  writeFile(place / "file", "x");
+  for (const std::string& path : {place / "missing", place / "file", std::string("")}) {
+    const ProgramRun run = vision({path, "30"});
+    EXPECT_EQ(run.exitStatus, 1) << path;
+    EXPECT_EQ(run.standardError, kFolderUnreadable) << path;
+    EXPECT_EQ(run.standardOutput, "") << path;
+  }
+}
+
+TEST(VisionListing, NothingToAnalyseGivesNoOutputAndStatus0) {
+  TemporaryFolder empty;
+  TemporaryFolder others;
+  for (const char* name : {"IMG_1.JPG", "frame.jpeg", "frame.jpg.txt", "c.Jpg", "jpg", "notes"}) {
+    writeFile(others / name, test_support::tinyJpeg());
+  }
+  for (const TemporaryFolder* folder : {&empty, &others}) {
+    const ProgramRun run = vision({folder->path(), "30"});
+    EXPECT_EQ(run.exitStatus, 0);
+    EXPECT_EQ(run.standardOutput, "");
+    EXPECT_EQ(run.standardError, "");
+  }
+}
+
+// Every entry is a text file, so each analysed frame announces its path on standard error: the
+// order of those lines is the order of analysis.
+TEST(VisionListing, ChoosesExactlyJpgAndGoesInNameOrder) {
+  TemporaryFolder frames;
+  const std::string decomposed = "e\xCC\x81" "a.jpg";
+  for (const std::string& name : {std::string("frame2.jpg"), std::string("frame10.jpg"), std::string("B.jpg"),
+                                  std::string("a.jpg"), std::string(".thumb.jpg"), std::string("frame.001.jpg"),
+                                  std::string("IMG_1.JPG"), std::string("frame.jpeg"), std::string("frame.jpg.txt"),
+                                  std::string("\xC3\xA9" "b.jpg"), decomposed, std::string("f.jpg"),
+                                  std::string("\xFF" "bad.jpg")}) {
+    writeFile(frames / name, "not a picture");
+  }
+  std::filesystem::create_directory(frames / "clip.jpg");
+  writeFile(frames / "clip.jpg/inside.jpg", "never looked at");
+
+  const ProgramRun run = vision({frames.path(), "10", "faces"});
+  EXPECT_EQ(run.exitStatus, 0);
+  const std::vector<std::string> expectedOrder = {".thumb.jpg", "B.jpg", "a.jpg", "clip.jpg", "f.jpg",
+                                                  "frame.001.jpg", "frame10.jpg", "frame2.jpg", decomposed,
+                                                  "\xC3\xA9" "b.jpg", "\xFF" "bad.jpg"};
+  const std::vector<std::string> errors = lines(run.standardError);
+  ASSERT_EQ(errors.size(), expectedOrder.size()) << run.standardError;
+  for (size_t i = 0; i < errors.size(); ++i) {
+    EXPECT_NE(errors[i].find(frames / expectedOrder[i]), std::string::npos) << i << ": " << errors[i];
+  }
+  const std::vector<std::string> frameLines = lines(run.standardOutput);
+  ASSERT_EQ(frameLines.size(), expectedOrder.size());
+  EXPECT_NE(frameLines[1].find(R"("time":0.1})"), std::string::npos) << frameLines[1];
+  EXPECT_NE(frameLines[10].find(R"("time":1})"), std::string::npos) << frameLines[10];
+}
+
+TEST(VisionListing, NumberedFramesGoInOrderAndGapsAreNotNoticed) {
+  TemporaryFolder frames;
+  const std::string jpeg = test_support::tinyJpeg();
+  for (const char* name : {"f4.jpg", "f1.jpg", "f2.jpg"}) writeFile(frames / name, jpeg);
+  const ProgramRun run = vision({frames.path(), "10"});
+  EXPECT_EQ(run.standardOutput, emptyFrame("0") + "\n" + emptyFrame("0.1") + "\n" + emptyFrame("0.2") + "\n");
+}
+
+TEST(VisionListing, ARelativeFolderIsTakenFromTheWorkingDirectory) {
+  TemporaryFolder place;
+  std::filesystem::create_directory(place / "frames");
+  writeFile(place / "frames/a.jpg", test_support::tinyJpeg());
+  const ProgramRun run = vision({"frames", "30"}, place.path());
+  EXPECT_EQ(run.exitStatus, 0);
+  EXPECT_EQ(run.standardOutput, emptyFrame("0") + "\n");
+}
+
+TEST(VisionFrames, EveryFrameGetsOneLineInOrder) {
+  TemporaryFolder frames;
+  addFrames(frames, 51);
+  const ProgramRun run = vision({frames.path(), "30"});
+  const std::vector<std::string> frameLines = lines(run.standardOutput);
+  ASSERT_EQ(frameLines.size(), 51u);
+  EXPECT_EQ(frameLines[0], emptyFrame("0"));
+  EXPECT_EQ(frameLines[15], emptyFrame("0.5"));
+  EXPECT_EQ(frameLines[50], emptyFrame("1.6666666666666667"));
+  EXPECT_EQ(run.standardOutput.back(), '\n');
+  EXPECT_EQ(run.standardError, "");
+
+  const ProgramRun at25 = vision({frames.path(), "25", "faces"});
+  EXPECT_EQ(lines(at25.standardOutput)[50], emptyFrame("2"));
+}
+
+// Frames that cannot be read: each request run gets its error entry, in the order face, body,
+// hand, and its description on standard error; the run goes on to the next frame.
+TEST(VisionFrames, FramesThatCannotBeReadGetErrorEntriesAndTheRunGoesOn) {
+  TemporaryFolder frames;
+  const std::string jpeg = test_support::tinyJpeg();
+  writeFile(frames / "a_text.jpg", "just some text\n");
+  writeFile(frames / "b_empty.jpg", "");
+  std::filesystem::create_directory(frames / "c_folder.jpg");
+  writeFile(frames / "d_truncated.jpg", jpeg.substr(0, jpeg.size() - 200));
+  writeFile(frames / "e_huge.jpg", test_support::withDeclaredSize(jpeg, 20000, 20000));
+  writeFile(frames / "f_good.jpg", jpeg);
+  const struct {
+    const char* name;
+    int code;
+  } bad[] = {{"a_text.jpg", 5}, {"b_empty.jpg", 4}, {"c_folder.jpg", 2}, {"d_truncated.jpg", 6}, {"e_huge.jpg", 7}};
+
+  for (const bool facesOnly : {false, true}) {
+    std::vector<std::string> arguments = {frames.path(), "1"};
+    if (facesOnly) arguments.push_back("faces");
+    const ProgramRun run = vision(arguments);
+    EXPECT_EQ(run.exitStatus, 0);
+    const std::vector<std::string> frameLines = lines(run.standardOutput);
+    const std::vector<std::string> errorLines = lines(run.standardError);
+    ASSERT_EQ(frameLines.size(), 6u) << run.standardOutput;
+    ASSERT_EQ(errorLines.size(), facesOnly ? 5u : 15u) << run.standardError;
+    for (int i = 0; i < 5; ++i) {
+      const std::string code = std::to_string(bad[i].code);
+      std::string errors = "\"VNDetectFaceLandmarksRequest: platform.image " + code + "\"";
+      if (!facesOnly) {
+        errors += ",\"VNDetectHumanBodyPoseRequest: platform.image " + code + "\"";
+        errors += ",\"VNDetectHumanHandPoseRequest: platform.image " + code + "\"";
+      }
+      EXPECT_EQ(frameLines[i], R"({"bodies":[],"errors":[)" + errors + R"(],"faces":[],"hands":[],"time":)" +
+                                   std::to_string(i) + "}");
+      const int perFrame = facesOnly ? 1 : 3;
+      for (int k = 0; k < perFrame; ++k) {
+        EXPECT_NE(errorLines[i * perFrame + k].find(bad[i].name), std::string::npos) << errorLines[i * perFrame + k];
+      }
+    }
+    EXPECT_EQ(frameLines[5], emptyFrame("5"));
+  }
+}
+
+}  // namespace
