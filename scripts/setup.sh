@@ -20,6 +20,7 @@ packages=(
   libturbojpeg0-dev   # still pictures
   libutf8proc-dev     # canonical composition for name order
   libgtest-dev libbenchmark-dev
+  libpng-dev nlohmann-json3-dev   # tools/overlay writes PNG; it and the tests read JSON lines
   ffmpeg              # test fixtures and the benchmarks' peers
 )
 missing=()
