@@ -19,6 +19,8 @@ packages=(
   ca-certificates cmake g++ make pkg-config
   libturbojpeg0-dev   # still pictures
   libutf8proc-dev     # canonical composition for name order
+  libtesseract-dev tesseract-ocr-eng tesseract-ocr-osd tesseract-ocr-script-latn  # text recognition
+  tesseract-ocr       # the text benchmark's peer
   libgtest-dev libbenchmark-dev
   libpng-dev nlohmann-json3-dev   # tools/overlay writes PNG; it and the tests read JSON lines
   ffmpeg              # test fixtures and the benchmarks' peers

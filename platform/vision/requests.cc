@@ -2,6 +2,7 @@
 
 #include "platform/vision/face_service.h"
 #include "platform/vision/pose_service.h"
+#include "platform/vision/text_service.h"
 
 namespace platform::vision {
 
@@ -19,6 +20,10 @@ std::optional<Error> VNDetectHumanBodyPoseRequest::perform(const media::ImageVie
 
 std::optional<Error> VNDetectHumanHandPoseRequest::perform(const media::ImageView& image) {
   return keep(detectHumanHandPose(image, maximumHandCount()));
+}
+
+std::optional<Error> VNRecognizeTextRequest::perform(const media::ImageView& image) {
+  return keep(recognizeText(image, options_));
 }
 
 }  // namespace platform::vision

@@ -9,6 +9,7 @@
 #include "platform/media/image.h"
 #include "platform/result.h"
 #include "platform/vision/observations.h"
+#include "platform/vision/text_service.h"
 
 namespace platform::vision {
 
@@ -87,6 +88,22 @@ class VNDetectHumanHandPoseRequest : public VNRequestWithResults<VNHumanHandPose
 
  private:
   int maximumHandCount_ = 2;
+};
+
+// Lines of text in reading order, each with its best reading and the line's box.
+class VNRecognizeTextRequest : public VNRequestWithResults<VNRecognizedTextObservation> {
+ public:
+  std::string_view className() const override { return "VNRecognizeTextRequest"; }
+  void setRecognitionLevel(VNRequestTextRecognitionLevel level) { options_.recognitionLevel = level; }
+  VNRequestTextRecognitionLevel recognitionLevel() const { return options_.recognitionLevel; }
+  void setUsesLanguageCorrection(bool value) { options_.usesLanguageCorrection = value; }
+  bool usesLanguageCorrection() const { return options_.usesLanguageCorrection; }
+  void setAutomaticallyDetectsLanguage(bool value) { options_.automaticallyDetectsLanguage = value; }
+  bool automaticallyDetectsLanguage() const { return options_.automaticallyDetectsLanguage; }
+  std::optional<Error> perform(const media::ImageView& image) override;
+
+ private:
+  TextRecognitionOptions options_;
 };
 
 }  // namespace platform::vision
