@@ -1,0 +1,41 @@
+#include "text_reading/image_reading.h"
+
+#include <cstdio>
+#include <optional>
+
+#include "platform/json.h"
+#include "platform/vision/image_request_handler.h"
+#include "platform/vision/requests.h"
+#include "text_reading/image_record.h"
+
+namespace text_reading {
+
+using namespace platform::vision;
+
+void readImage(const std::string& path) {
+  VNRecognizeTextRequest textRequest;
+  textRequest.setRecognitionLevel(VNRequestTextRecognitionLevel::accurate);
+  textRequest.setUsesLanguageCorrection(true);
+  textRequest.setAutomaticallyDetectsLanguage(true);
+  VNDetectFaceRectanglesRequest faceRequest;
+  VNImageRequestHandler handler(path);
+
+  platform::JsonObject record;
+  if (const std::optional<platform::Error> failure = handler.performRequests({&textRequest, &faceRequest})) {
+    record = failedImageRecord(path, *failure);
+  } else {
+    static const std::vector<VNRecognizedTextObservation> kNoLines;
+    static const std::vector<VNFaceObservation> kNoFaces;
+    record = imageRecord(path, textRequest.results() ? *textRequest.results() : kNoLines,
+                         faceRequest.results() ? *faceRequest.results() : kNoFaces);
+  }
+  // Every string in the record is valid UTF-8 and every number finite, so this only fails if
+  // an observation carried a number that is not; that image then gets no line.
+  const std::optional<std::string> text = platform::writeJson(record);
+  if (!text) return;
+  std::fwrite(text->data(), 1, text->size(), stdout);
+  std::fputc('\n', stdout);
+  std::fflush(stdout);
+}
+
+}  // namespace text_reading
