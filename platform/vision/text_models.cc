@@ -59,10 +59,7 @@ std::vector<std::string> installedTextModels(const std::string& folder) {
 std::string chooseTextModel(const std::optional<ScriptDetection>& detection, const std::vector<std::string>& models) {
   const std::string fallback = kDefaultTextModel;
   if (!detection || !(detection->confidence >= kScriptConfidenceNeeded)) return fallback;
-  if (detection->script == "Latin") {
-    const std::optional<std::string> latin = scriptModel("Latin", models);
-    return latin ? fallback + "+" + *latin : fallback;
-  }
+  if (detection->script == "Latin") return fallback;
   if (detection->script == "Han") {
     for (const char* variant : {"HanS", "HanT"}) {
       if (std::optional<std::string> model = scriptModel(variant, models)) return *model;

@@ -32,8 +32,8 @@ std::vector<std::string> installedTextModels(const std::string& folder);
 // The model (or "+"-joined models) that reads a picture, given what script detection said and
 // which models are installed:
 // - no detection, or one below kScriptConfidenceNeeded: the default (English);
-// - Latin: English, joined by the general Latin-script model when that is installed, so that
-//   words English reads badly (other Latin-script languages) get a second reading;
+// - Latin: English (on English text the general Latin-script model, alone or as a second
+//   reading, makes more mistakes and takes twice as long: bench/look_bench.sh);
 // - another script: that script's model ("Cyrillic" or "script/Cyrillic"; Han tries the
 //   simplified, then the traditional model), or the default when none is installed.
 std::string chooseTextModel(const std::optional<ScriptDetection>& detection, const std::vector<std::string>& installed);

@@ -2,11 +2,13 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "platform/media/image.h"
 #include "platform/result.h"
 #include "platform/vision/observations.h"
+#include "platform/vision/text_models.h"
 
 namespace platform::vision {
 
@@ -37,7 +39,13 @@ enum class TextRecognitionError : int64_t {
 Result<std::vector<VNRecognizedTextObservation>> recognizeText(const media::ImageView& image,
                                                                const TextRecognitionOptions& options);
 
-// How many Tesseract engines this process has started so far (script detection's included).
+// What script detection (Tesseract's osd model) says of the text in `image`; nothing when there
+// is too little text to tell. recognizeText runs this when it detects the language and the
+// installed models give it a choice.
+Result<std::optional<ScriptDetection>> detectTextScript(const media::ImageView& image);
+
+// How many Tesseract engines this process has started so far (script detection's included;
+// a setting served by another setting's engine starts none).
 int64_t textEngineStarts();
 
 }  // namespace platform::vision
