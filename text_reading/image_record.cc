@@ -89,7 +89,8 @@ JsonObject imageRecord(const std::string& path, const std::vector<VNRecognizedTe
 JsonObject failedImageRecord(const std::string& path, const platform::Error& failure) {
   JsonObject record;
   record["file"] = fileName(path);
-  record["error"] = failure.description;
+  // The description may quote the path, whose bytes need not be UTF-8.
+  record["error"] = platform::replacingInvalidUtf8(failure.description);
   record["text"] = JsonArray{};
   record["faces"] = JsonArray{};
   return record;

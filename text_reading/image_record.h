@@ -42,8 +42,8 @@ std::string fileName(const std::string& path);
 platform::JsonObject imageRecord(const std::string& path, const std::vector<platform::vision::VNRecognizedTextObservation>& lines,
                                  const std::vector<platform::vision::VNFaceObservation>& faces);
 
-// The record of an image whose analysis failed: "error" (the failure's description), empty
-// "faces", "file", empty "text".
+// The record of an image whose analysis failed: "error" (the failure's description, with bytes
+// that are not UTF-8 replaced as in fileName), empty "faces", "file", empty "text".
 platform::JsonObject failedImageRecord(const std::string& path, const platform::Error& failure);
 
 }  // namespace text_reading

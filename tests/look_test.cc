@@ -1,0 +1,128 @@
+// End-to-end tests of the built `look` program: arguments, selection, order, records and bytes.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "tests/support/program_run.h"
+
+namespace {
+
+using test_support::ProgramRun;
+using test_support::runProgram;
+
+const std::string kLook = LOOK_PROGRAM;
+const std::string kFixtures = TEST_FIXTURES_DIR;
+
+// A fresh folder under /tmp, removed with the test.
+class LookFolder : public testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/look_e2e_XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    root_ = pattern;
+    folder_ = root_ + "/images";
+    ASSERT_EQ(mkdir(folder_.c_str(), 0755), 0);
+  }
+  void TearDown() override { std::filesystem::remove_all(root_); }
+
+  void copy(const std::string& fixture, const std::string& name) {
+    std::filesystem::copy_file(kFixtures + "/" + fixture, folder_ + "/" + name);
+  }
+  void write(const std::string& name, const std::string& bytes) { std::ofstream(folder_ + "/" + name, std::ios::binary) << bytes; }
+
+  // JSON text of a path as look writes it: every solidus escaped.
+  static std::string escaped(const std::string& path) {
+    std::string out;
+    for (const char c : path) {
+      if (c == '/') out += "\\/";
+      else out.push_back(c);
+    }
+    return out;
+  }
+
+  std::string root_, folder_;
+};
+
+TEST(LookArguments, AnythingButOneArgumentGivesTheUsage) {
+  for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{{}, {"a", "b"}, {"a", "b", "c"}}) {
+    const ProgramRun run = runProgram(kLook, arguments);
+    EXPECT_EQ(run.standardError, "Usage: look <folder>\n") << arguments.size();
+    EXPECT_EQ(run.standardOutput, "");
+    EXPECT_EQ(run.exitStatus, 1);
+  }
+}
+
+TEST_F(LookFolder, AFolderThatCannotBeListedFails) {
+  write("plain.jpg", "x");
+  for (const std::string& path : {root_ + "/missing", folder_ + "/plain.jpg"}) {
+    const ProgramRun run = runProgram(kLook, {path});
+    EXPECT_EQ(run.standardError, "Error: the folder could not be read\n") << path;
+    EXPECT_EQ(run.standardOutput, "");
+    EXPECT_EQ(run.exitStatus, 1);
+  }
+}
+
+TEST_F(LookFolder, NoImagesGiveNoOutput) {
+  ProgramRun run = runProgram(kLook, {folder_});
+  EXPECT_EQ(run.standardOutput + run.standardError, "");
+  EXPECT_EQ(run.exitStatus, 0);
+  for (const char* name : {"photo.jpeg", "photo.png", "photo.jpg.txt", "jpg", "photo.jpg "}) write(name, "x");
+  run = runProgram(kLook, {folder_});
+  EXPECT_EQ(run.standardOutput + run.standardError, "");
+  EXPECT_EQ(run.exitStatus, 0);
+}
+
+TEST_F(LookFolder, ReadsSelectedEntriesInNameOrderWithTheirRecords) {
+  copy("text/blank.jpg", "IMG_2.JPG");
+  copy("text/blank.jpg", "Img_3.Jpg");
+  copy("text/blank.jpg", ".cover.jpg");
+  copy("text/blank.jpg", "frame10.jpg");
+  copy("text/blank.jpg", "frame2.jpg");
+  copy("text/blank.jpg", "\u00e9t\u00e9 \"q\" \\.jpg");  // non-ASCII, quotation mark, reverse solidus
+  copy("text/blank.jpg", "caf\xe9.jpg");                  // a Latin-1 byte: not UTF-8
+  write("img_1.jpg", "not a picture");
+  write("empty.jpg", "");
+  ASSERT_EQ(mkdir((folder_ + "/scans.jpg").c_str(), 0755), 0);
+  copy("text/date.jpg", "scans.jpg/inner.jpg");  // inside a subfolder: never read
+  for (const char* name : {"photo.jpeg", "photo.png", "photo.jpg.txt", "jpg"}) write(name, "x");
+
+  const ProgramRun run = runProgram(kLook, {folder_});
+  const std::string at = escaped(folder_) + "\\/";
+  const std::string blank = R"({"faces":[],"file":"NAME","text":[]})";
+  const auto blankLine = [&](const std::string& name) { return std::string(blank).replace(blank.find("NAME"), 4, name) + "\n"; };
+  EXPECT_EQ(run.standardOutput, blankLine(".cover.jpg") + blankLine("IMG_2.JPG") + blankLine("Img_3.Jpg") + blankLine("caf\ufffd.jpg") +
+                         R"({"error":"The picture \")" + at + R"(empty.jpg\" could not be read: the file is empty.","faces":[],"file":"empty.jpg","text":[]})" "\n" +
+                         blankLine("frame10.jpg") + blankLine("frame2.jpg") +
+                         R"({"error":"The picture \")" + at + R"(img_1.jpg\" could not be read: it is not a JPEG picture.","faces":[],"file":"img_1.jpg","text":[]})" "\n" +
+                         R"({"error":"The picture \")" + at + R"(scans.jpg\" could not be read: it is a folder.","faces":[],"file":"scans.jpg","text":[]})" "\n" +
+                         blankLine("\u00e9t\u00e9 \\\"q\\\" \\\\.jpg"));
+  EXPECT_EQ(run.standardError, "");  // nothing from Tesseract or Leptonica either
+  EXPECT_EQ(run.exitStatus, 0);
+}
+
+TEST_F(LookFolder, ANameThatIsNotUtf8KeepsItsLineWhenTheImageFails) {
+  write("bad\xff.jpg", "not a picture");  // the name appears in the error's description too
+  const ProgramRun run = runProgram(kLook, {folder_});
+  EXPECT_EQ(run.standardOutput, R"({"error":"The picture \")" + escaped(folder_) +
+                         "\\/bad\ufffd.jpg\\\" could not be read: it is not a JPEG picture.\",\"faces\":[],\"file\":\"bad\ufffd.jpg\",\"text\":[]}\n");
+  EXPECT_EQ(run.exitStatus, 0);
+}
+
+TEST_F(LookFolder, RecognisedTextIsWrittenWithTheSolidusEscaped) {
+  copy("text/date.jpg", "date.jpg");
+  const ProgramRun run = runProgram(kLook, {"images"}, root_);  // relative to the working directory
+  EXPECT_EQ(run.exitStatus, 0);
+  EXPECT_EQ(run.standardError, "");
+  const std::string prefix = R"({"faces":[],"file":"date.jpg","text":[{"box":[)";
+  const std::string suffix = R"(,"text":"Due 12\/05\/2024"}]})" "\n";
+  ASSERT_GT(run.standardOutput.size(), prefix.size() + suffix.size()) << run.standardOutput;
+  EXPECT_EQ(run.standardOutput.substr(0, prefix.size()), prefix);
+  EXPECT_EQ(run.standardOutput.substr(run.standardOutput.size() - suffix.size()), suffix);
+}
+
+}  // namespace
