@@ -30,7 +30,9 @@ struct FileCloser {
 };
 
 Result<std::vector<unsigned char>> readWholeFile(const std::string& path) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Non-blocking, so that a named pipe without a writer is refused below instead of hanging the
+  // open; reads of regular files are not affected by the flag.
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
     if (errno == ENOENT || errno == ENOTDIR) return failure(StillImageError::noSuchFile, path, "there is no such file");
     return failure(StillImageError::unreadable, path, std::strerror(errno));

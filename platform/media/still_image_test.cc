@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <turbojpeg.h>
 
 #include <filesystem>
@@ -98,6 +99,16 @@ TEST(DecodeStillImage, ReportsEachKindOfFailureWithItsCode) {
     EXPECT_EQ(image.error().code, static_cast<int64_t>(c.code)) << c.name << ": " << image.error().description;
     EXPECT_NE(image.error().description.find(c.name), std::string::npos) << image.error().description;
   }
+}
+
+TEST(DecodeStillImage, RefusesANamedPipeWithoutWaitingForAWriter) {
+  TemporaryFolder folder;
+  const std::string pipe = folder / "frame.jpg";
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  const Result<Image> decoded = decodeStillImage(pipe);  // used to block in open() for ever
+  ASSERT_FALSE(decoded.ok());
+  EXPECT_EQ(decoded.error().code, static_cast<int64_t>(StillImageError::notAPicture));
+  EXPECT_EQ(decoded.error().description, "The picture \"" + pipe + "\" could not be read: it is not a regular file.");
 }
 
 }  // namespace
