@@ -5,3 +5,6 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 echo "== vision tests/fixtures/dancer_frames 8"
 "$root/build/frame_analysis/vision" "$root/tests/fixtures/dancer_frames" 8
+
+echo "== look tests/fixtures/text"
+"$root/build/text_reading/look" "$root/tests/fixtures/text"
