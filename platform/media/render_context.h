@@ -1,0 +1,50 @@
+// Drawing one-byte masks into BGRA pictures.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "platform/media/pixel_buffer.h"
+#include "platform/result.h"
+
+namespace platform::media {
+
+inline constexpr const char* kRenderErrorDomain = "platform.render";
+
+// Draws masks scaled into BGRA pictures. Keeps the sampling tables of the last scale it drew, so
+// a run of frames of one size computes them once; it keeps no pictures between draws.
+class RenderContext {
+ public:
+  // Draws `mask` (gray8), scaled by `scaleAcross` and `scaleDown`, into all of `target` (bgra8)
+  // as a grey picture: every target pixel gets the mask's value sampled bilinearly at the pixel's
+  // centre (edges held), in blue, green and red, with alpha 255. Mask parts that fall outside the
+  // target are cut off; target parts that the scaled mask does not reach take its edge values. A
+  // mask without pixels (no memory or no area, or a scale that is not a positive number) draws
+  // black. Fails, leaving the target untouched, when the target is not a bgra8 buffer with
+  // memory or the mask is not gray8.
+  std::optional<Error> render(const PixelBuffer& mask, double scaleAcross, double scaleDown, PixelBuffer& target);
+
+ private:
+  // Where target column or row i samples the mask: between source index `low` and `low` + 1,
+  // with weight `weight` / 256 on the second.
+  struct Tap {
+    int low = 0;
+    int high = 0;
+    uint32_t weight = 0;
+  };
+  static void computeTaps(std::vector<Tap>& taps, int targetSize, int sourceSize, double scale);
+
+  struct Scale {
+    int targetWidth = -1, targetHeight = -1, sourceWidth = -1, sourceHeight = -1;
+    double across = 0, down = 0;
+    bool operator==(const Scale&) const = default;
+  };
+  Scale tapsFor_;
+  std::vector<Tap> across_;
+  std::vector<Tap> down_;
+  std::vector<uint16_t> blended_;  // mask rows blended across, each targetWidth long
+  std::vector<uint8_t> rowReady_;  // which rows of blended_ this draw has filled
+};
+
+}  // namespace platform::media

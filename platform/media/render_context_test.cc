@@ -1,0 +1,88 @@
+#include "platform/media/render_context.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace platform::media {
+namespace {
+
+std::shared_ptr<PixelBuffer> maskOf(int width, const std::vector<uint8_t>& values) {
+  const int height = static_cast<int>(values.size()) / width;
+  std::shared_ptr<PixelBuffer> mask = makePixelBuffer(PixelFormat::gray8, width, height);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) mask->row(y)[x] = values[static_cast<size_t>(y * width + x)];
+  }
+  return mask;
+}
+
+// The grey value of every target pixel, after checking that blue, green and red agree and alpha
+// is opaque.
+std::vector<int> greys(const PixelBuffer& target) {
+  std::vector<int> values;
+  for (int y = 0; y < target.height; ++y) {
+    for (int x = 0; x < target.width; ++x) {
+      const uint8_t* pixel = target.row(y) + 4 * x;
+      EXPECT_EQ(pixel[0], pixel[1]);
+      EXPECT_EQ(pixel[1], pixel[2]);
+      EXPECT_EQ(pixel[3], 255);
+      values.push_back(pixel[0]);
+    }
+  }
+  return values;
+}
+
+std::shared_ptr<PixelBuffer> scribbled(int width, int height) {
+  std::shared_ptr<PixelBuffer> target = makePixelBuffer(PixelFormat::bgra8, width, height);
+  for (int y = 0; y < height; ++y) std::fill(target->row(y), target->row(y) + 4 * width, 0x5A);
+  return target;
+}
+
+TEST(RenderContextTest, StretchesTheMaskBilinearlyOverTheWholeTarget) {
+  struct Case {
+    const char* name;
+    int maskWidth;
+    std::vector<uint8_t> mask;
+    int width, height;
+    std::vector<int> expected;
+  };
+  const Case cases[] = {
+      {"same size", 2, {0, 255, 10, 20}, 2, 2, {0, 255, 10, 20}},
+      // Centres of the four columns sample the mask at -0.25, 0.25, 0.75 and 1.25.
+      {"twice as wide", 2, {0, 255}, 4, 1, {0, 64, 191, 255}},
+      {"stretched unevenly", 2, {0, 255}, 4, 2, {0, 64, 191, 255, 0, 64, 191, 255}},
+      {"down one row to three", 1, {0, 240}, 1, 3, {0, 120, 240}},
+      {"halved", 4, {0, 0, 200, 200}, 2, 1, {0, 200}},
+  };
+  RenderContext context;  // one context for all: its tables must follow each new scale
+  for (const Case& c : cases) {
+    const std::shared_ptr<PixelBuffer> mask = maskOf(c.maskWidth, c.mask);
+    const std::shared_ptr<PixelBuffer> target = scribbled(c.width, c.height);
+    ASSERT_FALSE(context.render(*mask, double(c.width) / mask->width, double(c.height) / mask->height, *target)) << c.name;
+    EXPECT_EQ(greys(*target), c.expected) << c.name;
+  }
+}
+
+TEST(RenderContextTest, DrawsAMaskWithoutPixelsAsBlack) {
+  RenderContext context;
+  PixelBuffer empty;  // no memory
+  empty.width = 4;
+  empty.height = 4;
+  const std::shared_ptr<PixelBuffer> target = scribbled(3, 2);
+  ASSERT_FALSE(context.render(empty, 0.75, 0.5, *target));
+  EXPECT_EQ(greys(*target), std::vector<int>(6, 0));
+}
+
+TEST(RenderContextTest, RefusesTargetsAndMasksOfOtherLayouts) {
+  RenderContext context;
+  const std::shared_ptr<PixelBuffer> mask = maskOf(1, {9});
+  const std::shared_ptr<PixelBuffer> greyTarget = makePixelBuffer(PixelFormat::gray8, 2, 2);
+  EXPECT_TRUE(context.render(*mask, 2, 2, *greyTarget));
+  const std::shared_ptr<PixelBuffer> colourMask = makePixelBuffer(PixelFormat::bgra8, 1, 1);
+  const std::shared_ptr<PixelBuffer> target = scribbled(2, 2);
+  EXPECT_TRUE(context.render(*colourMask, 2, 2, *target));
+  EXPECT_EQ(target->row(0)[3], 0x5A);  // untouched
+}
+
+}  // namespace
+}  // namespace platform::media
