@@ -21,6 +21,7 @@ packages=(
   libutf8proc-dev     # canonical composition for name order
   libtesseract-dev tesseract-ocr-eng tesseract-ocr-osd tesseract-ocr-script-latn  # text recognition
   tesseract-ocr       # the text benchmark's peer
+  libavformat-dev libavcodec-dev libavutil-dev libswscale-dev  # video reading and writing
   libgtest-dev libbenchmark-dev
   libpng-dev nlohmann-json3-dev   # tools/overlay writes PNG; it and the tests read JSON lines
   ffmpeg              # test fixtures and the benchmarks' peers

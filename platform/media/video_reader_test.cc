@@ -1,0 +1,144 @@
+#include "platform/media/video_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "tests/support/tool_run.h"
+
+namespace platform::media {
+namespace {
+
+const std::string kVideos = std::string(TEST_FIXTURES_DIR) + "/video/";
+
+struct ReadOut {
+  std::vector<VideoSample> samples;
+  VideoReaderStatus status = VideoReaderStatus::unknown;
+  std::optional<Error> error;
+};
+
+ReadOut readAll(const std::string& file, FrameOrientation orientation = FrameOrientation::upright, size_t track = 0) {
+  ReadOut read;
+  Result<std::shared_ptr<VideoAsset>> asset = VideoAsset::open(kVideos + file);
+  EXPECT_TRUE(asset) << file;
+  if (!asset) return read;
+  Result<std::unique_ptr<VideoReader>> reader =
+      makeVideoReader(asset.value(), asset.value()->videoTracks().at(track), orientation);
+  EXPECT_TRUE(reader) << file;
+  if (!reader) return read;
+  EXPECT_TRUE(reader.value()->startReading());
+  while (std::optional<VideoSample> sample = reader.value()->copyNextSampleBuffer()) read.samples.push_back(*sample);
+  EXPECT_FALSE(reader.value()->copyNextSampleBuffer());  // the end stays the end
+  read.status = reader.value()->status();
+  read.error = reader.value()->error();
+  return read;
+}
+
+// ffmpeg's own decoding of the first frame, as BGRA, turned upright as ffmpeg turns it.
+std::string ffmpegFirstFrame(const std::string& file) {
+  test_support::TemporaryFolder folder;
+  const std::string raw = (folder / "frame.bgra");
+  test_support::run("ffmpeg", {"-nostdin", "-v", "error", "-i", kVideos + file, "-frames:v", "1", "-f", "rawvideo",
+                               "-pix_fmt", "bgra", raw});
+  return test_support::readFile(raw);
+}
+
+double meanDifference(const PixelBuffer& picture, const std::string& packed) {
+  EXPECT_EQ(packed.size(), static_cast<size_t>(picture.width) * picture.height * 4);
+  if (packed.size() != static_cast<size_t>(picture.width) * picture.height * 4) return 255;
+  double total = 0;
+  for (int y = 0; y < picture.height; ++y) {
+    for (int x = 0; x < picture.width * 4; ++x) {
+      total += std::abs(picture.row(y)[x] - static_cast<uint8_t>(packed[static_cast<size_t>(y * picture.width * 4 + x)]));
+    }
+  }
+  return total / static_cast<double>(packed.size());
+}
+
+TEST(VideoReaderTest, ReadsEveryFrameAsBgraWithExactRisingTimes) {
+  const ReadOut read = readAll("person.mp4");
+  EXPECT_EQ(read.status, VideoReaderStatus::completed);
+  EXPECT_FALSE(read.error);
+  ASSERT_EQ(read.samples.size(), 50u);
+  for (size_t i = 0; i < read.samples.size(); ++i) {
+    const VideoSample& sample = read.samples[i];
+    ASSERT_TRUE(sample.imageBuffer);
+    EXPECT_EQ(sample.imageBuffer->format, PixelFormat::bgra8);
+    EXPECT_EQ(sample.imageBuffer->width, 160);
+    EXPECT_EQ(sample.imageBuffer->height, 120);
+    // 25 frames per second in ticks of 1/12800 s.
+    EXPECT_EQ(sample.presentationTime.value, static_cast<int64_t>(512 * i));
+    EXPECT_EQ(sample.presentationTime.timeScale, 12800);
+  }
+  // The colours agree with ffmpeg's own conversion.
+  EXPECT_LT(meanDifference(*read.samples[0].imageBuffer, ffmpegFirstFrame("person.mp4")), 2.0);
+}
+
+TEST(VideoReaderTest, TurnsFramesUprightByTheDisplayMatrix) {
+  const ReadOut stored = readAll("person.mp4");
+  const ReadOut upright = readAll("person_turned.mp4");
+  ASSERT_EQ(upright.samples.size(), 50u);
+  const PixelBuffer& before = *stored.samples[7].imageBuffer;
+  const PixelBuffer& after = *upright.samples[7].imageBuffer;
+  ASSERT_EQ(after.width, 120);
+  ASSERT_EQ(after.height, 160);
+  // The matrix turns the picture a quarter turn to the left: the stored top row becomes the left
+  // column, read from the bottom up.
+  for (int y = 0; y < before.height; ++y) {
+    for (int x = 0; x < before.width; ++x) {
+      ASSERT_EQ(0, std::memcmp(before.row(y) + 4 * x, after.row(before.width - 1 - x) + 4 * y, 4)) << x << "," << y;
+    }
+  }
+  // ffmpeg turns it the same way.
+  EXPECT_LT(meanDifference(*upright.samples[0].imageBuffer, ffmpegFirstFrame("person_turned.mp4")), 2.0);
+
+  const ReadOut asStored = readAll("person_turned.mp4", FrameOrientation::asStored);
+  EXPECT_EQ(asStored.samples[0].imageBuffer->width, 160);
+}
+
+TEST(VideoReaderTest, ReadsOnlyTheChosenTrack) {
+  EXPECT_EQ(readAll("two_pictures.mp4", FrameOrientation::upright, 0).samples.at(0).imageBuffer->width, 160);
+  EXPECT_EQ(readAll("two_pictures.mp4", FrameOrientation::upright, 1).samples.at(0).imageBuffer->width, 64);
+}
+
+TEST(VideoReaderTest, KeepsPresentationTimesThatRepeat) {
+  const ReadOut read = readAll("shared_times.mkv");
+  EXPECT_EQ(read.status, VideoReaderStatus::completed);
+  ASSERT_GE(read.samples.size(), 4u);
+  EXPECT_EQ(read.samples[0].presentationTime, read.samples[1].presentationTime);
+  EXPECT_EQ(read.samples[2].presentationTime, read.samples[3].presentationTime);
+  EXPECT_EQ(read.samples[2].presentationTime, (MediaTime{80, 1000}));
+}
+
+TEST(VideoReaderTest, FailsWhenTheFileBreaksOff) {
+  const ReadOut read = readAll("cut_off.mp4");
+  EXPECT_EQ(read.status, VideoReaderStatus::failed);
+  ASSERT_TRUE(read.error);
+  EXPECT_EQ(read.error->code, static_cast<int64_t>(VideoError::damaged));
+  EXPECT_LT(read.samples.size(), 50u);
+}
+
+TEST(VideoReaderTest, CompletesWithoutFramesWhenNoneDecodes) {
+  const ReadOut read = readAll("no_frames.mp4");
+  EXPECT_EQ(read.status, VideoReaderStatus::completed);
+  EXPECT_TRUE(read.samples.empty());
+}
+
+TEST(VideoReaderTest, OneReaderPerAssetAndOneStart) {
+  Result<std::shared_ptr<VideoAsset>> asset = VideoAsset::open(kVideos + "person.mp4");
+  ASSERT_TRUE(asset);
+  const VideoTrack track = asset.value()->videoTracks()[0];
+  Result<std::unique_ptr<VideoReader>> reader = makeVideoReader(asset.value(), track, FrameOrientation::upright);
+  ASSERT_TRUE(reader);
+  Result<std::unique_ptr<VideoReader>> second = makeVideoReader(asset.value(), track, FrameOrientation::upright);
+  ASSERT_FALSE(second);
+  EXPECT_EQ(second.error().code, static_cast<int64_t>(VideoError::alreadyReading));
+  EXPECT_FALSE(reader.value()->copyNextSampleBuffer());  // nothing before the start
+  EXPECT_TRUE(reader.value()->startReading());
+  EXPECT_FALSE(reader.value()->startReading());
+}
+
+}  // namespace
+}  // namespace platform::media

@@ -1,0 +1,244 @@
+#include "platform/media/video_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <semaphore>
+#include <thread>
+#include <unistd.h>
+
+#include "tests/support/tool_run.h"
+#include "tests/support/video_probe.h"
+
+namespace platform::media {
+namespace {
+
+VideoWriterSettings maskSettings(int width, int height, int32_t timeScale) {
+  VideoWriterSettings settings;
+  settings.width = width;
+  settings.height = height;
+  settings.averageBitRate = 1'800'000;
+  settings.maxKeyFrameInterval = 12;
+  settings.allowFrameReordering = false;
+  settings.mediaTimeScale = timeScale;
+  return settings;
+}
+
+// Fills `frame` grey: `left` on the left half, `right` on the right half.
+void paint(PixelBuffer& frame, uint8_t left, uint8_t right) {
+  for (int y = 0; y < frame.height; ++y) {
+    for (int x = 0; x < frame.width; ++x) {
+      const uint8_t grey = x < frame.width / 2 ? left : right;
+      uint8_t* pixel = frame.row(y) + 4 * x;
+      pixel[0] = pixel[1] = pixel[2] = grey;
+      pixel[3] = 255;
+    }
+  }
+}
+
+// Finishes `writer` as a caller on another thread would see it: waits for the one completion.
+void finish(VideoWriter& writer) {
+  std::binary_semaphore done(0);
+  std::atomic<int> calls = 0;
+  const std::thread::id caller = std::this_thread::get_id();
+  std::atomic<bool> elsewhere = false;
+  writer.markAsFinished();
+  writer.finishWriting([&] {
+    elsewhere = std::this_thread::get_id() != caller;
+    ++calls;
+    done.release();
+  });
+  done.acquire();
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_EQ(calls, 1);
+  EXPECT_TRUE(elsewhere);
+}
+
+std::unique_ptr<VideoWriter> started(const std::string& path, const VideoWriterSettings& settings) {
+  Result<std::unique_ptr<VideoWriter>> created = VideoWriter::create(path);
+  EXPECT_TRUE(created) << (created ? "" : created.error().description);
+  if (!created) return nullptr;
+  std::unique_ptr<VideoWriter> writer = std::move(created.value());
+  EXPECT_EQ(writer->pixelBufferPool(), nullptr);  // no pool before writing begins
+  writer->setVideoSettings(settings);
+  EXPECT_TRUE(writer->startWriting()) << (writer->error() ? writer->error()->description : "");
+  writer->startSession(kMediaTimeZero);
+  return writer;
+}
+
+TEST(VideoWriterTest, WritesOneH264TrackWithTheAskedSettings) {
+  test_support::TemporaryFolder folder;
+  const std::string path = (folder / "cut.mp4");
+  std::unique_ptr<VideoWriter> writer = started(path, maskSettings(64, 48, 12800));
+  ASSERT_TRUE(writer);
+  PixelBufferPool* pool = writer->pixelBufferPool();
+  ASSERT_NE(pool, nullptr);
+  const int kFrames = 40;
+  for (int i = 0; i < kFrames; ++i) {
+    std::shared_ptr<PixelBuffer> frame = pool->createPixelBuffer();
+    ASSERT_TRUE(frame);
+    EXPECT_EQ(frame->width, 64);
+    EXPECT_EQ(frame->height, 48);
+    paint(*frame, static_cast<uint8_t>(i * 6), 255);
+    ASSERT_TRUE(writer->isReadyForMoreMediaData());
+    ASSERT_TRUE(writer->appendPixelBuffer(*frame, MediaTime{512 * i + 100, 12800}));
+  }
+  finish(*writer);
+  ASSERT_EQ(writer->status(), VideoWriterStatus::completed) << writer->error()->description;
+
+  const std::optional<test_support::ProbedVideo> probed = test_support::probe(path);
+  ASSERT_TRUE(probed);
+  ASSERT_EQ(probed->streams.size(), 1u);
+  test_support::Fields stream = probed->streams[0];
+  EXPECT_EQ(stream["codec_name"], "h264");
+  EXPECT_EQ(stream["profile"], "High");
+  EXPECT_EQ(stream["width"], "64");
+  EXPECT_EQ(stream["height"], "48");
+  EXPECT_EQ(stream["time_base"], "1/12800");
+  EXPECT_EQ(stream["color_range"], "pc");
+  EXPECT_EQ(stream["has_b_frames"], "0");
+  ASSERT_EQ(probed->frames.size(), static_cast<size_t>(kFrames));
+  int sinceKey = 0;
+  for (int i = 0; i < kFrames; ++i) {
+    const test_support::ProbedFrame& frame = probed->frames[static_cast<size_t>(i)];
+    EXPECT_EQ(frame.pts, 512 * i + 100) << i;
+    EXPECT_NE(frame.type, "B") << i;
+    sinceKey = frame.key ? 0 : sinceKey + 1;
+    EXPECT_LT(sinceKey, 12) << "frame " << i << " is more than 12 frames after a key frame";
+  }
+  EXPECT_TRUE(probed->frames[0].key);
+}
+
+TEST(VideoWriterTest, WhiteAndBlackSurviveTheRoundTripAsFullRange) {
+  test_support::TemporaryFolder folder;
+  const std::string path = (folder / "mask.mp4");
+  std::unique_ptr<VideoWriter> writer = started(path, maskSettings(64, 32, 600));
+  ASSERT_TRUE(writer);
+  const uint8_t levels[][2] = {{255, 0}, {0, 255}, {200, 64}};
+  for (int i = 0; i < 3; ++i) {
+    std::shared_ptr<PixelBuffer> frame = writer->pixelBufferPool()->createPixelBuffer();
+    paint(*frame, levels[i][0], levels[i][1]);
+    ASSERT_TRUE(writer->appendPixelBuffer(*frame, MediaTime{20 * i, 600}));
+  }
+  finish(*writer);
+  ASSERT_EQ(writer->status(), VideoWriterStatus::completed);
+
+  const std::vector<std::vector<uint8_t>> planes = test_support::lumaPlanes(path, 64, 32);
+  ASSERT_EQ(planes.size(), 3u);
+  for (int i = 0; i < 3; ++i) {
+    // Away from the edge between the halves, the coded samples are the painted levels.
+    for (int y = 0; y < 32; ++y) {
+      EXPECT_NEAR(planes[i][static_cast<size_t>(y * 64 + 4)], levels[i][0], 1) << "frame " << i << " row " << y;
+      EXPECT_NEAR(planes[i][static_cast<size_t>(y * 64 + 59)], levels[i][1], 1) << "frame " << i << " row " << y;
+    }
+  }
+  EXPECT_EQ(planes[0][0], 255);
+  EXPECT_EQ(planes[0][63], 0);
+}
+
+TEST(VideoWriterTest, KeepsTimesRisingInTheTrackScale) {
+  test_support::TemporaryFolder folder;
+  const std::string path = (folder / "times.mp4");
+  std::unique_ptr<VideoWriter> writer = started(path, maskSettings(16, 16, 1000));
+  ASSERT_TRUE(writer);
+  // 1/600 s is 1.67 ms: 2 ticks; 1/1000 s would fall behind and moves one tick on; so does a
+  // repeated time.
+  const MediaTime times[] = {{0, 1}, {1, 600}, {1, 1000}, {3, 1000}, {40, 1000}};
+  for (const MediaTime& time : times) {
+    std::shared_ptr<PixelBuffer> frame = writer->pixelBufferPool()->createPixelBuffer();
+    paint(*frame, 0, 0);
+    ASSERT_TRUE(writer->appendPixelBuffer(*frame, time));
+  }
+  finish(*writer);
+  const std::optional<test_support::ProbedVideo> probed = test_support::probe(path);
+  ASSERT_TRUE(probed);
+  std::vector<int64_t> pts;
+  for (const test_support::ProbedFrame& frame : probed->frames) pts.push_back(frame.pts);
+  EXPECT_EQ(pts, (std::vector<int64_t>{0, 2, 3, 4, 40}));
+}
+
+TEST(VideoWriterTest, NeverReplacesAnExistingEntry) {
+  test_support::TemporaryFolder folder;
+  const std::string file = (folder / "taken.mp4");
+  test_support::writeFile(file, "precious");
+  const std::string link = (folder / "link.mp4");
+  ASSERT_EQ(::symlink((folder / "nowhere.mp4").c_str(), link.c_str()), 0);
+  for (const std::string& path : {file, link, folder.path()}) {
+    Result<std::unique_ptr<VideoWriter>> created = VideoWriter::create(path);
+    ASSERT_FALSE(created) << path;
+    EXPECT_EQ(created.error().code, static_cast<int64_t>(VideoError::fileExists)) << path;
+  }
+  EXPECT_EQ(test_support::readFile(file), "precious");
+  EXPECT_FALSE(test_support::exists((folder / "nowhere.mp4")));  // the link was not followed
+
+  Result<std::unique_ptr<VideoWriter>> nowhere = VideoWriter::create((folder / "missing/cut.mp4"));
+  ASSERT_FALSE(nowhere);
+  EXPECT_EQ(nowhere.error().code, static_cast<int64_t>(VideoError::cannotCreate));
+}
+
+TEST(VideoWriterTest, CancellingRemovesOnlyTheFileItCreated) {
+  test_support::TemporaryFolder folder;
+  const std::string path = (folder / "cut.mp4");
+  {
+    std::unique_ptr<VideoWriter> writer = started(path, maskSettings(16, 16, 600));
+    std::shared_ptr<PixelBuffer> frame = writer->pixelBufferPool()->createPixelBuffer();
+    paint(*frame, 255, 0);
+    ASSERT_TRUE(writer->appendPixelBuffer(*frame, kMediaTimeZero));
+    ASSERT_TRUE(test_support::exists(path));
+    writer->cancelWriting();
+    EXPECT_EQ(writer->status(), VideoWriterStatus::cancelled);
+    EXPECT_FALSE(test_support::exists(path));
+  }
+  {
+    // Another process put its own file at the path meanwhile: it stays.
+    std::unique_ptr<VideoWriter> writer = started(path, maskSettings(16, 16, 600));
+    test_support::writeFile((folder / "theirs"), "theirs");
+    ASSERT_EQ(::rename((folder / "theirs").c_str(), path.c_str()), 0);
+    writer->cancelWriting();
+    EXPECT_EQ(test_support::readFile(path), "theirs");
+    ASSERT_EQ(::unlink(path.c_str()), 0);
+  }
+  {
+    // A completed file is the caller's.
+    std::unique_ptr<VideoWriter> writer = started(path, maskSettings(16, 16, 600));
+    std::shared_ptr<PixelBuffer> frame = writer->pixelBufferPool()->createPixelBuffer();
+    paint(*frame, 255, 0);
+    ASSERT_TRUE(writer->appendPixelBuffer(*frame, kMediaTimeZero));
+    finish(*writer);
+    writer->cancelWriting();
+    EXPECT_EQ(writer->status(), VideoWriterStatus::completed);
+    EXPECT_TRUE(test_support::exists(path));
+  }
+}
+
+TEST(VideoWriterTest, RefusesFramesItCannotCode) {
+  test_support::TemporaryFolder folder;
+  std::unique_ptr<VideoWriter> writer = started((folder / "cut.mp4"), maskSettings(16, 16, 600));
+  ASSERT_TRUE(writer);
+  const std::shared_ptr<PixelBuffer> wrongSize = makePixelBuffer(PixelFormat::bgra8, 18, 16);
+  EXPECT_FALSE(writer->appendPixelBuffer(*wrongSize, kMediaTimeZero));
+  EXPECT_EQ(writer->status(), VideoWriterStatus::failed);
+  ASSERT_TRUE(writer->error());
+  EXPECT_EQ(writer->error()->code, static_cast<int64_t>(VideoError::wrongFrame));
+  EXPECT_FALSE(writer->isReadyForMoreMediaData());
+
+  // Finishing a failed writer still calls the completion once, and leaves it failed.
+  finish(*writer);
+  EXPECT_EQ(writer->status(), VideoWriterStatus::failed);
+}
+
+TEST(VideoWriterTest, RefusesSettingsAnH264TrackCannotHave) {
+  test_support::TemporaryFolder folder;
+  for (VideoWriterSettings settings : {maskSettings(15, 16, 600), maskSettings(0, 0, 600), maskSettings(16, 16, 0)}) {
+    Result<std::unique_ptr<VideoWriter>> created = VideoWriter::create((folder / "odd.mp4"));
+    ASSERT_TRUE(created);
+    created.value()->setVideoSettings(settings);
+    EXPECT_FALSE(created.value()->startWriting());
+    ASSERT_TRUE(created.value()->error());
+    EXPECT_FALSE(created.value()->error()->description.empty());
+    created.value()->cancelWriting();
+  }
+}
+
+}  // namespace
+}  // namespace platform::media

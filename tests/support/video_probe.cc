@@ -1,0 +1,67 @@
+#include "tests/support/video_probe.h"
+
+#include <sstream>
+
+#include "tests/support/tool_run.h"
+
+namespace test_support {
+namespace {
+
+// One "key=value|key=value" line of ffprobe's compact writer.
+Fields fieldsOf(const std::string& line) {
+  Fields fields;
+  std::istringstream parts(line);
+  std::string part;
+  while (std::getline(parts, part, '|')) {
+    const size_t equals = part.find('=');
+    if (equals != std::string::npos) fields[part.substr(0, equals)] = part.substr(equals + 1);
+  }
+  return fields;
+}
+
+std::vector<Fields> linesOf(const std::string& text) {
+  std::vector<Fields> lines;
+  std::istringstream in(text);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty()) lines.push_back(fieldsOf(line));
+  }
+  return lines;
+}
+
+}  // namespace
+
+std::optional<ProbedVideo> probe(const std::string& path) {
+  const Outcome streams = run("ffprobe", {"-v", "error", "-show_entries",
+                                          "stream=index,codec_type,codec_name,profile,width,height,time_base,"
+                                          "color_range,has_b_frames,pix_fmt",
+                                          "-of", "compact=p=0", path});
+  if (streams.status != 0) return std::nullopt;
+  const Outcome frames = run("ffprobe", {"-v", "error", "-select_streams", "v:0", "-show_entries",
+                                         "frame=pts,key_frame,pict_type", "-of", "compact=p=0", path});
+  if (frames.status != 0) return std::nullopt;
+  ProbedVideo video;
+  video.streams = linesOf(streams.out);
+  for (Fields& frame : linesOf(frames.out)) {
+    video.frames.push_back(ProbedFrame{std::stoll(frame["pts"]), frame["key_frame"] == "1", frame["pict_type"]});
+  }
+  return video;
+}
+
+std::vector<std::vector<uint8_t>> lumaPlanes(const std::string& path, int width, int height) {
+  TemporaryFolder folder;
+  const std::string raw = (folder / "frames.yuv");
+  // No pixel format is asked for: the decoder's own (yuv420p, or yuvj420p for full range) passes
+  // through unconverted; both lay out 8-bit 4:2:0 planes alike.
+  run("ffmpeg", {"-nostdin", "-v", "error", "-i", path, "-map", "0:v:0", "-f", "rawvideo", raw});
+  const std::string bytes = readFile(raw);
+  const size_t luma = static_cast<size_t>(width) * height;
+  const size_t frame = luma + 2 * (static_cast<size_t>(width / 2) * (height / 2));
+  std::vector<std::vector<uint8_t>> planes;
+  for (size_t at = 0; frame > 0 && at + frame <= bytes.size(); at += frame) {
+    planes.emplace_back(bytes.begin() + static_cast<ptrdiff_t>(at), bytes.begin() + static_cast<ptrdiff_t>(at + luma));
+  }
+  return planes;
+}
+
+}  // namespace test_support
