@@ -1,0 +1,50 @@
+// Separating people from the background in the frames of a video.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/media/image.h"
+#include "platform/media/pixel_buffer.h"
+#include "platform/result.h"
+
+namespace platform::vision {
+
+inline constexpr const char* kPersonSegmentationErrorDomain = "platform.segmentation";
+
+enum class PersonSegmentationError : int64_t {
+  noPixels = 1,           // the frame holds no pixels
+  outOfMemory = 2,
+  unsupportedFormat = 3,  // a mask layout other than one byte per pixel was asked for
+};
+
+inline Error personSegmentationError(PersonSegmentationError code, std::string description) {
+  return Error{kPersonSegmentationErrorDomain, static_cast<int64_t>(code), std::move(description)};
+}
+
+// Speed against the quality of the mask's edges.
+enum class PersonSegmentationQuality {
+  accurate,  // the finest edges, steadied from frame to frame
+  balanced,
+  fast,
+};
+
+// Segments the frames of one sequence, in order; may keep what it learnt from earlier frames to
+// steady the masks of later ones.
+class PersonSegmenter {
+ public:
+  virtual ~PersonSegmenter() = default;
+
+  // The person mask of `frame` (any layout of ImageView, with pixels): a gray8 buffer with
+  // memory, rows top first, where larger values mean person (129 and above: person). Its size
+  // is the segmenter's choice, may differ from the frame's and between qualities, and may stand
+  // in a different proportion than the frame: callers stretch it over the frame.
+  virtual Result<std::shared_ptr<media::PixelBuffer>> segment(const media::ImageView& frame,
+                                                              PersonSegmentationQuality quality) = 0;
+};
+
+// The platform's segmenter for a new sequence.
+std::unique_ptr<PersonSegmenter> makePersonSegmenter();
+
+}  // namespace platform::vision
