@@ -8,3 +8,8 @@ echo "== vision tests/fixtures/dancer_frames 8"
 
 echo "== look tests/fixtures/text"
 "$root/build/text_reading/look" "$root/tests/fixtures/text"
+
+echo "== matte tests/fixtures/video/person.mp4 (cut-out written to a temporary folder)"
+out=$(mktemp -d)
+trap 'rm -rf "$out"' EXIT
+"$root/build/person_cutout/matte" "$root/tests/fixtures/video/person.mp4" "$out/person_cutout.mp4" fast

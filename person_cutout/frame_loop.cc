@@ -1,0 +1,83 @@
+#include "person_cutout/frame_loop.h"
+
+#include <string>
+#include <unistd.h>
+
+#include "person_cutout/mask_statistics.h"
+#include "person_cutout/messages.h"
+#include "person_cutout/run_state.h"
+
+namespace person_cutout {
+
+using namespace platform::media;
+
+namespace {
+
+constexpr MediaTime kStep{1, 600};  // how far a frame whose time does not rise is moved on
+
+std::string writerReason() {
+  const std::optional<platform::Error> error = writer->error();
+  return error ? error->description : std::string(kUnknown);
+}
+
+// Segments, measures, draws and appends one frame.
+void handle(const PixelBuffer& picture, MediaTime sampleTime) {
+  if (const std::optional<platform::Error> failure = vision->performRequests({&request}, picture)) {
+    fail(std::string(kNoPerson) + std::to_string(frames) + ": " + failure->description);
+  }
+  const auto& results = request.results();
+  if (!results || results->empty() || !results->front().pixelBuffer) fail(std::string(kNoMask) + std::to_string(frames));
+  const PixelBuffer& mask = *results->front().pixelBuffer;
+
+  const MaskMeasure measure = measureMask(mask);
+  if (measure.measured) {
+    covered += measure.coverage;
+    if (measure.personFrame) {
+      ++personFrames;
+      if (measure.top) tops.push_back(*measure.top);
+    }
+  }
+
+  PixelBufferPool* pool = writer->pixelBufferPool();
+  if (pool == nullptr) fail(kCannotWrite);
+  const std::shared_ptr<PixelBuffer> frame = pool->createPixelBuffer();
+  if (!frame) fail(kOutOfMemory);
+  // Stretched to cover the whole frame: the two scales are independent.
+  const double across = static_cast<double>(width) / static_cast<double>(mask.width);
+  const double down = static_cast<double>(height) / static_cast<double>(mask.height);
+  if (const std::optional<platform::Error> failure = context.render(mask, across, down, *frame)) {
+    fail(std::string(kCannotWrite) + ": " + failure->description);
+  }
+
+  // Wait while the writer holds us back; a writer that has stopped writing will never be ready,
+  // and the append below reports why.
+  while (!writer->isReadyForMoreMediaData() && writer->status() == VideoWriterStatus::writing) usleep(2000);
+
+  const MediaTime time = writeTime(frames, sampleTime, last);
+  if (!writer->appendPixelBuffer(*frame, time)) fail(std::string(kCannotWrite) + ": " + writerReason());
+  last = time;
+  ++frames;
+  if (frames % 15 == 0) note("progress " + std::to_string(frames) + " " + std::to_string(std::max(expected, frames)));
+}
+
+}  // namespace
+
+MediaTime writeTime(int64_t written, MediaTime sampleTime, MediaTime last) {
+  if (written == 0 || sampleTime > last) return sampleTime;
+  return add(last, kStep);
+}
+
+void runFrameLoop() {
+  frames = 0;
+  personFrames = 0;
+  covered = 0.0;
+  tops.clear();
+  last = kMediaTimeZero;
+  started = std::chrono::steady_clock::now();
+  while (std::optional<VideoSample> sample = reader->copyNextSampleBuffer()) {
+    if (!sample->imageBuffer) continue;
+    handle(*sample->imageBuffer, sample->presentationTime);
+  }
+}
+
+}  // namespace person_cutout

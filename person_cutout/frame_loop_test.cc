@@ -1,0 +1,245 @@
+#include "person_cutout/frame_loop.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <deque>
+#include <functional>
+
+#include "person_cutout/run_state.h"
+#include "person_cutout/summary_record.h"
+#include "person_cutout/video_setup.h"
+#include "tests/support/tool_run.h"
+#include "tests/support/video_probe.h"
+
+namespace person_cutout {
+namespace {
+
+using namespace platform::media;
+using platform::Error;
+using platform::Result;
+
+// Samples made by hand: a picture (or none) and a time each.
+class HandMadeReader final : public VideoReader {
+ public:
+  HandMadeReader(std::deque<VideoSample> samples, VideoReaderStatus end) : samples_(std::move(samples)), end_(end) {}
+  bool startReading() override { return true; }
+  std::optional<VideoSample> copyNextSampleBuffer() override {
+    if (samples_.empty()) {
+      status_ = end_;
+      return std::nullopt;
+    }
+    VideoSample sample = samples_.front();
+    samples_.pop_front();
+    return sample;
+  }
+  VideoReaderStatus status() const override { return status_; }
+  std::optional<Error> error() const override { return std::nullopt; }
+
+ private:
+  std::deque<VideoSample> samples_;
+  VideoReaderStatus end_;
+  VideoReaderStatus status_ = VideoReaderStatus::reading;
+};
+
+// Masks made by hand, one per frame in turn; a step may instead fail or give no mask.
+using MaskStep = std::function<Result<std::shared_ptr<PixelBuffer>>()>;
+
+class HandMadeSegmenter final : public platform::vision::PersonSegmenter {
+ public:
+  explicit HandMadeSegmenter(std::vector<MaskStep> steps) : steps_(std::move(steps)) {}
+  Result<std::shared_ptr<PixelBuffer>> segment(const ImageView&, platform::vision::PersonSegmentationQuality) override {
+    return steps_.at(next_++ % steps_.size())();
+  }
+
+ private:
+  std::vector<MaskStep> steps_;
+  size_t next_ = 0;
+};
+
+// A mask of `width` x `height` whose rows from `firstPersonRow` down are person.
+MaskStep personFrom(int width, int height, int firstPersonRow) {
+  return [=]() -> Result<std::shared_ptr<PixelBuffer>> {
+    std::shared_ptr<PixelBuffer> mask = makePixelBuffer(PixelFormat::gray8, width, height);
+    for (int y = 0; y < height; ++y) std::memset(mask->row(y), y >= firstPersonRow ? 255 : 0, static_cast<size_t>(width));
+    return mask;
+  };
+}
+
+MaskStep withoutMemory() {
+  return []() -> Result<std::shared_ptr<PixelBuffer>> {
+    auto mask = std::make_shared<PixelBuffer>();
+    mask->width = 16;
+    mask->height = 16;
+    return mask;
+  };
+}
+
+VideoSample pictureAt(MediaTime time) { return VideoSample{makePixelBuffer(PixelFormat::bgra8, 32, 24), time}; }
+VideoSample noPictureAt(MediaTime time) { return VideoSample{nullptr, time}; }
+
+class FrameLoopTest : public testing::Test {
+ protected:
+  // Sets up the run state as the earlier steps would, with hand-made frames and masks and a real
+  // writer at `target`.
+  void prepare(std::deque<VideoSample> samples, std::vector<MaskStep> masks, int64_t cutWidth, int64_t cutHeight,
+               int32_t timeScale, VideoReaderStatus end = VideoReaderStatus::completed) {
+    reader = std::make_unique<HandMadeReader>(std::move(samples), end);
+    vision = std::make_unique<platform::vision::VNSequenceRequestHandler>(std::make_unique<HandMadeSegmenter>(std::move(masks)));
+    width = cutWidth;
+    height = cutHeight;
+    track = VideoTrack{};
+    track.naturalTimeScale = timeScale;
+    target = (folder_ / "cut.mp4");
+    expected = 1;
+    prepareWriter();
+    prepareSegmentation();
+  }
+
+  // Death tests fork at EXPECT_EXIT, so the child sees the same folder as the parent. The
+  // parent runs no threads of its own there: every writer is made inside the child.
+  void TearDown() override {
+    writer.reset();
+    reader.reset();
+    vision.reset();
+  }
+
+  test_support::TemporaryFolder folder_;
+};
+
+TEST(WriteTimeTest, KeepsOwnTimesWhileTheyRiseElseStepsOn1Over600) {
+  struct Case {
+    int64_t written;
+    MediaTime sample, last, time;
+  };
+  const Case cases[] = {
+      {0, {3000, 12800}, kMediaTimeZero, {3000, 12800}},   // the first frame keeps its own, not zero
+      {0, {-5, 600}, kMediaTimeZero, {-5, 600}},
+      {1, {1024, 12800}, {512, 12800}, {1024, 12800}},
+      {1, {512, 12800}, {1, 25}, {25, 600}},               // equal across scales: 1/25 + 1/600
+      {2, {0, 1000}, {40, 1000}, {125, 3000}},             // earlier: 40/1000 + 1/600
+      {5, {7, 600}, {7, 600}, {8, 600}},
+  };
+  for (const Case& c : cases) {
+    const MediaTime time = writeTime(c.written, c.sample, c.last);
+    EXPECT_EQ(time.value, c.time.value) << c.sample.value << "/" << c.sample.timeScale;
+    EXPECT_EQ(time.timeScale, c.time.timeScale) << c.sample.value << "/" << c.sample.timeScale;
+  }
+}
+
+TEST_F(FrameLoopTest, MeasuresDrawsAndWritesEveryFrameWithAPicture) {
+  // Frames of 32 x 24, masks of 16 x 16 drawn into a 64 x 32 cut-out (stretched unevenly).
+  prepare({pictureAt({0, 600}), noPictureAt({10, 600}), pictureAt({0, 600}), pictureAt({-30, 600}),
+           pictureAt({100, 600}), pictureAt({200, 600})},
+          {personFrom(16, 16, 0), personFrom(16, 16, 16), personFrom(16, 16, 8), withoutMemory(), personFrom(16, 16, 4)},
+          64, 32, 600);
+  runFrameLoop();
+
+  EXPECT_EQ(frames, 5);  // the sample without a picture left no trace
+  EXPECT_EQ(personFrames, 3);
+  EXPECT_DOUBLE_EQ(covered, 1.0 + 0.0 + 0.5 + 0.5);  // the coverage grid sees rows 0 and 8
+  EXPECT_EQ(tops, (std::vector<double>{0.0, 0.5, 0.25}));
+  EXPECT_EQ(last, (MediaTime{200, 600}));
+
+  finishCutOut();
+  EXPECT_EQ(writer->status(), VideoWriterStatus::completed);
+  EXPECT_DOUBLE_EQ(top, 0.25);
+  EXPECT_TRUE(summaryRecord(frames, width, height, seconds, personFrames, covered, top)
+                  .starts_with("{\"frames\": 5, \"width\": 64, \"height\": 32, \"seconds\": "));
+
+  const std::optional<test_support::ProbedVideo> probed = test_support::probe(target);
+  ASSERT_TRUE(probed);
+  std::vector<int64_t> pts;
+  for (const test_support::ProbedFrame& frame : probed->frames) pts.push_back(frame.pts);
+  EXPECT_EQ(pts, (std::vector<int64_t>{0, 1, 2, 100, 200}));  // repeated and earlier times step on 1/600 s
+
+  // Decoded, each frame is its mask stretched: white where the person is, black elsewhere.
+  const std::vector<std::vector<uint8_t>> planes = test_support::lumaPlanes(target, 64, 32);
+  ASSERT_EQ(planes.size(), 5u);
+  auto at = [&](size_t frame, int x, int y) { return static_cast<int>(planes[frame][static_cast<size_t>(y * 64 + x)]); };
+  for (int x : {0, 31, 63}) {
+    EXPECT_NEAR(at(0, x, 1), 255, 2);   // all person
+    EXPECT_NEAR(at(1, x, 30), 0, 2);    // all background
+    EXPECT_NEAR(at(2, x, 4), 0, 2);     // person from halfway down
+    EXPECT_NEAR(at(2, x, 28), 255, 2);
+    EXPECT_NEAR(at(3, x, 16), 0, 2);    // a mask without memory draws black
+    EXPECT_NEAR(at(4, x, 2), 0, 2);     // person from a quarter down
+    EXPECT_NEAR(at(4, x, 20), 255, 2);
+  }
+}
+
+TEST_F(FrameLoopTest, NotesProgressEvery15FramesAgainstTheLargerOfExpectedAndWritten) {
+  std::deque<VideoSample> samples;
+  for (int i = 0; i < 31; ++i) samples.push_back(pictureAt({i, 25}));
+  prepare(std::move(samples), {personFrom(8, 8, 4)}, 16, 16, 25);
+  expected = 20;
+  testing::internal::CaptureStderr();
+  runFrameLoop();
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "progress 15 20\nprogress 30 30\n");
+  EXPECT_EQ(frames, 31);
+}
+
+TEST_F(FrameLoopTest, FailuresNameTheFrameAndRemoveTheUnfinishedFile) {
+  const std::string path = (folder_ / "cut.mp4");
+  struct Case {
+    std::vector<MaskStep> masks;
+    const char* message;
+  };
+  const MaskStep fails = []() -> Result<std::shared_ptr<PixelBuffer>> { return Error{"test", 7, "nobody home"}; };
+  const MaskStep empty = []() -> Result<std::shared_ptr<PixelBuffer>> { return std::shared_ptr<PixelBuffer>(); };
+  const Case cases[] = {
+      {{fails}, "^Error: the person could not be found in frame 0: nobody home\n$"},
+      {{personFrom(8, 8, 0), personFrom(8, 8, 0), empty}, "^Error: no cut-out came back for frame 2\n$"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EXIT(
+        {
+          prepare({pictureAt({0, 25}), pictureAt({1, 25}), pictureAt({2, 25})}, c.masks, 16, 16, 25);
+          runFrameLoop();
+        },
+        testing::ExitedWithCode(1), c.message);
+    EXPECT_FALSE(test_support::exists(path)) << c.message;
+  }
+}
+
+TEST_F(FrameLoopTest, AWriterThatStoppedIsReportedNotWaitedForForever) {
+  EXPECT_EXIT(
+      {
+        prepare({pictureAt({0, 25})}, {personFrom(8, 8, 0)}, 16, 16, 25);
+        const std::shared_ptr<PixelBuffer> wrong = makePixelBuffer(PixelFormat::bgra8, 8, 8);
+        writer->appendPixelBuffer(*wrong, kMediaTimeZero);  // the writer fails and stops taking frames
+        runFrameLoop();
+      },
+      testing::ExitedWithCode(1), "^Error: the cut-out could not be written: a frame is not a BGRA picture");
+}
+
+TEST_F(FrameLoopTest, FinishingChecksHowReadingEndedBeforeCountingFrames) {
+  const std::string path = (folder_ / "cut.mp4");
+  EXPECT_EXIT(
+      {
+        prepare({}, {personFrom(8, 8, 0)}, 16, 16, 25, VideoReaderStatus::failed);
+        runFrameLoop();
+        finishCutOut();
+      },
+      testing::ExitedWithCode(1), "^Error: the video could not be read to its end\n$");
+  EXPECT_FALSE(test_support::exists(path));
+  EXPECT_EXIT(
+      {
+        prepare({noPictureAt({0, 25}), noPictureAt({1, 25})}, {personFrom(8, 8, 0)}, 16, 16, 25);
+        runFrameLoop();
+        finishCutOut();
+      },
+      testing::ExitedWithCode(1), "^Error: the video has no frames\n$");
+  EXPECT_FALSE(test_support::exists(path));
+}
+
+TEST_F(FrameLoopTest, AnOutputThatAppearsAfterTheCheckIsNeverOverwritten) {
+  const std::string path = (folder_ / "cut.mp4");
+  test_support::writeFile(path, "someone else's");
+  EXPECT_EXIT(prepare({}, {personFrom(8, 8, 0)}, 16, 16, 25), testing::ExitedWithCode(1),
+              "^Error: the output file already exists\n$");
+  EXPECT_EQ(test_support::readFile(path), "someone else's");
+}
+
+}  // namespace
+}  // namespace person_cutout

@@ -1,0 +1,79 @@
+#include "person_cutout/video_setup.h"
+
+#include <string>
+
+#include "person_cutout/cut_out_size.h"
+#include "person_cutout/messages.h"
+#include "person_cutout/run_state.h"
+
+namespace person_cutout {
+
+using namespace platform::media;
+
+namespace {
+
+std::string writerReason() {
+  const std::optional<platform::Error> error = writer->error();
+  return error ? error->description : std::string(kUnknown);
+}
+
+}  // namespace
+
+void openVideo() {
+  platform::Result<std::shared_ptr<VideoAsset>> opened = VideoAsset::open(source);
+  if (!opened) fail(kCannotOpen);
+  asset = std::move(opened.value());
+  if (asset->videoTracks().empty()) fail(kNoPicture);
+  track = asset->videoTracks().front();
+
+  turned = !track.preferredTransform.isIdentity();
+  shown = turned ? track.uprightSize : track.naturalSize;
+  platform::Result<std::unique_ptr<VideoReader>> made =
+      makeVideoReader(asset, track, turned ? FrameOrientation::upright : FrameOrientation::asStored);
+  if (!made) fail(kCannotOpen);
+  reader = std::move(made.value());
+  if (!reader->startReading()) fail(kCannotRead);
+}
+
+void sizeCutOut() {
+  const CutOutSize size = cutOutSize(shown);
+  longest = size.longest;
+  shrink = size.shrink;
+  width = size.width;
+  height = size.height;
+}
+
+void prepareWriter() {
+  platform::Result<std::unique_ptr<VideoWriter>> created = VideoWriter::create(target);
+  if (!created) {
+    // Something appeared at the path after the check: it is left as it is.
+    if (created.error().domain == kVideoErrorDomain && created.error().code == static_cast<int64_t>(VideoError::fileExists)) {
+      fail(kOutputExists);
+    }
+    fail(kCannotWrite);
+  }
+  writer = std::move(created.value());
+
+  VideoWriterSettings settings;
+  settings.width = static_cast<int>(width);
+  settings.height = static_cast<int>(height);
+  settings.averageBitRate = 1'800'000;
+  settings.maxKeyFrameInterval = 12;
+  settings.allowFrameReordering = false;
+  settings.profileLevel = H264ProfileLevel::highAutoLevel;
+  settings.expectsMediaDataInRealTime = false;
+  settings.mediaTimeScale = track.naturalTimeScale;
+  writer->setVideoSettings(settings);
+  if (!writer->startWriting()) fail(std::string(kCannotWrite) + ": " + writerReason());
+  writer->startSession(kMediaTimeZero);
+}
+
+void prepareSegmentation() {
+  request.setQualityLevel(static_cast<platform::vision::VNGeneratePersonSegmentationRequestQualityLevel>(quality));
+  request.setOutputPixelFormat(kPixelFormatOneComponent8);
+  if (!vision) vision = std::make_unique<platform::vision::VNSequenceRequestHandler>();
+}
+
+void countExpectedFrames() { expected = expectedFrameCount(asset->duration().seconds(), track.nominalFrameRate); }
+
+}  // namespace person_cutout

@@ -1,0 +1,258 @@
+// End-to-end tests of the built `matte` program: its messages, exit statuses, summary line and the
+// video files it writes, checked from outside with ffprobe. They hold whatever the person
+// segmentation finds in the frames.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <optional>
+#include <sstream>
+#include <unistd.h>
+
+#include "tests/support/tool_run.h"
+#include "tests/support/video_probe.h"
+
+namespace {
+
+const std::string kMatte = MATTE_PROGRAM;
+const std::string kVideos = std::string(TEST_FIXTURES_DIR) + "/video/";
+
+std::vector<std::string> linesOf(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+std::string fixed4(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.4f", value);
+  return text;
+}
+
+bool isNumber(const std::string& text, int decimals) {
+  const size_t point = text.find('.');
+  const std::string whole = decimals == 0 ? text : text.substr(0, point);
+  if (whole.empty() || (whole.size() > 1 && whole[0] == '0')) return false;
+  if (whole.find_first_not_of("0123456789") != std::string::npos) return false;
+  if (decimals == 0) return true;
+  const std::string fraction = point == std::string::npos ? "" : text.substr(point + 1);
+  return fraction.size() == static_cast<size_t>(decimals) && fraction.find_first_not_of("0123456789") == std::string::npos;
+}
+
+// The eight values of a summary line, checked for their exact layout: keys in order, one space
+// after each colon, ", " between members, integers and fixed-point numbers with their digits, one
+// line feed at the end. Nothing when the layout is off.
+std::optional<std::vector<std::string>> summaryFields(const std::string& line) {
+  static const std::pair<const char*, int> kMembers[] = {{"frames", 0}, {"width", 0},         {"height", 0},
+                                                         {"seconds", 2}, {"person_frames", 0}, {"coverage", 4},
+                                                         {"top", 4},    {"aspect", 4}};
+  if (!line.starts_with("{") || !line.ends_with("}\n")) return std::nullopt;
+  std::vector<std::string> values;
+  size_t at = 1;
+  for (const auto& [key, decimals] : kMembers) {
+    const std::string opening = std::string(values.empty() ? "" : ", ") + "\"" + key + "\": ";
+    if (line.compare(at, opening.size(), opening) != 0) return std::nullopt;
+    at += opening.size();
+    const size_t end = line.find_first_of(",}", at);
+    values.push_back(line.substr(at, end - at));
+    if (!isNumber(values.back(), decimals)) return std::nullopt;
+    at = end;
+  }
+  if (at != line.size() - 2) return std::nullopt;
+  return values;
+}
+
+// Makes a three-frame test-pattern clip of the given size with ffmpeg (FFV1 in Matroska, which
+// takes odd sizes too).
+std::string patternClip(const test_support::TemporaryFolder& folder, const std::string& size) {
+  const std::string path = (folder / "pattern_" + size + ".mkv");
+  test_support::run("ffmpeg", {"-nostdin", "-v", "error", "-f", "lavfi", "-i", "testsrc=size=" + size + ":rate=10:duration=0.3",
+                               "-c:v", "ffv1", "-pix_fmt", "yuv444p", path});
+  return path;
+}
+
+TEST(MatteTest, RefusesBadCommandLinesAndInputsInTheirOrder) {
+  test_support::TemporaryFolder folder;
+  const std::string taken = (folder / "taken.mp4");
+  test_support::writeFile(taken, "not to be touched");
+  test_support::writeFile((folder / "notes.txt"), "plain text\n");
+  ASSERT_EQ(symlink((folder / "nowhere.mp4").c_str(), (folder / "dangling.mp4").c_str()), 0);
+  const std::string person = kVideos + "person.mp4";
+  const std::string fresh = (folder / "out.mp4");
+  const std::string missing = (folder / "missing.mp4");
+
+  struct Case {
+    std::vector<std::string> arguments;
+    std::string message;
+  };
+  const Case cases[] = {
+      {{}, "usage: matte <video> <out.mp4> [fast|balanced|accurate]"},
+      {{person}, "usage: matte <video> <out.mp4> [fast|balanced|accurate]"},
+      {{missing, taken, "Fast"}, "quality is fast, balanced or accurate"},  // the word comes first
+      {{person, fresh, "FAST"}, "quality is fast, balanced or accurate"},
+      {{person, fresh, " fast"}, "quality is fast, balanced or accurate"},
+      {{person, fresh, "fast "}, "quality is fast, balanced or accurate"},
+      {{person, fresh, ""}, "quality is fast, balanced or accurate"},
+      {{missing, taken}, "the video does not exist"},  // the input comes before the output
+      {{person, taken}, "the output file already exists"},
+      {{person, folder.path()}, "the output file already exists"},
+      {{person, (folder / "dangling.mp4")}, "the output file already exists"},  // never written through
+      {{folder.path(), fresh}, "the video could not be opened"},
+      {{(folder / "notes.txt"), fresh}, "the video could not be opened"},
+      {{kVideos + "sound_only.m4a", fresh}, "this file has no picture"},
+      {{person, (folder / "no/such/folder.mp4")}, "the cut-out could not be written"},
+  };
+  for (const Case& c : cases) {
+    const test_support::Outcome outcome = test_support::run(kMatte, c.arguments);
+    std::string shown;
+    for (const std::string& argument : c.arguments) shown += " '" + argument + "'";
+    EXPECT_EQ(outcome.status, 1) << shown;
+    EXPECT_EQ(outcome.err, "Error: " + c.message + "\n") << shown;
+    EXPECT_EQ(outcome.out, "") << shown;
+    EXPECT_FALSE(test_support::exists(fresh)) << shown;
+  }
+  EXPECT_EQ(test_support::readFile(taken), "not to be touched");
+  EXPECT_FALSE(test_support::exists((folder / "nowhere.mp4")));
+}
+
+TEST(MatteTest, AFailedRunRemovesTheFileItCreatedSoARetryCanRun) {
+  struct Case {
+    const char* video;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"cut_off.mp4", "the video could not be read to its end"},
+      {"no_frames.mp4", "the video has no frames"},
+  };
+  for (const Case& c : cases) {
+    test_support::TemporaryFolder folder;
+    const std::string out = (folder / "out.mp4");
+    const test_support::Outcome outcome = test_support::run(kMatte, {kVideos + c.video, out, "fast"});
+    EXPECT_EQ(outcome.status, 1) << c.video;
+    EXPECT_EQ(outcome.out, "") << c.video;
+    // Progress lines may come first; the failure is the last line.
+    const std::vector<std::string> lines = linesOf(outcome.err);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back(), std::string("Error: ") + c.message) << c.video;
+    for (size_t i = 0; i + 1 < lines.size(); ++i) EXPECT_TRUE(lines[i].starts_with("progress ")) << lines[i];
+    EXPECT_FALSE(test_support::exists(out)) << c.video;
+
+    // The same path is free for the next run.
+    const test_support::Outcome retry = test_support::run(kMatte, {kVideos + "person.mp4", out, "fast"});
+    EXPECT_EQ(retry.status, 0) << retry.err;
+  }
+}
+
+struct SuccessfulRun {
+  std::string name;
+  std::string video;
+  std::vector<std::string> extra;  // the quality word and anything after it
+  int width, height, frames;
+  int expected;  // frames the file's duration and rate promise
+  std::string timeBase;
+};
+
+void PrintTo(const SuccessfulRun& run, std::ostream* out) { *out << run.video; }
+
+class MatteRunTest : public testing::TestWithParam<SuccessfulRun> {};
+
+TEST_P(MatteRunTest, WritesTheMaskVideoAndOneSummaryLine) {
+  const SuccessfulRun& run = GetParam();
+  test_support::TemporaryFolder folder;
+  const std::string out = (folder / "cut out.mp4");
+  std::vector<std::string> arguments = {run.video, out};
+  arguments.insert(arguments.end(), run.extra.begin(), run.extra.end());
+  const test_support::Outcome outcome = test_support::run(kMatte, arguments);
+  ASSERT_EQ(outcome.status, 0) << outcome.err;
+
+  // Standard error: only progress lines, every 15 frames.
+  std::vector<std::string> progress;
+  for (int written = 15; written <= run.frames; written += 15) {
+    progress.push_back("progress " + std::to_string(written) + " " + std::to_string(std::max(written, run.expected)));
+  }
+  EXPECT_EQ(linesOf(outcome.err), progress);
+
+  // Standard output: the summary, alone, on one line.
+  const std::optional<std::vector<std::string>> field = summaryFields(outcome.out);
+  ASSERT_TRUE(field) << outcome.out;
+  const std::vector<std::string>& value = *field;
+  EXPECT_EQ(std::stoi(value[0]), run.frames);
+  EXPECT_EQ(std::stoi(value[1]), run.width);
+  EXPECT_EQ(std::stoi(value[2]), run.height);
+  EXPECT_LE(std::stoi(value[4]), run.frames);
+  EXPECT_LE(std::stod(value[5]), 1.0);
+  EXPECT_LT(std::stod(value[6]), 1.0);
+  EXPECT_EQ(value[7], fixed4(static_cast<double>(run.width) / run.height));
+
+  // The file, as ffprobe sees it.
+  const std::optional<test_support::ProbedVideo> probed = test_support::probe(out);
+  ASSERT_TRUE(probed);
+  ASSERT_EQ(probed->streams.size(), 1u);  // only the video track, no sound
+  test_support::Fields stream = probed->streams[0];
+  EXPECT_EQ(stream["codec_name"], "h264");
+  EXPECT_EQ(stream["profile"], "High");
+  EXPECT_EQ(stream["width"], std::to_string(run.width));
+  EXPECT_EQ(stream["height"], std::to_string(run.height));
+  EXPECT_EQ(stream["time_base"], run.timeBase);
+  EXPECT_EQ(stream["color_range"], "pc");
+  EXPECT_EQ(stream["has_b_frames"], "0");
+  ASSERT_EQ(probed->frames.size(), static_cast<size_t>(run.frames));
+  int sinceKey = 0;
+  for (size_t i = 0; i < probed->frames.size(); ++i) {
+    const test_support::ProbedFrame& frame = probed->frames[i];
+    EXPECT_NE(frame.type, "B");
+    sinceKey = frame.key ? 0 : sinceKey + 1;
+    EXPECT_LT(sinceKey, 12) << "frame " << i;
+    if (i > 0) {
+      EXPECT_GT(frame.pts, probed->frames[i - 1].pts) << "frame " << i;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fixtures, MatteRunTest,
+    testing::Values(SuccessfulRun{"Plain", kVideos + "person.mp4", {}, 160, 120, 50, 50, "1/12800"},
+                    SuccessfulRun{"QuarterTurn", kVideos + "person_turned.mp4", {"fast"}, 120, 160, 50, 50, "1/12800"},
+                    SuccessfulRun{"TwoVideoStreams", kVideos + "two_pictures.mp4", {"balanced", "and", "more"}, 160, 120, 50, 50,
+                                  "1/12800"},
+                    SuccessfulRun{"SharedTimes", kVideos + "shared_times.mkv", {"accurate"}, 160, 120, 26, 25, "1/1000"}),
+    [](const testing::TestParamInfo<SuccessfulRun>& info) { return info.param.name; });
+
+TEST(MatteTest, SizesTheCutOutEvenAndAtMost1280) {
+  test_support::TemporaryFolder folder;
+  struct Case {
+    std::string size;
+    std::string width, height;
+  };
+  const Case cases[] = {{"1500x1000", "1280", "854"}, {"161x121", "162", "122"}};
+  for (const Case& c : cases) {
+    const std::string out = (folder / c.size + ".mp4");
+    const test_support::Outcome outcome = test_support::run(kMatte, {patternClip(folder, c.size), out, "fast"});
+    ASSERT_EQ(outcome.status, 0) << outcome.err;
+    EXPECT_TRUE(outcome.out.starts_with("{\"frames\": 3, \"width\": " + c.width + ", \"height\": " + c.height + ", ")) << outcome.out;
+    test_support::Fields stream = test_support::probe(out)->streams.at(0);
+    EXPECT_EQ(stream["width"], c.width);
+    EXPECT_EQ(stream["height"], c.height);
+  }
+}
+
+TEST(MatteTest, TakesRelativePathsFromItsFolderAndAPointWhateverTheLocale) {
+  test_support::TemporaryFolder folder;
+  ASSERT_EQ(test_support::run("cp", {kVideos + "person.mp4", (folder / "in.mp4")}).status, 0);
+  const test_support::Outcome outcome =
+      test_support::run(kMatte, {"in.mp4", "out.mp4", "fast"}, folder.path(), {"LC_ALL=de_DE.UTF-8", "LANG=de_DE.UTF-8"});
+  ASSERT_EQ(outcome.status, 0) << outcome.err;
+  EXPECT_TRUE(test_support::exists((folder / "out.mp4")));
+  EXPECT_NE(outcome.out.find("\"aspect\": 1.3333}"), std::string::npos) << outcome.out;
+}
+
+TEST(MatteTest, ASummaryThatCannotBeWrittenIsAFailure) {
+  test_support::TemporaryFolder folder;
+  const std::string out = (folder / "out.mp4");
+  const test_support::Outcome outcome = test_support::run(kMatte, {kVideos + "person.mp4", out, "fast"}, "", {}, "/dev/full");
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_TRUE(outcome.err.ends_with("Error: the summary could not be written\n")) << outcome.err;
+  EXPECT_TRUE(test_support::exists(out));  // the cut-out itself is complete and stays
+}
+
+}  // namespace
