@@ -22,6 +22,7 @@ packages=(
   libtesseract-dev tesseract-ocr-eng tesseract-ocr-osd tesseract-ocr-script-latn  # text recognition
   tesseract-ocr       # the text benchmark's peer
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev  # video reading and writing
+  libyuv-dev          # BGRA to full-range 4:2:0 for the encoder
   libgtest-dev libbenchmark-dev
   libpng-dev nlohmann-json3-dev   # tools/overlay writes PNG; it and the tests read JSON lines
   ffmpeg              # test fixtures and the benchmarks' peers

@@ -45,6 +45,7 @@ class RenderContext {
   std::vector<Tap> down_;
   std::vector<uint16_t> blended_;  // mask rows blended across, each targetWidth long
   std::vector<uint8_t> rowReady_;  // which rows of blended_ this draw has filled
+  std::vector<uint8_t> greys_;     // one target row of greys
 };
 
 }  // namespace platform::media
