@@ -246,6 +246,34 @@ TEST(MatteTest, TakesRelativePathsFromItsFolderAndAPointWhateverTheLocale) {
   EXPECT_NE(outcome.out.find("\"aspect\": 1.3333}"), std::string::npos) << outcome.out;
 }
 
+TEST(MatteTest, DamagedVideosEndWithAMessageNeverACrash) {
+  // The fixture with bytes overwritten at spread-out places: in the index, in the frames, at the end.
+  const std::string intact = test_support::readFile(kVideos + "person.mp4");
+  ASSERT_GT(intact.size(), 4000u);
+  test_support::TemporaryFolder folder;
+  for (int damage = 0; damage < 8; ++damage) {
+    std::string bytes = intact;
+    uint32_t state = 2463534242u + static_cast<uint32_t>(damage);
+    for (int i = 0; i < 24; ++i) {
+      state ^= state << 13;
+      state ^= state >> 17;
+      state ^= state << 5;
+      bytes[state % bytes.size()] = static_cast<char>(state >> 24);
+    }
+    const std::string video = (folder / "damaged" + std::to_string(damage) + ".mp4");
+    const std::string out = (folder / "out" + std::to_string(damage) + ".mp4");
+    test_support::writeFile(video, bytes);
+    const test_support::Outcome outcome = test_support::run(kMatte, {video, out, "fast"});
+    ASSERT_TRUE(outcome.status == 0 || outcome.status == 1) << "damage " << damage << ": " << outcome.err;
+    if (outcome.status == 1) {
+      EXPECT_NE(outcome.err.find("Error: "), std::string::npos) << outcome.err;
+      EXPECT_FALSE(test_support::exists(out));
+    } else {
+      EXPECT_TRUE(summaryFields(outcome.out)) << outcome.out;
+    }
+  }
+}
+
 TEST(MatteTest, ASummaryThatCannotBeWrittenIsAFailure) {
   test_support::TemporaryFolder folder;
   const std::string out = (folder / "out.mp4");
