@@ -185,10 +185,11 @@ TEST_F(FrameLoopTest, FailuresNameTheFrameAndRemoveTheUnfinishedFile) {
     std::vector<MaskStep> masks;
     const char* message;
   };
-  const MaskStep fails = []() -> Result<std::shared_ptr<PixelBuffer>> { return Error{"test", 7, "nobody home"}; };
+  const MaskStep fails = []() -> Result<std::shared_ptr<PixelBuffer>> { return Error{"test", 7, "niemand daheim – Tür zu"}; };
   const MaskStep empty = []() -> Result<std::shared_ptr<PixelBuffer>> { return std::shared_ptr<PixelBuffer>(); };
   const Case cases[] = {
-      {{fails}, "^Error: the person could not be found in frame 0: nobody home\n$"},
+      // The platform's reason passes through as its UTF-8 bytes.
+      {{fails}, "^Error: the person could not be found in frame 0: niemand daheim – Tür zu\n$"},
       {{personFrom(8, 8, 0), personFrom(8, 8, 0), empty}, "^Error: no cut-out came back for frame 2\n$"},
   };
   for (const Case& c : cases) {

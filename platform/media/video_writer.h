@@ -84,9 +84,9 @@ class VideoWriter {
   // Why writing failed; nothing while it has not.
   std::optional<Error> error() const;
 
-  struct Encoder;  // FFmpeg's side, internal to the media services
 
  private:
+  struct Encoder;  // FFmpeg's side
   VideoWriter(std::string path, int file, uint64_t device, uint64_t inode);
   void failWith(VideoError code, std::string description);
   bool writePackets(bool flushing);
