@@ -23,10 +23,15 @@ ffmpeg -nostdin -v error -t "$seconds" -i "$clip" -an -vf scale=1280:720 -c:v li
 frames=$(ffprobe -v error -count_packets -select_streams v:0 -show_entries stream=nb_read_packets -of csv=p=0 "$work/short.mp4")
 scale=$(ffprobe -v error -select_streams v:0 -show_entries stream=time_base -of csv=p=0 "$work/short.mp4" | cut -d/ -f2)
 
-# Prints "seconds peak-kilobytes" of one command.
+# Prints "seconds peak-KiB" of one command, through bench/measure.
 measure() {
-  /usr/bin/time -f '%e %M' -o "$work/time" "$@" >/dev/null 2>"$work/err" || { cat "$work/err" >&2; exit 1; }
-  cat "$work/time"
+  local line
+  line=$("$root/build/bench/measure" "$@" 2>"$work/err")
+  if [[ $line != *" status=0" ]]; then
+    cat "$work/err" >&2
+    exit 1
+  fi
+  sed 's/seconds=\([^ ]*\) peak_kib=\([^ ]*\) .*/\1 \2/' <<<"$line"
 }
 
 # The floor: the same decoding, the same 1280x720 H.264 settings as the cut-out (High, 1.8 Mbit/s,
