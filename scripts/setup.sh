@@ -23,6 +23,7 @@ packages=(
   tesseract-ocr       # the text benchmark's peer
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev  # video reading and writing
   libyuv-dev          # BGRA to full-range 4:2:0 for the encoder
+  libxnnpack-dev libpthreadpool-dev   # the neural-network runtime's operators and thread pool
   libgtest-dev libbenchmark-dev
   libpng-dev nlohmann-json3-dev   # tools/overlay writes PNG; it and the tests read JSON lines
   ffmpeg              # test fixtures and the benchmarks' peers
@@ -39,6 +40,9 @@ if ((${#missing[@]} > 0)); then
   run_quietly "${as_root[@]}" apt-get update -qq
   run_quietly "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
+
+# The models: fetched once into .cache/ (ignored by git), checked against models/SHA256SUMS.
+run_quietly "$root/models/fetch.sh" "$root/.cache"
 
 run_quietly cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=Release
 run_quietly cmake --build "$root/build" -j "$(nproc)"
