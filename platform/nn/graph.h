@@ -1,0 +1,101 @@
+// A model as a plain graph of tensors and operations, independent of the file it came from and of
+// the engine that runs it. The .tflite reader produces one; tests build small ones by hand.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform::nn {
+
+enum class OpType {
+  add,
+  averagePool2d,
+  concatenation,
+  conv2d,
+  densify,             // sparse constant to dense; folded away at load
+  depthToSpace,
+  depthwiseConv2d,
+  dequantize,          // float16 constant to float32; folded away at load
+  fullyConnected,
+  hardSwish,
+  logistic,
+  maxPool2d,
+  mean,                // over height and width only
+  mul,
+  pad,
+  prelu,
+  relu,
+  relu6,
+  reshape,
+  resizeBilinear,
+  transposeConvBias,   // MediaPipe's Convolution2DTransposeBias custom operator
+};
+
+std::string_view opName(OpType type);
+
+enum class Padding { same, valid };
+enum class Activation { none, relu, reluMinus1To1, relu6 };
+
+// The options of every operation type in one flat record; each type reads the fields it needs.
+struct OpOptions {
+  Padding padding = Padding::valid;
+  int strideH = 1, strideW = 1;
+  int dilationH = 1, dilationW = 1;
+  int filterH = 1, filterW = 1;  // pooling window
+  int depthMultiplier = 1;
+  Activation activation = Activation::none;
+  int axis = 0;                  // concatenation
+  bool alignCorners = false;     // resize bilinear
+  bool halfPixelCenters = false;
+  bool keepDims = false;         // mean, fully connected
+  int blockSize = 1;             // depth to space
+};
+
+// How a sparse constant is stored (TFLite's sparsity parameters): the dense shape is traversed in
+// `traversalOrder`; each traversed dimension is either dense or compressed with segments/indices.
+struct Sparsity {
+  struct Dimension {
+    bool dense = true;
+    int denseSize = 0;
+    std::vector<int> segments;
+    std::vector<int> indices;
+  };
+  std::vector<int> traversalOrder;
+  std::vector<int> blockMap;
+  std::vector<Dimension> dimensions;
+};
+
+enum class DataType { float32, float16, int32, other };
+
+struct Tensor {
+  std::string name;
+  std::vector<int> shape;
+  DataType type = DataType::float32;
+  // Constant values, widened to float32 when stored as float16; empty for computed tensors.
+  std::vector<float> values;
+  std::vector<int32_t> ints;          // constant int32 values (shapes, paddings, sizes)
+  std::optional<Sparsity> sparsity;   // set when `values` holds a sparse constant
+  bool constant = false;
+
+  size_t elementCount() const;
+};
+
+struct Operation {
+  OpType type = OpType::add;
+  std::vector<int> inputs;   // tensor indices; -1 for an omitted optional input
+  std::vector<int> outputs;
+  OpOptions options;
+};
+
+struct Graph {
+  std::vector<Tensor> tensors;
+  std::vector<Operation> operations;  // in an order that computes every input before its use
+  std::vector<int> inputs;
+  std::vector<int> outputs;
+};
+
+}  // namespace platform::nn

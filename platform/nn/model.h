@@ -1,0 +1,75 @@
+// A neural-network model loaded once and run many times on the CPU with XNNPACK.
+//
+//   auto model = Model::load(modelPath("face_detection_full_range.tflite"));
+//   if (!model.ok()) ...;                         // model.error().description says why
+//   float* in = model.value()->input(0);          // fill inputShape(0).elementCount() floats
+//   if (auto error = model.value()->run()) ...;
+//   const float* scores = model.value()->output(*model.value()->outputIndex("classificators"));
+//
+// Tensors are float32, NHWC, densely packed. Input and output buffers belong to the model and stay
+// at the same address for its whole life; run() reads the inputs' current contents and overwrites
+// the outputs. A Model is not safe to run from two threads at once; separate Models are.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/nn/graph.h"
+#include "platform/result.h"
+
+namespace platform::nn {
+
+struct TensorShape {
+  std::vector<int> dims;
+  size_t elementCount() const;
+};
+
+// Which threads run a model's operators.
+enum class Threads {
+  all,  // the process-wide thread pool, one thread per processor (the default)
+  one,  // only the calling thread (benchmarks, or callers that parallelise across models)
+};
+
+class Model {
+ public:
+  // Reads a .tflite file and builds the runtime for it. Slow: do it once per process.
+  static Result<std::unique_ptr<Model>> load(const std::string& path, Threads threads = Threads::all);
+  // Builds the runtime for a graph already in memory (tests build small graphs by hand).
+  static Result<std::unique_ptr<Model>> fromGraph(Graph graph, Threads threads = Threads::all);
+
+  ~Model();
+  Model(const Model&) = delete;
+  Model& operator=(const Model&) = delete;
+
+  size_t inputCount() const;
+  TensorShape inputShape(size_t i) const;
+  float* input(size_t i);
+  size_t outputCount() const;
+  TensorShape outputShape(size_t i) const;
+  const float* output(size_t i) const;
+  // Index of the input/output tensor with this name in the model, or nothing.
+  std::optional<size_t> inputIndex(std::string_view name) const;
+  std::optional<size_t> outputIndex(std::string_view name) const;
+  std::string inputName(size_t i) const;
+  std::string outputName(size_t i) const;
+
+  // Runs one inference on the current input contents; no allocation. Float32 NHWC tensors.
+  std::optional<Error> run();
+
+  // Multiply-adds of one inference (convolutions and fully connected layers), for benchmarks.
+  double multiplyAdds() const;
+  // How the runtime split the model: XNNPACK segments and operations run by own kernels.
+  size_t xnnpackSegmentCount() const;
+  size_t ownKernelCount() const;
+
+ private:
+  struct State;
+  explicit Model(std::unique_ptr<State> state);
+  std::unique_ptr<State> state_;
+};
+
+}  // namespace platform::nn

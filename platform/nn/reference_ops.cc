@@ -1,0 +1,330 @@
+#include "platform/nn/reference_ops.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "platform/nn/graph_preparation.h"
+
+namespace platform::nn {
+namespace {
+
+float activate(float x, Activation activation) {
+  switch (activation) {
+    case Activation::none: return x;
+    case Activation::relu: return std::max(x, 0.0f);
+    case Activation::reluMinus1To1: return std::clamp(x, -1.0f, 1.0f);
+    case Activation::relu6: return std::clamp(x, 0.0f, 6.0f);
+  }
+  return x;
+}
+
+// Padding before the first cell under TensorFlow's SAME rule (VALID pads nothing).
+int padBefore(Padding padding, int in, int out, int window, int stride, int dilation) {
+  if (padding == Padding::valid) return 0;
+  int effective = (window - 1) * dilation + 1;
+  return std::max((out - 1) * stride + effective - in, 0) / 2;
+}
+
+struct Shape4 {
+  int n, h, w, c;
+  explicit Shape4(const std::vector<int>& s) : n(s[0]), h(s[1]), w(s[2]), c(s[3]) {}
+  size_t at(int b, int y, int x, int ch) const {
+    return ((static_cast<size_t>(b) * h + y) * w + x) * c + ch;
+  }
+};
+
+void convolution(const Operation& op, const Graph& g, const std::vector<std::vector<float>>& v,
+                 std::vector<float>& out) {
+  const OpOptions& o = op.options;
+  Shape4 is(g.tensors[op.inputs[0]].shape), os(g.tensors[op.outputs[0]].shape),
+      fs(g.tensors[op.inputs[1]].shape);
+  const std::vector<float>& in = v[op.inputs[0]];
+  const std::vector<float>& w = g.tensors[op.inputs[1]].values;
+  const float* bias = op.inputs.size() > 2 && op.inputs[2] >= 0
+                          ? g.tensors[op.inputs[2]].values.data()
+                          : nullptr;
+  bool depthwise = op.type == OpType::depthwiseConv2d;
+  int kh = fs.h, kw = fs.w;
+  int top = padBefore(o.padding, is.h, os.h, kh, o.strideH, o.dilationH);
+  int left = padBefore(o.padding, is.w, os.w, kw, o.strideW, o.dilationW);
+  for (int b = 0; b < os.n; ++b)
+    for (int y = 0; y < os.h; ++y)
+      for (int x = 0; x < os.w; ++x)
+        for (int oc = 0; oc < os.c; ++oc) {
+          double sum = bias ? bias[oc] : 0.0;
+          for (int ky = 0; ky < kh; ++ky)
+            for (int kx = 0; kx < kw; ++kx) {
+              int iy = y * o.strideH + ky * o.dilationH - top;
+              int ix = x * o.strideW + kx * o.dilationW - left;
+              if (iy < 0 || iy >= is.h || ix < 0 || ix >= is.w) continue;
+              if (depthwise) {
+                int ic = oc / o.depthMultiplier;
+                sum += double(in[is.at(b, iy, ix, ic)]) * w[fs.at(0, ky, kx, oc)];
+              } else {
+                for (int ic = 0; ic < is.c; ++ic) {
+                  sum += double(in[is.at(b, iy, ix, ic)]) * w[fs.at(oc, ky, kx, ic)];
+                }
+              }
+            }
+          out[os.at(b, y, x, oc)] = activate(static_cast<float>(sum), o.activation);
+        }
+}
+
+void transposeConvolution(const Operation& op, const Graph& g,
+                          const std::vector<std::vector<float>>& v, std::vector<float>& out) {
+  const OpOptions& o = op.options;
+  Shape4 is(g.tensors[op.inputs[0]].shape), os(g.tensors[op.outputs[0]].shape),
+      fs(g.tensors[op.inputs[1]].shape);
+  const std::vector<float>& in = v[op.inputs[0]];
+  const std::vector<float>& w = g.tensors[op.inputs[1]].values;
+  int top = std::max((is.h - 1) * o.strideH + fs.h - os.h, 0) / 2;
+  int left = std::max((is.w - 1) * o.strideW + fs.w - os.w, 0) / 2;
+  std::vector<double> sums(out.size(), 0.0);
+  for (int b = 0; b < is.n; ++b)
+    for (int iy = 0; iy < is.h; ++iy)
+      for (int ix = 0; ix < is.w; ++ix)
+        for (int ky = 0; ky < fs.h; ++ky)
+          for (int kx = 0; kx < fs.w; ++kx) {
+            int y = iy * o.strideH + ky - top;
+            int x = ix * o.strideW + kx - left;
+            if (y < 0 || y >= os.h || x < 0 || x >= os.w) continue;
+            for (int oc = 0; oc < os.c; ++oc)
+              for (int ic = 0; ic < is.c; ++ic) {
+                sums[os.at(b, y, x, oc)] +=
+                    double(in[is.at(b, iy, ix, ic)]) * w[fs.at(oc, ky, kx, ic)];
+              }
+          }
+  const float* bias = op.inputs.size() > 2 && op.inputs[2] >= 0
+                          ? g.tensors[op.inputs[2]].values.data()
+                          : nullptr;
+  for (size_t i = 0; i < out.size(); ++i) {
+    double b = bias ? bias[i % static_cast<size_t>(os.c)] : 0.0;
+    out[i] = activate(static_cast<float>(sums[i] + b), o.activation);
+  }
+}
+
+void pooling(const Operation& op, const Graph& g, const std::vector<std::vector<float>>& v,
+             std::vector<float>& out) {
+  const OpOptions& o = op.options;
+  Shape4 is(g.tensors[op.inputs[0]].shape), os(g.tensors[op.outputs[0]].shape);
+  const std::vector<float>& in = v[op.inputs[0]];
+  int top = padBefore(o.padding, is.h, os.h, o.filterH, o.strideH, 1);
+  int left = padBefore(o.padding, is.w, os.w, o.filterW, o.strideW, 1);
+  for (int b = 0; b < os.n; ++b)
+    for (int y = 0; y < os.h; ++y)
+      for (int x = 0; x < os.w; ++x)
+        for (int c = 0; c < os.c; ++c) {
+          double sum = 0;
+          float best = -std::numeric_limits<float>::infinity();
+          int count = 0;
+          for (int ky = 0; ky < o.filterH; ++ky)
+            for (int kx = 0; kx < o.filterW; ++kx) {
+              int iy = y * o.strideH + ky - top, ix = x * o.strideW + kx - left;
+              if (iy < 0 || iy >= is.h || ix < 0 || ix >= is.w) continue;  // padding never counts
+              float value = in[is.at(b, iy, ix, c)];
+              sum += value;
+              best = std::max(best, value);
+              ++count;
+            }
+          float result = op.type == OpType::maxPool2d ? best : static_cast<float>(sum / count);
+          out[os.at(b, y, x, c)] = activate(result, o.activation);
+        }
+}
+
+// Index into a tensor of `shape` for the output coordinate, with size-1 dimensions broadcast.
+size_t broadcastIndex(const std::vector<int>& shape, const std::vector<int>& outShape,
+                      size_t outIndex) {
+  size_t index = 0, stride = 1;
+  for (size_t k = 0; k < outShape.size(); ++k) {
+    size_t d = outShape.size() - 1 - k;
+    size_t coordinate = outIndex % static_cast<size_t>(outShape[d]);
+    outIndex /= static_cast<size_t>(outShape[d]);
+    if (k < shape.size()) {
+      size_t dim = static_cast<size_t>(shape[shape.size() - 1 - k]);
+      if (dim != 1) index += coordinate * stride;
+      stride *= dim;
+    }
+  }
+  return index;
+}
+
+void resizeBilinear(const Operation& op, const Graph& g, const std::vector<std::vector<float>>& v,
+                    std::vector<float>& out) {
+  const OpOptions& o = op.options;
+  Shape4 is(g.tensors[op.inputs[0]].shape), os(g.tensors[op.outputs[0]].shape);
+  const std::vector<float>& in = v[op.inputs[0]];
+  auto scale = [&](int inSize, int outSize) {
+    return o.alignCorners && outSize > 1 ? float(inSize - 1) / float(outSize - 1)
+                                         : float(inSize) / float(outSize);
+  };
+  float sy = scale(is.h, os.h), sx = scale(is.w, os.w);
+  auto source = [&](int dst, float s) {
+    return o.halfPixelCenters ? (float(dst) + 0.5f) * s - 0.5f : float(dst) * s;
+  };
+  for (int b = 0; b < os.n; ++b)
+    for (int y = 0; y < os.h; ++y) {
+      float fy = source(y, sy);
+      int y0 = std::max(int(std::floor(fy)), 0), y1 = std::min(int(std::ceil(fy)), is.h - 1);
+      float dy = fy - std::floor(fy);
+      for (int x = 0; x < os.w; ++x) {
+        float fx = source(x, sx);
+        int x0 = std::max(int(std::floor(fx)), 0), x1 = std::min(int(std::ceil(fx)), is.w - 1);
+        float dx = fx - std::floor(fx);
+        for (int c = 0; c < os.c; ++c) {
+          float top = in[is.at(b, y0, x0, c)] * (1 - dx) + in[is.at(b, y0, x1, c)] * dx;
+          float bottom = in[is.at(b, y1, x0, c)] * (1 - dx) + in[is.at(b, y1, x1, c)] * dx;
+          out[os.at(b, y, x, c)] = top * (1 - dy) + bottom * dy;
+        }
+      }
+    }
+}
+
+}  // namespace
+
+Result<std::vector<std::vector<float>>> evaluateReference(
+    const Graph& g, const std::vector<std::vector<float>>& inputs) {
+  std::vector<std::vector<float>> v(g.tensors.size());
+  if (inputs.size() != g.inputs.size()) return Error{"nn.reference", 1, "wrong number of inputs"};
+  for (size_t i = 0; i < g.inputs.size(); ++i) {
+    if (inputs[i].size() != g.tensors[g.inputs[i]].elementCount()) {
+      return Error{"nn.reference", 1, "input " + std::to_string(i) + " has the wrong size"};
+    }
+    v[g.inputs[i]] = inputs[i];
+  }
+  for (size_t t = 0; t < g.tensors.size(); ++t) {
+    if (g.tensors[t].constant) v[t] = g.tensors[t].values;
+  }
+  for (const Operation& op : g.operations) {
+    const Tensor& outTensor = g.tensors[op.outputs[0]];
+    std::vector<float> out(outTensor.elementCount());
+    const std::vector<float>& in = v[op.inputs[0]];
+    const std::vector<int>& inShape = g.tensors[op.inputs[0]].shape;
+    const OpOptions& o = op.options;
+    switch (op.type) {
+      case OpType::conv2d:
+      case OpType::depthwiseConv2d:
+        convolution(op, g, v, out);
+        break;
+      case OpType::transposeConvBias:
+        transposeConvolution(op, g, v, out);
+        break;
+      case OpType::averagePool2d:
+      case OpType::maxPool2d:
+        pooling(op, g, v, out);
+        break;
+      case OpType::add:
+      case OpType::mul: {
+        const std::vector<float>& other = v[op.inputs[1]];
+        const std::vector<int>& otherShape = g.tensors[op.inputs[1]].shape;
+        for (size_t i = 0; i < out.size(); ++i) {
+          float a = in[broadcastIndex(inShape, outTensor.shape, i)];
+          float b = other[broadcastIndex(otherShape, outTensor.shape, i)];
+          out[i] = activate(op.type == OpType::add ? a + b : a * b, o.activation);
+        }
+        break;
+      }
+      case OpType::relu:
+        for (size_t i = 0; i < out.size(); ++i) out[i] = std::max(in[i], 0.0f);
+        break;
+      case OpType::relu6:
+        for (size_t i = 0; i < out.size(); ++i) out[i] = std::clamp(in[i], 0.0f, 6.0f);
+        break;
+      case OpType::logistic:
+        for (size_t i = 0; i < out.size(); ++i) out[i] = 1.0f / (1.0f + std::exp(-in[i]));
+        break;
+      case OpType::hardSwish:
+        for (size_t i = 0; i < out.size(); ++i) {
+          out[i] = in[i] * std::clamp(in[i] + 3.0f, 0.0f, 6.0f) / 6.0f;
+        }
+        break;
+      case OpType::prelu: {
+        const std::vector<float>& slope = v[op.inputs[1]];
+        size_t channels = static_cast<size_t>(inShape.back());
+        for (size_t i = 0; i < out.size(); ++i) {
+          out[i] = in[i] >= 0 ? in[i] : in[i] * slope[i % channels];
+        }
+        break;
+      }
+      case OpType::mean: {
+        Shape4 s(inShape);
+        for (int b = 0; b < s.n; ++b)
+          for (int c = 0; c < s.c; ++c) {
+            double sum = 0;
+            for (int y = 0; y < s.h; ++y)
+              for (int x = 0; x < s.w; ++x) sum += in[s.at(b, y, x, c)];
+            out[static_cast<size_t>(b) * s.c + c] = static_cast<float>(sum / (s.h * s.w));
+          }
+        break;
+      }
+      case OpType::pad: {
+        const std::vector<int32_t>& p = g.tensors[op.inputs[1]].ints;
+        size_t rank = inShape.size();
+        for (size_t i = 0; i < in.size(); ++i) {
+          size_t rest = i, outIndex = 0, outStride = 1;
+          for (size_t k = 0; k < rank; ++k) {
+            size_t d = rank - 1 - k;
+            size_t coordinate = rest % static_cast<size_t>(inShape[d]) + static_cast<size_t>(p[2 * d]);
+            rest /= static_cast<size_t>(inShape[d]);
+            outIndex += coordinate * outStride;
+            outStride *= static_cast<size_t>(outTensor.shape[d]);
+          }
+          out[outIndex] = in[i];
+        }
+        break;
+      }
+      case OpType::reshape:
+        out = in;
+        break;
+      case OpType::resizeBilinear:
+        resizeBilinear(op, g, v, out);
+        break;
+      case OpType::concatenation: {
+        int rank = static_cast<int>(outTensor.shape.size());
+        int axis = o.axis < 0 ? o.axis + rank : o.axis;
+        size_t outer = 1;
+        for (int d = 0; d < axis; ++d) outer *= static_cast<size_t>(outTensor.shape[d]);
+        size_t position = 0;
+        for (size_t k = 0; k < outer; ++k)
+          for (int t : op.inputs) {
+            size_t chunk = g.tensors[t].elementCount() / outer;
+            for (size_t j = 0; j < chunk; ++j) out[position++] = v[t][k * chunk + j];
+          }
+        break;
+      }
+      case OpType::fullyConnected: {
+        const Tensor& w = g.tensors[op.inputs[1]];
+        size_t outputs = static_cast<size_t>(w.shape[0]), depth = static_cast<size_t>(w.shape[1]);
+        const float* bias = op.inputs.size() > 2 && op.inputs[2] >= 0
+                                ? g.tensors[op.inputs[2]].values.data()
+                                : nullptr;
+        for (size_t b = 0; b < in.size() / depth; ++b)
+          for (size_t j = 0; j < outputs; ++j) {
+            double sum = bias ? bias[j] : 0.0;
+            for (size_t i = 0; i < depth; ++i) sum += double(in[b * depth + i]) * w.values[j * depth + i];
+            out[b * outputs + j] = activate(static_cast<float>(sum), o.activation);
+          }
+        break;
+      }
+      case OpType::depthToSpace: {
+        Shape4 is(inShape), os(outTensor.shape);
+        int bs = o.blockSize;
+        for (int b = 0; b < os.n; ++b)
+          for (int y = 0; y < os.h; ++y)
+            for (int x = 0; x < os.w; ++x)
+              for (int c = 0; c < os.c; ++c) {
+                int channel = ((y % bs) * bs + (x % bs)) * os.c + c;
+                out[os.at(b, y, x, c)] = in[is.at(b, y / bs, x / bs, channel)];
+              }
+        break;
+      }
+      case OpType::dequantize:
+      case OpType::densify:
+        return Error{"nn.reference", 1, "graph is not prepared"};
+    }
+    v[op.outputs[0]] = std::move(out);
+  }
+  return v;
+}
+
+}  // namespace platform::nn

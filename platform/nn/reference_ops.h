@@ -1,0 +1,17 @@
+// Plain loops that compute every operation the runtime supports, written for clarity and
+// independent of XNNPACK: the yardstick the tests hold the fast runtime against.
+#pragma once
+
+#include <vector>
+
+#include "platform/nn/graph.h"
+#include "platform/result.h"
+
+namespace platform::nn {
+
+// Runs a prepared graph (see prepareGraph) on `inputs` (one per graph input, in order) and returns
+// the values of every tensor, indexed like graph.tensors.
+Result<std::vector<std::vector<float>>> evaluateReference(
+    const Graph& graph, const std::vector<std::vector<float>>& inputs);
+
+}  // namespace platform::nn
