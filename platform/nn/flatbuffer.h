@@ -95,6 +95,12 @@ class Table {
     return count == 0 ? ScalarVector<T>() : ScalarVector<T>(reader_, first, count);
   }
   std::string_view string(int field) const;
+  // Where a scalar field of `size` bytes sits in the buffer, or 0 when absent (for tools and tests
+  // that patch a file in place).
+  uint64_t fieldPosition(int field, size_t size) const {
+    uint64_t offset = fieldOffset(field, size);
+    return offset == 0 ? 0 : position_ + offset;
+  }
 
  private:
   // Offset of the field inside the table, 0 when absent; fails when it overruns the table.
