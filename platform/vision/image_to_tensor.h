@@ -1,0 +1,49 @@
+// Fills a model's float input tensor from a picture: the part of the picture under a rotated
+// rectangle, resampled bilinearly to the tensor's size, pixel values mapped to the model's range.
+#pragma once
+
+#include <optional>
+
+#include "platform/media/image.h"
+#include "platform/result.h"
+
+namespace platform::vision {
+
+// A rectangle in a picture's pixel frame (x to the right, y down, (0, 0) the top-left corner of
+// the top-left pixel), turned clockwise by `rotation` radians about its centre. A negative width
+// (height) mirrors the content left-right (top-bottom).
+struct RotatedRect {
+  double centerX = 0;
+  double centerY = 0;
+  double width = 0;
+  double height = 0;
+  double rotation = 0;
+};
+
+struct PicturePoint {
+  double x = 0;
+  double y = 0;
+};
+
+// The point of the picture under a point of the tensor given in fractions of the tensor's width
+// and height (0 to 1, from its top-left corner), for a tensor filled from `area`.
+PicturePoint pictureFromTensor(const RotatedRect& area, double u, double v);
+
+// Fills `tensor` (height × width × 3 floats, RGB, rows top first) from the picture under `area`.
+// Pixel values 0-255 map linearly to [low, high]. Where the area reaches outside the picture it
+// reads black pixels, as MediaPipe's zero border does before the value mapping: those tensor
+// values are `low` (for example -1 for a model that takes [-1, 1]), not 0.
+// `image` may be rgb8, bgra8 or gray8 (grey copied to all three channels), with any row stride.
+std::optional<Error> imageToTensor(const media::ImageView& image, const RotatedRect& area,
+                                   int width, int height, float low, float high, float* tensor);
+
+// How a whole picture fits a detector's tensor with its aspect ratio kept: `area` covers the
+// picture plus the padding (use it with imageToTensor and pictureFromTensor), and the padding is
+// given in fractions of the tensor on each side.
+struct Letterbox {
+  RotatedRect area;
+  double padLeft = 0, padTop = 0, padRight = 0, padBottom = 0;
+};
+Letterbox letterbox(int pictureWidth, int pictureHeight, int tensorWidth, int tensorHeight);
+
+}  // namespace platform::vision
