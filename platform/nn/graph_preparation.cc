@@ -22,11 +22,11 @@ std::string shapeText(const std::vector<int>& shape) {
 }
 
 // Output extent of a window sliding over `size` cells, TensorFlow's SAME or VALID rule.
-int windowOutput(Padding padding, int size, int window, int stride, int dilation) {
-  int64_t effective = int64_t{window - 1} * dilation + 1;
-  if (padding == Padding::same) return static_cast<int>((int64_t{size} + stride - 1) / stride);
+int64_t windowOutput(Padding padding, int64_t size, int64_t window, int64_t stride, int64_t dilation) {
+  int64_t effective = (window - 1) * dilation + 1;
+  if (padding == Padding::same) return (size + stride - 1) / stride;
   if (size < effective) return -1;
-  return static_cast<int>((size - effective) / stride + 1);
+  return (size - effective) / stride + 1;
 }
 
 std::optional<Error> foldConstants(Graph* graph) {
@@ -69,7 +69,13 @@ std::optional<Error> foldConstants(Graph* graph) {
 
 }  // namespace
 
-Result<std::vector<int>> inferOutputShape(const Graph& graph, const Operation& op) {
+namespace {
+
+using Shape64 = std::vector<int64_t>;
+
+Shape64 widen(const std::vector<int>& shape) { return Shape64(shape.begin(), shape.end()); }
+
+Result<Shape64> computeOutputShape(const Graph& graph, const Operation& op) {
   auto tensor = [&](size_t i) -> const Tensor* {
     if (i >= op.inputs.size() || op.inputs[i] < 0) return nullptr;
     return &graph.tensors[op.inputs[i]];
@@ -108,23 +114,25 @@ Result<std::vector<int>> inferOutputShape(const Graph& graph, const Operation& o
       }
       if (f[1] < 1 || f[2] < 1 || f[1] > 64 || f[2] > 64) return fail(op, "has an invalid kernel size");
       if (op.type == OpType::transposeConvBias) {
-        int h = o.padding == Padding::same ? s[1] * o.strideH : (s[1] - 1) * o.strideH + f[1];
-        int w = o.padding == Padding::same ? s[2] * o.strideW : (s[2] - 1) * o.strideW + f[2];
-        return std::vector<int>{s[0], h, w, outChannels};
+        int64_t h = o.padding == Padding::same ? int64_t{s[1]} * o.strideH
+                                               : int64_t{s[1] - 1} * o.strideH + f[1];
+        int64_t w = o.padding == Padding::same ? int64_t{s[2]} * o.strideW
+                                               : int64_t{s[2] - 1} * o.strideW + f[2];
+        return Shape64{s[0], h, w, outChannels};
       }
-      int h = windowOutput(o.padding, s[1], f[1], o.strideH, o.dilationH);
-      int w = windowOutput(o.padding, s[2], f[2], o.strideW, o.dilationW);
+      int64_t h = windowOutput(o.padding, s[1], f[1], o.strideH, o.dilationH);
+      int64_t w = windowOutput(o.padding, s[2], f[2], o.strideW, o.dilationW);
       if (h < 1 || w < 1) return fail(op, "kernel is larger than its input");
-      return std::vector<int>{s[0], h, w, outChannels};
+      return Shape64{s[0], h, w, outChannels};
     }
     case OpType::averagePool2d:
     case OpType::maxPool2d: {
       if (!rank4(in)) return fail(op, "needs a 4-D input");
       if (o.filterH > 256 || o.filterW > 256) return fail(op, "has an invalid window");
-      int h = windowOutput(o.padding, s[1], o.filterH, o.strideH, 1);
-      int w = windowOutput(o.padding, s[2], o.filterW, o.strideW, 1);
+      int64_t h = windowOutput(o.padding, s[1], o.filterH, o.strideH, 1);
+      int64_t w = windowOutput(o.padding, s[2], o.filterW, o.strideW, 1);
       if (h < 1 || w < 1) return fail(op, "window is larger than its input");
-      return std::vector<int>{s[0], h, w, s[3]};
+      return Shape64{s[0], h, w, s[3]};
     }
     case OpType::add:
     case OpType::mul: {
@@ -133,7 +141,7 @@ Result<std::vector<int>> inferOutputShape(const Graph& graph, const Operation& o
       if (other->constant && !constantFloat(other)) return fail(op, "has a broken constant operand");
       const std::vector<int>& a = s;
       const std::vector<int>& b = other->shape;
-      std::vector<int> out(std::max(a.size(), b.size()));
+      Shape64 out(std::max(a.size(), b.size()));
       for (size_t i = 0; i < out.size(); ++i) {
         int da = i < out.size() - a.size() ? 1 : a[i - (out.size() - a.size())];
         int db = i < out.size() - b.size() ? 1 : b[i - (out.size() - b.size())];
@@ -148,14 +156,14 @@ Result<std::vector<int>> inferOutputShape(const Graph& graph, const Operation& o
     case OpType::relu6:
     case OpType::logistic:
     case OpType::hardSwish:
-      return s;
+      return widen(s);
     case OpType::prelu: {
       const Tensor* slope = tensor(1);
       if (!rank4(in) || !constantFloat(slope) || slope->elementCount() != size_t(s[3]) ||
           slope->shape.empty() || slope->shape.back() != s[3]) {
         return fail(op, "needs a 4-D input and one constant slope per channel");
       }
-      return s;
+      return widen(s);
     }
     case OpType::mean: {
       const Tensor* axes = tensor(1);
@@ -166,7 +174,7 @@ Result<std::vector<int>> inferOutputShape(const Graph& graph, const Operation& o
       for (int& a : sorted) a = a < 0 ? a + 4 : a;
       std::sort(sorted.begin(), sorted.end());
       if (sorted != std::vector<int>{1, 2}) return fail(op, "averages only over height and width");
-      return o.keepDims ? std::vector<int>{s[0], 1, 1, s[3]} : std::vector<int>{s[0], s[3]};
+      return o.keepDims ? Shape64{s[0], 1, 1, s[3]} : Shape64{s[0], s[3]};
     }
     case OpType::pad: {
       const Tensor* paddings = tensor(1);
@@ -174,7 +182,7 @@ Result<std::vector<int>> inferOutputShape(const Graph& graph, const Operation& o
           s.empty()) {
         return fail(op, "needs constant paddings, two per dimension");
       }
-      std::vector<int> out = s;
+      Shape64 out = widen(s);
       for (size_t d = 0; d < s.size(); ++d) {
         int before = paddings->ints[2 * d];
         int after = paddings->ints[2 * d + 1];
@@ -190,7 +198,7 @@ Result<std::vector<int>> inferOutputShape(const Graph& graph, const Operation& o
       if (out.elementCount() != in->elementCount()) {
         return fail(op, "cannot reshape " + shapeText(s) + " to " + shapeText(out.shape));
       }
-      return out.shape;
+      return widen(out.shape);
     }
     case OpType::resizeBilinear: {
       const Tensor* size = tensor(1);
@@ -201,13 +209,13 @@ Result<std::vector<int>> inferOutputShape(const Graph& graph, const Operation& o
       if (o.alignCorners && o.halfPixelCenters) {
         return fail(op, "cannot both align corners and use half-pixel centres");
       }
-      return std::vector<int>{s[0], size->ints[0], size->ints[1], s[3]};
+      return Shape64{s[0], size->ints[0], size->ints[1], s[3]};
     }
     case OpType::concatenation: {
       int rank = static_cast<int>(s.size());
       int axis = o.axis < 0 ? o.axis + rank : o.axis;
       if (axis < 0 || axis >= rank) return fail(op, "axis is out of range");
-      std::vector<int> out = s;
+      Shape64 out = widen(s);
       out[axis] = 0;
       for (size_t i = 0; i < op.inputs.size(); ++i) {
         const Tensor* t = tensor(i);
@@ -235,24 +243,42 @@ Result<std::vector<int>> inferOutputShape(const Graph& graph, const Operation& o
       }
       if (o.keepDims) {
         if (s.back() != inputs) return fail(op, "last input dimension does not fit the weights");
-        std::vector<int> out = s;
+        Shape64 out = widen(s);
         out.back() = outputs;
         return out;
       }
-      return std::vector<int>{static_cast<int>(in->elementCount() / size_t(inputs)), outputs};
+      return Shape64{static_cast<int64_t>(in->elementCount() / size_t(inputs)), outputs};
     }
     case OpType::depthToSpace: {
       int b = o.blockSize;
       if (!rank4(in) || b > 64 || s[3] % (b * b) != 0) {
         return fail(op, "needs a 4-D input whose depth the block size divides");
       }
-      return std::vector<int>{s[0], s[1] * b, s[2] * b, s[3] / (b * b)};
+      return Shape64{s[0], int64_t{s[1]} * b, int64_t{s[2]} * b, s[3] / (b * b)};
     }
     case OpType::dequantize:
     case OpType::densify:
       break;
   }
   return fail(op, "is not run by this runtime");
+}
+
+}  // namespace
+
+Result<std::vector<int>> inferOutputShape(const Graph& graph, const Operation& op) {
+  Result<Shape64> shape = computeOutputShape(graph, op);
+  if (!shape.ok()) return shape.error();
+  // Outputs obey the same bound as the tensors read from a file.
+  constexpr int64_t kLimit = int64_t{1} << 28;
+  int64_t elements = 1;
+  std::vector<int> out;
+  for (int64_t d : shape.value()) {
+    if (d < 0 || d > kLimit) return fail(op, "computes an output of impossible size");
+    elements *= d;
+    if (elements > kLimit) return fail(op, "computes an output of impossible size");
+    out.push_back(static_cast<int>(d));
+  }
+  return out;
 }
 
 std::optional<Error> prepareGraph(Graph* graph) {

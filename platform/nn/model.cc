@@ -396,7 +396,9 @@ std::optional<Error> Model::State::buildSegment(const std::vector<const Operatio
   }
 
   xnn_runtime_t runtime = nullptr;
-  status = xnn_create_runtime_v2(subgraph, pool, 0, &runtime);
+  // Workers go back to the scheduler after each run instead of spinning: the programs do other
+  // work between inferences on a machine with few cores.
+  status = xnn_create_runtime_v2(subgraph, pool, XNN_FLAG_YIELD_WORKERS, &runtime);
   if (status != xnn_status_success) {
     return fail(std::string("XNNPACK cannot build the model: ") + statusText(status));
   }
@@ -440,21 +442,24 @@ Result<std::unique_ptr<Model>> Model::fromGraph(Graph graph, Threads threads) {
 size_t Model::inputCount() const { return state_->graph.inputs.size(); }
 size_t Model::outputCount() const { return state_->graph.outputs.size(); }
 
+// Out-of-range indices answer with an empty shape and a null pointer rather than throwing.
 TensorShape Model::inputShape(size_t i) const {
-  return {state_->graph.tensors[state_->graph.inputs.at(i)].shape};
+  return i < inputCount() ? TensorShape{state_->graph.tensors[state_->graph.inputs[i]].shape} : TensorShape{};
 }
 TensorShape Model::outputShape(size_t i) const {
-  return {state_->graph.tensors[state_->graph.outputs.at(i)].shape};
+  return i < outputCount() ? TensorShape{state_->graph.tensors[state_->graph.outputs[i]].shape} : TensorShape{};
 }
-float* Model::input(size_t i) { return state_->tensorData[state_->graph.inputs.at(i)]; }
+float* Model::input(size_t i) {
+  return i < inputCount() ? state_->tensorData[state_->graph.inputs[i]] : nullptr;
+}
 const float* Model::output(size_t i) const {
-  return state_->tensorData[state_->graph.outputs.at(i)];
+  return i < outputCount() ? state_->tensorData[state_->graph.outputs[i]] : nullptr;
 }
 std::string Model::inputName(size_t i) const {
-  return state_->graph.tensors[state_->graph.inputs.at(i)].name;
+  return i < inputCount() ? state_->graph.tensors[state_->graph.inputs[i]].name : std::string();
 }
 std::string Model::outputName(size_t i) const {
-  return state_->graph.tensors[state_->graph.outputs.at(i)].name;
+  return i < outputCount() ? state_->graph.tensors[state_->graph.outputs[i]].name : std::string();
 }
 
 std::optional<size_t> Model::inputIndex(std::string_view name) const {

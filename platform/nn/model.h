@@ -45,6 +45,7 @@ class Model {
   Model(const Model&) = delete;
   Model& operator=(const Model&) = delete;
 
+  // An index past the count gives an empty shape, a null pointer or an empty name.
   size_t inputCount() const;
   TensorShape inputShape(size_t i) const;
   float* input(size_t i);
