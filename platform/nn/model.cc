@@ -396,9 +396,9 @@ std::optional<Error> Model::State::buildSegment(const std::vector<const Operatio
   }
 
   xnn_runtime_t runtime = nullptr;
-  // Workers go back to the scheduler after each run instead of spinning: the programs do other
-  // work between inferences on a machine with few cores.
-  status = xnn_create_runtime_v2(subgraph, pool, XNN_FLAG_YIELD_WORKERS, &runtime);
+  // No XNN_FLAG_YIELD_WORKERS: measured on a busy two-core machine, workers that sleep after each
+  // run wake too late for the next one and made two-thread runs many times slower.
+  status = xnn_create_runtime_v2(subgraph, pool, 0, &runtime);
   if (status != xnn_status_success) {
     return fail(std::string("XNNPACK cannot build the model: ") + statusText(status));
   }
