@@ -131,6 +131,11 @@ const OpCase kCases[] = {
        return b.op(OpType::transposeConvBias, {b.input({1, 3, 3, 2}), b.weights({5, 4, 4, 2}), b.weights({5})},
                    conv(2, valid));
      }},
+    {"transpose_conv_1x1_stride2_same_extends_the_edge", [](GraphBuilder& b) {
+       // The kernel is smaller than the stride: the last row and column come from the bias only.
+       return b.op(OpType::transposeConvBias, {b.input({1, 3, 4, 2}), b.weights({3, 1, 1, 2}), b.weights({3})},
+                   conv(2, same));
+     }},
     {"average_pool_2x2_stride2_valid", [](GraphBuilder& b) {
        return b.op(OpType::averagePool2d, {b.input({1, 8, 6, 5})}, pool(2, 2, valid));
      }},
