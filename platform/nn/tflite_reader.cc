@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -356,6 +357,12 @@ Result<Graph> readTfliteModel(std::span<const uint8_t> bytes) {
 }
 
 Result<Graph> readTfliteFile(const std::string& path) {
+  // The largest model of the set is 28 MB; a file far beyond that is not read into memory.
+  constexpr uintmax_t kMaxFileSize = uintmax_t{1} << 30;
+  std::error_code sizeError;
+  uintmax_t size = std::filesystem::file_size(path, sizeError);
+  if (sizeError) return Error{kDomain, 2, "cannot open model file " + path + ": " + sizeError.message()};
+  if (size > kMaxFileSize) return Error{kDomain, 2, path + ": a model file larger than 1 GiB is refused"};
   std::ifstream file(path, std::ios::binary);
   if (!file) return Error{kDomain, 2, "cannot open model file " + path};
   std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
