@@ -1,6 +1,7 @@
 // Body and hand observations as frame-record entries.
 #pragma once
 
+#include <cmath>
 #include <string>
 #include <utility>
 #include <vector>
@@ -19,14 +20,19 @@ extern const JointTable<platform::vision::VNHumanBodyPoseObservationJointName> b
 extern const JointTable<platform::vision::VNHumanHandPoseObservationJointName> handJoints;
 
 // {"points": {key: [x, y, confidence]}} for every joint of `joints` that the observation places.
+// A point with a number that is not finite is left out like a joint without a point: JSON cannot
+// hold it, and written it would cost the frame its whole line.
 template <typename JointName>
 platform::JsonObject poseRecord(const platform::vision::VNPoseObservation<JointName>& observation,
                                 const JointTable<JointName>& joints) {
   platform::JsonObject points;
   for (const auto& [key, joint] : joints) {
-    if (const auto point = observation.recognizedPoint(joint)) {
-      points[key] = platform::jsonNumbers({point->location.x, point->location.y, static_cast<double>(point->confidence)});
+    const auto point = observation.recognizedPoint(joint);
+    if (!point || !std::isfinite(point->location.x) || !std::isfinite(point->location.y) ||
+        !std::isfinite(point->confidence)) {
+      continue;
     }
+    points[key] = platform::jsonNumbers({point->location.x, point->location.y, static_cast<double>(point->confidence)});
   }
   platform::JsonObject record;
   record["points"] = std::move(points);

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+
 namespace frame_analysis {
 namespace {
 
@@ -28,6 +31,16 @@ TEST(PoseRecord, LeavesOutJointsWithoutAPointAndKeepsZeroConfidence) {
   hand.points[Hand::thumbTip] = {{0.3, 0.4}, 0.9f};
   hand.points[Hand::indexDIP] = {{0.3, 0.4}, 0.9f};
   EXPECT_EQ(json(poseRecord(hand, handJoints)), R"({"points":{"thumbTip":[0.3,0.4,0.8999999761581421],"wrist":[-0.05,1.02,0]}})");
+}
+
+// Such a point cannot be written as JSON; left in, it would make the whole frame line unwritable.
+TEST(PoseRecord, LeavesOutPointsThatAreNotFiniteAndKeepsTheRest) {
+  platform::vision::VNHumanBodyPoseObservation body;
+  body.points[Body::nose] = {{0.5, 0.5}, 1.0f};
+  body.points[Body::neck] = {{std::nan(""), 0.5}, 1.0f};
+  body.points[Body::leftHip] = {{0.5, HUGE_VAL}, 1.0f};
+  body.points[Body::rightHip] = {{0.5, 0.5}, std::numeric_limits<float>::quiet_NaN()};
+  EXPECT_EQ(json(poseRecord(body, bodyJoints)), R"({"points":{"nose":[0.5,0.5,1]}})");
 }
 
 TEST(PoseRecord, AnObservationWithNoJointsGivesEmptyPoints) {
