@@ -3,8 +3,9 @@
 // Draws one line of vision's output over its frame and writes the result as a PNG, so a person can
 // check by eye where the boxes, landmark regions, joints and hand points landed. The line is read
 // from standard input when not given. Faces: green box, yellow regions (pupils as dots), the head
-// angles in degrees above the box as "y<yaw> p<pitch> r<roll>". Bodies: red joints and bones.
-// Hands: blue points, joined from the wrist to each finger tip.
+// angles in degrees above the box as "y<yaw> p<pitch> r<roll>". Bodies: red bones, the person's
+// own left joints orange and the others red, so a swapped left and right shows. Hands: blue
+// points, joined from the wrist to each finger tip.
 #include <png.h>
 
 #include <cmath>
@@ -111,7 +112,8 @@ class Canvas {
   platform::media::Image image_;
 };
 
-constexpr Colour kGreen{40, 220, 60}, kYellow{255, 220, 0}, kRed{240, 40, 40}, kBlue{40, 120, 255}, kWhite{255, 255, 255};
+constexpr Colour kGreen{40, 220, 60}, kYellow{255, 220, 0}, kRed{240, 40, 40}, kBlue{40, 120, 255}, kWhite{255, 255, 255},
+                 kOrange{255, 150, 0};
 
 std::string rounded(double value) {
   char text[32];
@@ -140,7 +142,9 @@ void drawFace(Canvas& canvas, const json& face) {
   canvas.text(x0, std::max(0.0, y0 - 20), angles, kWhite, 2);
 }
 
-void drawPose(Canvas& canvas, const json& pose, const std::vector<std::pair<const char*, const char*>>& bones, Colour c) {
+// Joints whose key starts with "left" get `left`, the others `c`.
+void drawPose(Canvas& canvas, const json& pose, const std::vector<std::pair<const char*, const char*>>& bones, Colour c,
+              Colour left) {
   const json& points = pose.at("points");
   const auto at = [&](const char* key, double& x, double& y) {
     if (!points.contains(key)) return false;
@@ -151,7 +155,9 @@ void drawPose(Canvas& canvas, const json& pose, const std::vector<std::pair<cons
     double xa, ya, xb, yb;
     if (at(a, xa, ya) && at(b, xb, yb)) canvas.line(xa, ya, xb, yb, c, 2);
   }
-  for (const auto& [key, point] : points.items()) canvas.dot(canvas.px(point[0].get<double>()), canvas.py(point[1].get<double>()), 4, c);
+  for (const auto& [key, point] : points.items()) {
+    canvas.dot(canvas.px(point[0].get<double>()), canvas.py(point[1].get<double>()), 4, key.rfind("left", 0) == 0 ? left : c);
+  }
 }
 
 }  // namespace
@@ -180,12 +186,12 @@ int main(int argc, char** argv) {
                {{"nose", "neck"}, {"neck", "leftShoulder"}, {"neck", "rightShoulder"}, {"leftShoulder", "leftElbow"},
                 {"leftElbow", "leftWrist"}, {"rightShoulder", "rightElbow"}, {"rightElbow", "rightWrist"},
                 {"leftShoulder", "leftHip"}, {"rightShoulder", "rightHip"}, {"leftHip", "rightHip"}},
-               kRed);
+               kRed, kOrange);
     }
     for (const json& hand : line.value("hands", json::array())) {
       drawPose(canvas, hand,
                {{"wrist", "thumbTip"}, {"wrist", "indexTip"}, {"wrist", "middleTip"}, {"wrist", "ringTip"}, {"wrist", "littleTip"}},
-               kBlue);
+               kBlue, kBlue);
     }
   } catch (const json::exception& error) {
     std::fprintf(stderr, "overlay: the line does not have the expected shape: %s\n", error.what());
