@@ -40,8 +40,8 @@ std::array<CellWeights, kSide> cellWeights(int begin, int end) {
 }  // namespace
 
 NormalizedRect samplingRect(const NormalizedRect& box) {
-  return NormalizedRect{box.minX() + box.width * (-0.25), box.minY() + box.height * (-1.2), box.width * 1.5,
-                        box.height * 2.5};
+  const double width = box.standardWidth(), height = box.standardHeight();
+  return NormalizedRect{box.minX() + width * (-0.25), box.minY() + height * (-1.2), width * 1.5, height * 2.5};
 }
 
 platform::JsonArray colours(const platform::media::Image& image, const NormalizedRect& rect) {
@@ -49,8 +49,8 @@ platform::JsonArray colours(const platform::media::Image& image, const Normalize
   // The rectangle in pixels, origin top-left.
   const double px = rect.minX() * w;
   const double py = (1 - rect.maxY()) * h;
-  const double pw = std::abs(rect.width) * w;
-  const double ph = std::abs(rect.height) * h;
+  const double pw = rect.standardWidth() * w;
+  const double ph = rect.standardHeight() * h;
   // Its overlap with the picture.
   const double qx0 = std::max(px, 0.0), qy0 = std::max(py, 0.0);
   const double qx1 = std::min(px + pw, w), qy1 = std::min(py + ph, h);

@@ -29,6 +29,13 @@ TEST(SamplingRect, ReachesBelowAndAroundTheFace) {
   EXPECT_DOUBLE_EQ(rect.y, 0.26);
   EXPECT_DOUBLE_EQ(rect.width, 0.3);
   EXPECT_DOUBLE_EQ(rect.height, 0.5);
+
+  // A box given with negative extents is the same box and gets the same rectangle.
+  const NormalizedRect flipped = samplingRect({0.6, 0.7, -0.2, -0.2});
+  EXPECT_DOUBLE_EQ(flipped.x, 0.35);
+  EXPECT_DOUBLE_EQ(flipped.y, 0.26);
+  EXPECT_DOUBLE_EQ(flipped.width, 0.3);
+  EXPECT_DOUBLE_EQ(flipped.height, 0.5);
 }
 
 TEST(Colours, AFlatFrameGivesSixteenEqualTriplesOfWholeSteps) {

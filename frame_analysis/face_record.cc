@@ -22,8 +22,8 @@ JsonArray region(const std::optional<VNFaceLandmarkRegion2D>& landmarkRegion, co
   JsonArray points;
   if (!landmarkRegion) return points;
   for (const platform::vision::Point& p : landmarkRegion->normalizedPoints) {
-    const double x = box.minX() + p.x * box.width;
-    const double y = box.minY() + p.y * box.height;
+    const double x = box.minX() + p.x * box.standardWidth();
+    const double y = box.minY() + p.y * box.standardHeight();
     points.emplace_back(platform::jsonNumbers({x, y}));
   }
   return points;
@@ -38,7 +38,7 @@ JsonObject faceRecord(const platform::vision::VNFaceObservation& face, const pla
 
   JsonObject record;
   record["confidence"] = static_cast<double>(face.confidence);
-  record["box"] = platform::jsonNumbers({b.minX(), b.minY(), b.width, b.height});
+  record["box"] = platform::jsonNumbers({b.minX(), b.minY(), b.standardWidth(), b.standardHeight()});
   JsonObject landmarks;
   landmarks["leftEye"] = part(&VNFaceLandmarks2D::leftEye);
   landmarks["rightEye"] = part(&VNFaceLandmarks2D::rightEye);

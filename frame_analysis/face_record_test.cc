@@ -52,6 +52,17 @@ TEST(FaceRecord, WritesOnlyTheAnglesItHasInDegrees) {
   EXPECT_NE(json(faceRecord(face, nullptr)).find(R"("pitch_degrees":0,)"), std::string::npos);
 }
 
+TEST(FaceRecord, ABoxWithNegativeExtentsIsWrittenAndUsedInStandardForm) {
+  // The rectangle from x 0.45 back to 0.25 and from y 0.8 down to 0.5: the same box as
+  // [0.25, 0.5, 0.2, 0.3], so its bottom-left corner and top-right corner stay where they are.
+  VNFaceObservation face = faceAt({0.45, 0.8, -0.2, -0.3});
+  face.landmarks = VNFaceLandmarks2D{};
+  face.landmarks->nose = VNFaceLandmarkRegion2D{{{0, 0}, {1, 1}}};
+  const std::string record = json(faceRecord(face, nullptr));
+  EXPECT_EQ(record.substr(0, 28), R"({"box":[0.25,0.5,0.2,0.3],"c)") << record;
+  EXPECT_NE(record.find(R"("nose":[[0.25,0.5],[0.45,0.8]])"), std::string::npos) << record;
+}
+
 TEST(FaceRecord, KeepsBoxesThatReachOverTheEdge) {
   const VNFaceObservation face = faceAt({-0.1, 0.9, 0.3, 0.25});
   EXPECT_EQ(json(faceRecord(face, nullptr)).substr(0, 30), R"({"box":[-0.1,0.9,0.3,0.25],"co)");

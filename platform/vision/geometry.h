@@ -3,6 +3,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cmath>
 
 namespace platform::vision {
 
@@ -22,6 +23,8 @@ struct NormalizedRect {
   double maxX() const { return std::max(x, x + width); }
   double minY() const { return std::min(y, y + height); }
   double maxY() const { return std::max(y, y + height); }
+  double standardWidth() const { return std::abs(width); }
+  double standardHeight() const { return std::abs(height); }
 };
 
 }  // namespace platform::vision
