@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <vector>
 
 namespace platform::media {
@@ -29,7 +31,13 @@ struct FileCloser {
   }
 };
 
-Result<std::vector<unsigned char>> readWholeFile(const std::string& path) {
+// An open file that passed the checks, and what identifies its contents.
+struct OpenFile {
+  std::unique_ptr<int, FileCloser> fd;
+  struct stat info {};
+};
+
+Result<OpenFile> openPicture(const std::string& path) {
   // Non-blocking, so that a named pipe without a writer is refused below instead of hanging the
   // open; reads of regular files are not affected by the flag.
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -37,17 +45,21 @@ Result<std::vector<unsigned char>> readWholeFile(const std::string& path) {
     if (errno == ENOENT || errno == ENOTDIR) return failure(StillImageError::noSuchFile, path, "there is no such file");
     return failure(StillImageError::unreadable, path, std::strerror(errno));
   }
-  std::unique_ptr<int, FileCloser> guard(new int(fd));
-  struct stat info {};
+  OpenFile file{std::unique_ptr<int, FileCloser>(new int(fd)), {}};
+  struct stat& info = file.info;
   if (fstat(fd, &info) != 0) return failure(StillImageError::unreadable, path, std::strerror(errno));
   if (S_ISDIR(info.st_mode)) return failure(StillImageError::isAFolder, path, "it is a folder");
   if (!S_ISREG(info.st_mode)) return failure(StillImageError::notAPicture, path, "it is not a regular file");
   if (info.st_size == 0) return failure(StillImageError::emptyFile, path, "the file is empty");
   if (info.st_size > kMaxFileBytes) return failure(StillImageError::tooLarge, path, "the file is too large");
-  std::vector<unsigned char> bytes(static_cast<size_t>(info.st_size));
+  return file;
+}
+
+Result<std::vector<unsigned char>> readWholeFile(const OpenFile& file, const std::string& path) {
+  std::vector<unsigned char> bytes(static_cast<size_t>(file.info.st_size));
   size_t done = 0;
   while (done < bytes.size()) {
-    const ssize_t got = read(fd, bytes.data() + done, bytes.size() - done);
+    const ssize_t got = read(*file.fd, bytes.data() + done, bytes.size() - done);
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) return failure(StillImageError::unreadable, path, std::strerror(errno));
     if (got == 0) break;  // the file shrank while being read
@@ -56,6 +68,36 @@ Result<std::vector<unsigned char>> readWholeFile(const std::string& path) {
   bytes.resize(done);
   if (bytes.empty()) return failure(StillImageError::emptyFile, path, "the file is empty");
   return bytes;
+}
+
+// The last picture decoded, kept so that a file decoded twice in a row (once for the analysis and
+// once more for the colour sample of the same frame) is read and decoded only once. A file counts
+// as the same while its device, inode, size and modification and change times are; any write,
+// rename over it or touch changes one of them.
+struct FileIdentity {
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t size = -1;
+  timespec modified{}, changed{};
+
+  explicit FileIdentity(const struct stat& info)
+      : device(info.st_dev), inode(info.st_ino), size(info.st_size), modified(info.st_mtim), changed(info.st_ctim) {}
+  bool operator==(const FileIdentity& other) const {
+    return device == other.device && inode == other.inode && size == other.size &&
+           modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec &&
+           changed.tv_sec == other.changed.tv_sec && changed.tv_nsec == other.changed.tv_nsec;
+  }
+};
+
+struct LastPicture {
+  std::mutex lock;
+  std::optional<FileIdentity> identity;
+  Image image;
+};
+
+LastPicture& lastPicture() {
+  static LastPicture last;
+  return last;
 }
 
 using Decompressor = std::unique_ptr<void, int (*)(tjhandle)>;
@@ -75,7 +117,15 @@ void cmykToRgb(const std::vector<unsigned char>& cmyk, std::vector<uint8_t>& rgb
 }  // namespace
 
 Result<Image> decodeStillImage(const std::string& path) {
-  Result<std::vector<unsigned char>> file = readWholeFile(path);
+  Result<OpenFile> opened = openPicture(path);
+  if (!opened) return opened.error();
+  const FileIdentity identity(opened.value().info);
+  LastPicture& last = lastPicture();
+  {
+    const std::lock_guard<std::mutex> hold(last.lock);
+    if (last.identity == identity) return last.image;
+  }
+  Result<std::vector<unsigned char>> file = readWholeFile(opened.value(), path);
   if (!file) return file.error();
   const std::vector<unsigned char>& bytes = file.value();
   if (bytes.size() < 3 || bytes[0] != 0xFF || bytes[1] != 0xD8 || bytes[2] != 0xFF) {
@@ -113,6 +163,9 @@ Result<Image> decodeStillImage(const std::string& path) {
     }
   }
   if (cmyk) cmykToRgb(cmykPixels, image.rgb);
+  const std::lock_guard<std::mutex> hold(last.lock);
+  last.identity = identity;
+  last.image = image;
   return image;
 }
 

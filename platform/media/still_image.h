@@ -26,6 +26,9 @@ enum class StillImageError : int64_t {
 
 // The first picture of the JPEG file at `path`, as RGB with its rows top first. The orientation
 // tag, if any, is not applied. A failure names the file and the reason (see StillImageError).
+// The last picture decoded is kept (one, so memory stays flat): decoding the same file again
+// while it is unchanged (same device, inode, size, modification and change times) gives a copy
+// of it without reading or decoding the file again.
 Result<Image> decodeStillImage(const std::string& path);
 
 }  // namespace platform::media

@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <turbojpeg.h>
 
 #include <filesystem>
+#include <stdexcept>
 #include <vector>
 
 #include "tests/support/jpeg_fixtures.h"
@@ -109,6 +111,44 @@ TEST(DecodeStillImage, RefusesANamedPipeWithoutWaitingForAWriter) {
   ASSERT_FALSE(decoded.ok());
   EXPECT_EQ(decoded.error().code, static_cast<int64_t>(StillImageError::notAPicture));
   EXPECT_EQ(decoded.error().description, "The picture \"" + pipe + "\" could not be read: it is not a regular file.");
+}
+
+// The same picture with its first quantisation step one larger: a file of exactly the same size
+// whose pixels decode differently.
+std::string withOtherQuantisation(std::string jpeg) {
+  const size_t table = jpeg.find("\xFF\xDB");
+  if (table == std::string::npos) throw std::runtime_error("no quantisation table");
+  jpeg[table + 5] = static_cast<char>(static_cast<unsigned char>(jpeg[table + 5]) + 1);
+  return jpeg;
+}
+
+TEST(DecodeStillImage, AFileChangedInPlaceIsDecodedAfresh) {
+  TemporaryFolder folder;
+  const std::string path = folder / "frame.jpg";
+  const std::string first = test_support::tinyJpeg();
+  const std::string second = withOtherQuantisation(first);
+  ASSERT_EQ(first.size(), second.size());
+
+  writeFile(path, first);
+  const Result<Image> before = decodeStillImage(path);
+  ASSERT_TRUE(before.ok());
+  const Result<Image> again = decodeStillImage(path);
+  ASSERT_TRUE(again.ok());
+  EXPECT_EQ(again.value().rgb, before.value().rgb);
+
+  // Rewritten with the same size and its old modification time put back: still a new picture.
+  struct stat info {};
+  ASSERT_EQ(stat(path.c_str(), &info), 0);
+  writeFile(path, second);
+  const timespec times[2] = {info.st_atim, info.st_mtim};
+  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+  const Result<Image> after = decodeStillImage(path);
+  ASSERT_TRUE(after.ok());
+  EXPECT_NE(after.value().rgb, before.value().rgb);
+
+  // A file that has gone is an error, not the picture it used to hold.
+  std::filesystem::remove(path);
+  EXPECT_FALSE(decodeStillImage(path).ok());
 }
 
 }  // namespace
