@@ -1,0 +1,98 @@
+// Where the time of one faces-only frame goes: milliseconds per stage on one picture (median of
+// many runs), with the mesh model on one thread and on the process pool (the detector runs on one
+// thread). The peer line, measured in the same run, is decoding a JPEG file of the same size: work
+// every frame has to do anyway (two files taken in turn, so that the still-image service's memory
+// of the last picture cannot help).
+// Usage: face_stages PICTURE.jpg OTHER_PICTURE.jpg [RUNS]
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <vector>
+
+#include "frame_analysis/colour_sample.h"
+#include "platform/media/still_image.h"
+#include "platform/nn/model_files.h"
+#include "platform/vision/canonical_face.h"
+#include "platform/vision/face_crop.h"
+#include "platform/vision/face_detector.h"
+#include "platform/vision/ssd_detector.h"
+#include "platform/vision/face_mesh.h"
+#include "platform/vision/face_regions.h"
+#include "platform/vision/head_pose.h"
+
+namespace {
+
+using namespace platform::vision;
+
+double medianMilliseconds(int runs, const std::function<void()>& work) {
+  work();
+  std::vector<double> times;
+  for (int i = 0; i < runs; ++i) {
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    times.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+  }
+  std::nth_element(times.begin(), times.begin() + times.size() / 2, times.end());
+  return times[times.size() / 2];
+}
+
+template <typename T>
+T orQuit(platform::Result<T> result, const char* what) {
+  if (!result) {
+    std::fprintf(stderr, "face_stages: %s: %s\n", what, result.error().description.c_str());
+    std::exit(1);
+  }
+  return std::move(result.value());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 3) {
+    std::fputs("usage: face_stages PICTURE.jpg OTHER_PICTURE.jpg [RUNS]\n", stderr);
+    return 2;
+  }
+  const int runs = argc > 3 ? std::max(1, std::atoi(argv[3])) : 30;
+  const platform::media::Image picture = orQuit(platform::media::decodeStillImage(argv[1]), "decoding");
+  const CanonicalFace canonical =
+      orQuit(loadCanonicalFace(platform::nn::modelPath("geometry_pipeline_metadata_landmarks.binarypb")), "canonical face");
+
+  std::printf("%dx%d picture, median of %d runs, milliseconds\n", picture.width, picture.height, runs);
+  std::printf("%-40s %10s %10s\n", "stage", "1 thread", "pool");
+  int turn = 0;
+  const double decode = medianMilliseconds(runs, [&] { platform::media::decodeStillImage(argv[1 + (turn++ % 2)]); });
+  // What the colour sample's second decoding of a frame costs now that the last picture is kept.
+  const double again = medianMilliseconds(runs, [&] { platform::media::decodeStillImage(argv[1]); });
+
+  // The detector runs on one thread (SsdDetector's choice); the mesh is measured both ways.
+  auto detector = orQuit(SsdDetector::load(faceDetectorSettings()), "detector");
+  const std::vector<Detection> found = orQuit(detector->detect(picture.view()), "detecting");
+  if (found.empty()) {
+    std::fputs("face_stages: no face in the picture\n", stderr);
+    return 1;
+  }
+  const RotatedRect crop = faceMeshCrop(found[0]);
+  const double detect = medianMilliseconds(runs, [&] { detector->detect(picture.view()); });
+  double mesh[2];
+  std::vector<Vec3> points;
+  for (const platform::nn::Threads threads : {platform::nn::Threads::one, platform::nn::Threads::all}) {
+    auto meshModel = orQuit(FaceMesh::load(platform::nn::modelPath("face_landmark.tflite"), threads), "mesh");
+    mesh[threads == platform::nn::Threads::one ? 0 : 1] = medianMilliseconds(runs, [&] { meshModel->run(picture.view(), crop); });
+    points = orQuit(meshModel->run(picture.view(), crop), "mesh").points;
+  }
+  const double angles = medianMilliseconds(runs, [&] { headAngles(points, picture.width, picture.height, canonical); });
+  const double w = picture.width, h = picture.height;
+  const NormalizedRect box{found[0].box.xMin / w, 1.0 - found[0].box.yMax() / h, found[0].box.width / w, found[0].box.height / h};
+  const double sample = medianMilliseconds(runs, [&] { frame_analysis::colours(picture, frame_analysis::samplingRect(box)); });
+
+  std::printf("%-40s %10.2f %10s\n", "face detector (letterbox, run, decode)", detect, "-");
+  std::printf("%-40s %10.2f %10.2f\n", "face mesh, per face (crop, run)", mesh[0], mesh[1]);
+  std::printf("%-40s %10.2f\n", "head angles, per face", angles);
+  std::printf("%-40s %10.2f\n", "colour sample, per face", sample);
+  std::printf("%-40s %10.2f\n", "decoding the same file again (kept)", again);
+  std::printf("%-40s %10.2f\n", "peer: decoding the JPEG file", decode);
+  std::printf("faces found: %zu\n", found.size());
+  return 0;
+}
