@@ -6,6 +6,9 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 echo "== vision tests/fixtures/dancer_frames 8"
 "$root/build/frame_analysis/vision" "$root/tests/fixtures/dancer_frames" 8
 
+echo "== vision tests/fixtures/faces 1 faces"
+"$root/build/frame_analysis/vision" "$root/tests/fixtures/faces" 1 faces
+
 echo "== look tests/fixtures/text"
 "$root/build/text_reading/look" "$root/tests/fixtures/text"
 

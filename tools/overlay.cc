@@ -2,7 +2,8 @@
 //
 // Draws one line of vision's output over its frame and writes the result as a PNG, so a person can
 // check by eye where the boxes, landmark regions, joints and hand points landed. The line is read
-// from standard input when not given. Faces: green box, yellow regions (pupils as dots), the head
+// from standard input when not given. Faces: green box, yellow regions (pupils as dots; regions of
+// three or more points are closed contours, so their last point joins their first), the head
 // angles in degrees above the box as "y<yaw> p<pitch> r<roll>". Bodies: red bones, the person's
 // own left joints orange and the others red, so a swapped left and right shows. Hands: blue
 // points, joined from the wrist to each finger tip.
@@ -133,6 +134,12 @@ void drawFace(Canvas& canvas, const json& face) {
       const double x = canvas.px(points[i][0].get<double>()), y = canvas.py(points[i][1].get<double>());
       if (points.size() == 1) canvas.dot(x, y, 2, kRed);
       if (i > 0) canvas.line(canvas.px(points[i - 1][0].get<double>()), canvas.py(points[i - 1][1].get<double>()), x, y, kYellow);
+    }
+    if (points.size() >= 3) {
+      const json& first = points.front();
+      const json& last = points.back();
+      canvas.line(canvas.px(last[0].get<double>()), canvas.py(last[1].get<double>()), canvas.px(first[0].get<double>()),
+                  canvas.py(first[1].get<double>()), kYellow);
     }
   }
   std::string angles;
