@@ -1,0 +1,25 @@
+# Shared by the vision benchmarks (sourced, not run): making a folder of 1280x720 frames from one
+# picture, and printing one measured run as a table row.
+
+# make_frames PICTURE FOLDER COUNT: FOLDER/all holds COUNT frames (the picture scaled to the frame
+# height and centred; a little noise keeps the frames from being identical) and FOLDER/first100
+# links to the first 100 of them. Made once; kept while the count matches.
+make_frames() {
+  local picture=$1 folder=$2 count=$3
+  if [ "$(find "$folder/all" -name '*.jpg' 2>/dev/null | wc -l)" -eq "$count" ]; then return; fi
+  rm -rf "$folder" && mkdir -p "$folder/all" "$folder/first100"
+  ffmpeg -v error -loop 1 -i "$picture" \
+    -vf "scale=-2:720,pad=1280:720:(ow-iw)/2:0,noise=alls=6:allf=t" -frames:v "$count" -q:v 3 "$folder/all/%05d.jpg"
+  local f
+  for f in $(ls "$folder/all" | head -n 100); do ln -s "../all/$f" "$folder/first100/$f"; done
+}
+
+# report LABEL FRAMES MEASURE-LINE: one row of frames per second and peak memory from a line of
+# bench/measure.
+report() {
+  local seconds kib
+  seconds=$(echo "$3" | sed -n 's/.*seconds=\([0-9.]*\).*/\1/p')
+  kib=$(echo "$3" | sed -n 's/.*peak_kib=\([0-9]*\).*/\1/p')
+  awk -v l="$1" -v n="$2" -v s="$seconds" -v k="$kib" \
+    'BEGIN { printf "%-34s %6d frames %8.2f s %9.1f frames/s %8.1f MiB peak\n", l, n, s, n / s, k / 1024 }'
+}
