@@ -17,6 +17,7 @@ enum class PersonSegmentationError : int64_t {
   noPixels = 1,           // the frame holds no pixels
   outOfMemory = 2,
   unsupportedFormat = 3,  // a mask layout other than one byte per pixel was asked for
+  modelFailed = 4,        // the segmentation model could not be loaded or run
 };
 
 inline Error personSegmentationError(PersonSegmentationError code, std::string description) {
@@ -44,7 +45,8 @@ class PersonSegmenter {
                                                               PersonSegmentationQuality quality) = 0;
 };
 
-// The platform's segmenter for a new sequence.
+// The platform's segmenter for a new sequence: the selfie segmentation models
+// (platform/vision/selfie_segmenter.h says what each quality does).
 std::unique_ptr<PersonSegmenter> makePersonSegmenter();
 
 }  // namespace platform::vision

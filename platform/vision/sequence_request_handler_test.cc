@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <vector>
 
 #include "platform/vision/person_segmentation_request.h"
@@ -30,7 +31,11 @@ class CountingSegmenter final : public PersonSegmenter {
   int seen_ = 0;
 };
 
-std::shared_ptr<PixelBuffer> frameOf(int width) { return media::makePixelBuffer(PixelFormat::bgra8, width, 4); }
+std::shared_ptr<PixelBuffer> frameOf(int width) {
+  std::shared_ptr<PixelBuffer> frame = media::makePixelBuffer(PixelFormat::bgra8, width, 4);
+  for (int y = 0; y < frame->height; ++y) std::memset(frame->row(y), 128, static_cast<size_t>(width) * 4);
+  return frame;
+}
 
 TEST(SequenceRequestHandlerTest, FollowsTheSequenceWithOneSegmenterAtTheAskedQuality) {
   std::vector<PersonSegmentationQuality> asked;
@@ -79,7 +84,8 @@ TEST(SequenceRequestHandlerTest, PassesFailuresOnAndLeavesNoResults) {
 
 TEST(SequenceRequestHandlerTest, ThePlatformSegmenterGivesOneBytePerPixelMasks) {
   VNSequenceRequestHandler handler;
-  for (auto level : {VNGeneratePersonSegmentationRequestQualityLevel::accurate, VNGeneratePersonSegmentationRequestQualityLevel::fast}) {
+  for (auto level : {VNGeneratePersonSegmentationRequestQualityLevel::accurate, VNGeneratePersonSegmentationRequestQualityLevel::balanced,
+                     VNGeneratePersonSegmentationRequestQualityLevel::fast}) {
     VNGeneratePersonSegmentationRequest request;
     request.setQualityLevel(level);
     ASSERT_FALSE(handler.performRequests({&request}, *frameOf(64)));
