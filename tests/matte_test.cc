@@ -1,13 +1,15 @@
 // End-to-end tests of the built `matte` program: its messages, exit statuses, summary line and the
-// video files it writes, checked from outside with ffprobe. They hold whatever the person
-// segmentation finds in the frames.
+// video files it writes, checked from outside with ffprobe and ffmpeg, on clips of a man at a
+// webcam and of a street with no one in it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 #include <sstream>
 #include <unistd.h>
 
+#include "tests/support/person_outline.h"
 #include "tests/support/tool_run.h"
 #include "tests/support/video_probe.h"
 
@@ -150,6 +152,7 @@ struct SuccessfulRun {
   int width, height, frames;
   int expected;  // frames the file's duration and rate promise
   std::string timeBase;
+  bool person;  // the man in every frame, or no one in any
 };
 
 void PrintTo(const SuccessfulRun& run, std::ostream* out) { *out << run.video; }
@@ -179,9 +182,19 @@ TEST_P(MatteRunTest, WritesTheMaskVideoAndOneSummaryLine) {
   EXPECT_EQ(std::stoi(value[0]), run.frames);
   EXPECT_EQ(std::stoi(value[1]), run.width);
   EXPECT_EQ(std::stoi(value[2]), run.height);
-  EXPECT_LE(std::stoi(value[4]), run.frames);
-  EXPECT_LE(std::stod(value[5]), 1.0);
-  EXPECT_LT(std::stod(value[6]), 1.0);
+  if (run.person) {
+    // The man's head and shoulders fill about a fifth of the picture; the top of his hair lies
+    // about a quarter of the way down (a third, lying on his side in the turned clip).
+    EXPECT_EQ(std::stoi(value[4]), run.frames);
+    EXPECT_GT(std::stod(value[5]), 0.12);
+    EXPECT_LT(std::stod(value[5]), 0.35);
+    EXPECT_GT(std::stod(value[6]), 0.15);
+    EXPECT_LT(std::stod(value[6]), 0.40);
+  } else {
+    EXPECT_EQ(value[4], "0");
+    EXPECT_LT(std::stod(value[5]), 0.01);
+    EXPECT_EQ(value[6], "0.0000");
+  }
   EXPECT_EQ(value[7], fixed4(static_cast<double>(run.width) / run.height));
 
   // The file, as ffprobe sees it.
@@ -211,12 +224,52 @@ TEST_P(MatteRunTest, WritesTheMaskVideoAndOneSummaryLine) {
 
 INSTANTIATE_TEST_SUITE_P(
     Fixtures, MatteRunTest,
-    testing::Values(SuccessfulRun{"Plain", kVideos + "person.mp4", {}, 160, 120, 50, 50, "1/12800"},
-                    SuccessfulRun{"QuarterTurn", kVideos + "person_turned.mp4", {"fast"}, 120, 160, 50, 50, "1/12800"},
+    testing::Values(SuccessfulRun{"Plain", kVideos + "person.mp4", {}, 160, 120, 50, 50, "1/12800", true},
+                    SuccessfulRun{"QuarterTurn", kVideos + "person_turned.mp4", {"fast"}, 120, 160, 50, 50, "1/12800", true},
                     SuccessfulRun{"TwoVideoStreams", kVideos + "two_pictures.mp4", {"balanced", "and", "more"}, 160, 120, 50, 50,
-                                  "1/12800"},
-                    SuccessfulRun{"SharedTimes", kVideos + "shared_times.mkv", {"accurate"}, 160, 120, 26, 25, "1/1000"}),
+                                  "1/12800", true},
+                    SuccessfulRun{"SharedTimes", kVideos + "shared_times.mkv", {"accurate"}, 160, 120, 26, 25, "1/1000", true},
+                    SuccessfulRun{"NoPersonFast", kVideos + "no_person.mp4", {"fast"}, 160, 90, 50, 50, "1/12800", false},
+                    SuccessfulRun{"NoPersonBalanced", kVideos + "no_person.mp4", {"balanced"}, 160, 90, 50, 50, "1/12800", false},
+                    SuccessfulRun{"NoPersonAccurate", kVideos + "no_person.mp4", {"accurate"}, 160, 90, 50, 50, "1/12800", false}),
     [](const testing::TestParamInfo<SuccessfulRun>& info) { return info.param.name; });
+
+TEST(MatteTest, TheCutOutDecodesWhiteOnTheManAndBlackElsewhereInFullRange) {
+  // The clip's first frame is the webcam picture whose outline was traced by hand: deep inside
+  // the outline the cut-out must be white, well outside it black, near 255 and 0 as decoded
+  // (limited range would give 235 and 16).
+  const std::vector<float> truth = test_support::outlineCoverage(test_support::webcamOutline(), 400, 300, 160, 120);
+  auto everywhereWithin = [&](int x, int y, float value) {
+    for (int j = std::max(0, y - 4); j <= std::min(119, y + 4); ++j)
+      for (int i = std::max(0, x - 4); i <= std::min(159, x + 4); ++i)
+        if (truth[static_cast<size_t>(j) * 160 + i] != value) return false;
+    return true;
+  };
+  for (const char* quality : {"fast", "balanced", "accurate"}) {
+    test_support::TemporaryFolder folder;
+    const std::string out = (folder / "cut.mp4");
+    const test_support::Outcome outcome = test_support::run(kMatte, {kVideos + "person.mp4", out, quality});
+    ASSERT_EQ(outcome.status, 0) << outcome.err;
+    const std::vector<std::vector<uint8_t>> planes = test_support::lumaPlanes(out, 160, 120);
+    ASSERT_EQ(planes.size(), 50u);
+    int inside = 0, white = 0, outside = 0, black = 0;
+    for (int y = 0; y < 120; ++y) {
+      for (int x = 0; x < 160; ++x) {
+        const int luma = planes[0][static_cast<size_t>(y) * 160 + x];
+        if (everywhereWithin(x, y, 1.0f)) ++inside, white += luma >= 240;
+        if (everywhereWithin(x, y, 0.0f)) ++outside, black += luma <= 15;
+      }
+    }
+    ASSERT_GT(inside, 2000) << quality;
+    ASSERT_GT(outside, 8000) << quality;
+    EXPECT_GT(white, inside * 0.95) << quality << ": " << white << " of " << inside;
+    EXPECT_GT(black, outside * 0.95) << quality << ": " << black << " of " << outside;
+    for (size_t frame = 0; frame < planes.size(); ++frame) {
+      EXPECT_EQ(*std::max_element(planes[frame].begin(), planes[frame].end()), 255) << quality << " frame " << frame;
+      EXPECT_EQ(*std::min_element(planes[frame].begin(), planes[frame].end()), 0) << quality << " frame " << frame;
+    }
+  }
+}
 
 TEST(MatteTest, SizesTheCutOutEvenAndAtMost1280) {
   test_support::TemporaryFolder folder;
