@@ -65,26 +65,20 @@ namespace {
 // last row and column of blocks average what is left.
 void shrinkColours(const BgraPlane& picture, int factor, FloatPlane (&colour)[3]) {
   const int width = (picture.width + factor - 1) / factor, height = (picture.height + factor - 1) / factor;
-  for (FloatPlane& plane : colour) {
-    plane.resize(width, height);
-    std::fill(plane.values.begin(), plane.values.end(), 0.0f);
-  }
-  for (int y = 0; y < picture.height; ++y) {
-    const uint8_t* p = picture.bytes.data() + static_cast<size_t>(y) * picture.width * 4;
-    float* r = colour[0].row(y / factor);
-    float* g = colour[1].row(y / factor);
-    float* b = colour[2].row(y / factor);
-    for (int x = 0; x < picture.width; ++x, p += 4) {
-      r[x / factor] += p[2];
-      g[x / factor] += p[1];
-      b[x / factor] += p[0];
-    }
-  }
+  for (FloatPlane& plane : colour) plane.resize(width, height);
   for (int y = 0; y < height; ++y) {
-    const int rows = std::min(factor, picture.height - y * factor);
+    const int firstRow = y * factor, rows = std::min(factor, picture.height - firstRow);
     for (int x = 0; x < width; ++x) {
-      const float scale = 1.0f / (255.0f * rows * std::min(factor, picture.width - x * factor));
-      for (FloatPlane& plane : colour) plane.row(y)[x] *= scale;
+      const int firstColumn = x * factor, columns = std::min(factor, picture.width - firstColumn);
+      uint32_t r = 0, g = 0, b = 0;
+      for (int j = firstRow; j < firstRow + rows; ++j) {
+        const uint8_t* p = picture.bytes.data() + (static_cast<size_t>(j) * picture.width + firstColumn) * 4;
+        for (int i = 0; i < columns; ++i, p += 4) r += p[2], g += p[1], b += p[0];
+      }
+      const float scale = 1.0f / (255.0f * static_cast<float>(rows * columns));
+      colour[0].row(y)[x] = static_cast<float>(r) * scale;
+      colour[1].row(y)[x] = static_cast<float>(g) * scale;
+      colour[2].row(y)[x] = static_cast<float>(b) * scale;
     }
   }
 }
@@ -102,16 +96,19 @@ void columnsOf(int from, int to, std::vector<int>& left, std::vector<float>& wei
   }
 }
 
-// Row y of a picture `to` high, interpolated from the rows of `plane`.
-void interpolateRow(const FloatPlane& plane, int y, int to, std::vector<float>& row) {
-  const float at = std::clamp((y + 0.5f) * plane.height / static_cast<float>(to) - 0.5f, 0.0f, static_cast<float>(plane.height - 1));
-  const int top = static_cast<int>(at);
-  const int bottom = std::min(top + 1, plane.height - 1);
-  const float weight = at - static_cast<float>(top);
-  row.resize(static_cast<size_t>(plane.width));
-  const float* upper = plane.row(top);
-  const float* lower = plane.row(bottom);
-  for (int x = 0; x < plane.width; ++x) row[x] = upper[x] + (lower[x] - upper[x]) * weight;
+// `plane` stretched across to `to` columns (rows kept), with the columns' taps from columnsOf.
+void stretchAcross(const FloatPlane& plane, int to, const std::vector<int>& left, const std::vector<float>& weight,
+                   FloatPlane& out) {
+  out.resize(to, plane.height);
+  const int last = plane.width - 1;
+  for (int y = 0; y < plane.height; ++y) {
+    const float* in = plane.row(y);
+    float* wide = out.row(y);
+    for (int x = 0; x < to; ++x) {
+      const float low = in[left[x]], high = in[std::min(left[x] + 1, last)];
+      wide[x] = low + (high - low) * weight[x];
+    }
+  }
 }
 
 }  // namespace
@@ -175,20 +172,32 @@ void GuidedFilter::refine(const FloatPlane& coarse, const BgraPlane& picture, co
   boxMean(b_, radius, meanMask_, columns_);
 
   // At the picture's size: a and b interpolated, applied to the pixel's own colours, then
-  // pushed away from 0.5 so that the edge the colours draw becomes a sharp one.
+  // pushed away from 0.5 so that the edge the colours draw becomes a sharp one. The coarse rows
+  // are stretched across once; each picture row then blends two of them.
   columnsOf(width, picture.width, x0_, weightX_);
+  for (int c = 0; c < 3; ++c) stretchAcross(mean_[c], picture.width, x0_, weightX_, wide_[c]);
+  stretchAcross(meanMask_, picture.width, x0_, weightX_, wide_[3]);
+  for (std::vector<float>& row : rows_) row.resize(static_cast<size_t>(picture.width));
   const float steepness = settings.steepness;
   for (int y = 0; y < picture.height; ++y) {
-    for (int c = 0; c < 3; ++c) interpolateRow(mean_[c], y, picture.height, rowA_[c]);
-    interpolateRow(meanMask_, y, picture.height, rowB_);
+    const float at = std::clamp((y + 0.5f) * height / static_cast<float>(picture.height) - 0.5f, 0.0f, static_cast<float>(height - 1));
+    const int top = static_cast<int>(at);
+    const int bottom = std::min(top + 1, height - 1);
+    const float down = at - static_cast<float>(top);
+    for (int k = 0; k < 4; ++k) {
+      const float* upper = wide_[k].row(top);
+      const float* lower = wide_[k].row(bottom);
+      float* row = rows_[k].data();
+      for (int x = 0; x < picture.width; ++x) row[x] = upper[x] + (lower[x] - upper[x]) * down;
+    }
+    const float* a0 = rows_[0].data();
+    const float* a1 = rows_[1].data();
+    const float* a2 = rows_[2].data();
+    const float* b = rows_[3].data();
     const uint8_t* p = picture.bytes.data() + static_cast<size_t>(y) * picture.width * 4;
     uint8_t* out = mask.row(y);
-    for (int x = 0; x < picture.width; ++x, p += 4) {
-      const int left = x0_[x];
-      const int right = std::min(left + 1, width - 1);
-      const float w = weightX_[x];
-      auto at = [&](const std::vector<float>& row) { return row[left] + (row[right] - row[left]) * w; };
-      const float q = at(rowB_) + (at(rowA_[0]) * p[2] + at(rowA_[1]) * p[1] + at(rowA_[2]) * p[0]) * (1.0f / 255.0f);
+    for (int x = 0; x < picture.width; ++x) {
+      const float q = b[x] + (a0[x] * p[4 * x + 2] + a1[x] * p[4 * x + 1] + a2[x] * p[4 * x]) * (1.0f / 255.0f);
       out[x] = static_cast<uint8_t>(std::clamp(0.5f + (q - 0.5f) * steepness, 0.0f, 1.0f) * 255.0f + 0.5f);
     }
   }

@@ -29,8 +29,8 @@ class GuidedFilter {
   void refine(const FloatPlane& coarse, const BgraPlane& picture, const GuidedFilterSettings& settings, media::PixelBuffer& mask);
 
  private:
-  FloatPlane colour_[3], mask_, mean_[3], meanMask_, work_, products_[9], a_[3], b_;
-  std::vector<float> columns_, rowA_[3], rowB_;
+  FloatPlane colour_[3], mask_, mean_[3], meanMask_, work_, products_[9], a_[3], b_, wide_[4];
+  std::vector<float> columns_, rows_[4];
   std::vector<int> x0_;
   std::vector<float> weightX_;
 };
