@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Total time and peak memory of `matte` at each quality, beside a bare ffmpeg transcode of the same
 # clip to the same size, codec and settings (the floor: decoding and encoding happen anyway), all
-# in this one run. Then peak memory of `matte fast` on a short and on a long clip, which should be
-# the same: nothing may grow with the number of frames.
+# in this one run. Then peak memory of `matte accurate` (the quality that keeps state from frame to
+# frame) on a short and on a long clip, which should be the same: nothing may grow with the
+# number of frames.
 #
 #   bench/matte_bench.sh [seconds] [long-minutes] [clip]
 #
@@ -23,7 +24,7 @@ ffmpeg -nostdin -v error -t "$seconds" -i "$clip" -an -vf scale=1280:720 -c:v li
 frames=$(ffprobe -v error -count_packets -select_streams v:0 -show_entries stream=nb_read_packets -of csv=p=0 "$work/short.mp4")
 scale=$(ffprobe -v error -select_streams v:0 -show_entries stream=time_base -of csv=p=0 "$work/short.mp4" | cut -d/ -f2)
 
-# Prints "seconds peak-KiB" of one command, through bench/measure.
+# Prints "seconds peak-KiB cpu-seconds" of one command, through bench/measure.
 measure() {
   local line
   line=$("$root/build/bench/measure" "$@" 2>"$work/err")
@@ -31,7 +32,7 @@ measure() {
     cat "$work/err" >&2
     exit 1
   fi
-  sed 's/seconds=\([^ ]*\) peak_kib=\([^ ]*\) .*/\1 \2/' <<<"$line"
+  sed 's/seconds=\([^ ]*\) peak_kib=\([^ ]*\) cpu=\([^ ]*\) .*/\1 \2 \3/' <<<"$line"
 }
 
 # The floor: the same decoding, the same 1280x720 H.264 settings as the cut-out (High, 1.8 Mbit/s,
@@ -43,13 +44,14 @@ mb() { awk -v k="$1" 'BEGIN { printf "%.1f", k / 1024 }'; }
 times() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 
 echo "clip: $frames frames of 1280x720, $seconds s ($(nproc) cores; the machine may be shared)"
-printf '%-22s %9s %9s %12s\n' run seconds 'x floor' 'peak MB'
-read -r base baseMemory < <(measure "${floor[@]}")
-printf '%-22s %9.2f %9s %12s\n' "ffmpeg transcode" "$base" "1.00" "$(mb "$baseMemory")"
+printf '%-22s %9s %9s %9s %9s %12s\n' run seconds 'x floor' 'CPU s' 'x floor' 'peak MB'
+read -r base baseMemory baseCpu < <(measure "${floor[@]}")
+printf '%-22s %9.2f %9s %9.2f %9s %12s\n' "ffmpeg transcode" "$base" "1.00" "$baseCpu" "1.00" "$(mb "$baseMemory")"
 for quality in fast balanced accurate; do
   rm -f "$work/cut.mp4"
-  read -r took memory < <(measure "$matte" "$work/short.mp4" "$work/cut.mp4" "$quality")
-  printf '%-22s %9.2f %9s %12s\n' "matte $quality" "$took" "$(times "$took" "$base")" "$(mb "$memory")"
+  read -r took memory cpu < <(measure "$matte" "$work/short.mp4" "$work/cut.mp4" "$quality")
+  printf '%-22s %9.2f %9s %9.2f %9s %12s\n' "matte $quality" "$took" "$(times "$took" "$base")" "$cpu" "$(times "$cpu" "$baseCpu")" \
+    "$(mb "$memory")"
 done
 
 if ((minutes > 0)); then
@@ -57,10 +59,10 @@ if ((minutes > 0)); then
   ffmpeg -nostdin -v error -stream_loop $((loops - 1)) -i "$work/short.mp4" -c copy "$work/long.mp4"
   longFrames=$(ffprobe -v error -count_packets -select_streams v:0 -show_entries stream=nb_read_packets -of csv=p=0 "$work/long.mp4")
   rm -f "$work/cut.mp4"
-  read -r took memory < <(measure "$matte" "$work/long.mp4" "$work/cut.mp4" fast)
-  read -r shortTook shortMemory < <(rm -f "$work/cut.mp4"; measure "$matte" "$work/short.mp4" "$work/cut.mp4" fast)
+  read -r took memory _ < <(measure "$matte" "$work/long.mp4" "$work/cut.mp4" accurate)
+  read -r shortTook shortMemory _ < <(rm -f "$work/cut.mp4"; measure "$matte" "$work/short.mp4" "$work/cut.mp4" accurate)
   echo
   printf '%-22s %9s %9s %12s\n' "memory over length" frames seconds 'peak MB'
-  printf '%-22s %9d %9.2f %12s\n' "matte fast, short" "$frames" "$shortTook" "$(mb "$shortMemory")"
-  printf '%-22s %9d %9.2f %12s\n' "matte fast, long" "$longFrames" "$took" "$(mb "$memory")"
+  printf '%-22s %9d %9.2f %12s\n' "matte accurate, short" "$frames" "$shortTook" "$(mb "$shortMemory")"
+  printf '%-22s %9d %9.2f %12s\n' "matte accurate, long" "$longFrames" "$took" "$(mb "$memory")"
 fi
