@@ -198,7 +198,9 @@ void GuidedFilter::refine(const FloatPlane& coarse, const BgraPlane& picture, co
     uint8_t* out = mask.row(y);
     for (int x = 0; x < picture.width; ++x) {
       const float q = b[x] + (a0[x] * p[4 * x + 2] + a1[x] * p[4 * x + 1] + a2[x] * p[4 * x]) * (1.0f / 255.0f);
-      out[x] = static_cast<uint8_t>(std::clamp(0.5f + (q - 0.5f) * steepness, 0.0f, 1.0f) * 255.0f + 0.5f);
+      // Written so that a value that is not a number (never expected) becomes 0, not a wild byte.
+      const float value = 0.5f + (q - 0.5f) * steepness;
+      out[x] = value >= 1.0f ? 255 : value > 0.0f ? static_cast<uint8_t>(value * 255.0f + 0.5f) : 0;
     }
   }
 }

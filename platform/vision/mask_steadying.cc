@@ -19,7 +19,8 @@ void MaskSteadier::steady(FloatPlane& mask) {
   if (last_.width == mask.width && last_.height == mask.height && !mask.values.empty()) {
     for (size_t i = 0; i < mask.values.size(); ++i) {
       const float now = mask.values[i];
-      const float keep = weight_[static_cast<size_t>(std::clamp(now, 0.0f, 1.0f) * kSteps + 0.5f)];
+      const float inRange = now > 0.0f ? std::min(now, 1.0f) : 0.0f;  // also for a value that is not a number
+      const float keep = weight_[static_cast<size_t>(inRange * kSteps + 0.5f)];
       mask.values[i] = now + (last_.values[i] - now) * keep;
     }
   }
