@@ -25,7 +25,8 @@ packages=(
   libyuv-dev          # BGRA to full-range 4:2:0 for the encoder
   libxnnpack-dev libpthreadpool-dev   # the neural-network runtime's operators and thread pool
   libgtest-dev libbenchmark-dev
-  libpng-dev nlohmann-json3-dev   # tools/overlay writes PNG; it and the tests read JSON lines
+  libpng-dev          # PNG pictures, read by the still-picture decoder and written by tools/overlay
+  nlohmann-json3-dev  # tools/overlay and the tests read JSON lines
   ffmpeg              # test fixtures and the benchmarks' peers
 )
 missing=()

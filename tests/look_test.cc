@@ -98,7 +98,7 @@ TEST_F(LookFolder, ReadsSelectedEntriesInNameOrderWithTheirRecords) {
   EXPECT_EQ(run.standardOutput, blankLine(".cover.jpg") + blankLine("IMG_2.JPG") + blankLine("Img_3.Jpg") + blankLine("caf\ufffd.jpg") +
                          R"({"error":"The picture \")" + at + R"(empty.jpg\" could not be read: the file is empty.","faces":[],"file":"empty.jpg","text":[]})" "\n" +
                          blankLine("frame10.jpg") + blankLine("frame2.jpg") +
-                         R"({"error":"The picture \")" + at + R"(img_1.jpg\" could not be read: it is not a JPEG picture.","faces":[],"file":"img_1.jpg","text":[]})" "\n" +
+                         R"({"error":"The picture \")" + at + R"(img_1.jpg\" could not be read: it is not a JPEG or PNG picture.","faces":[],"file":"img_1.jpg","text":[]})" "\n" +
                          R"({"error":"The picture \")" + at + R"(scans.jpg\" could not be read: it is a folder.","faces":[],"file":"scans.jpg","text":[]})" "\n" +
                          blankLine("\u00e9t\u00e9 \\\"q\\\" \\\\.jpg"));
   EXPECT_EQ(run.standardError, "");  // nothing from Tesseract or Leptonica either
@@ -109,7 +109,7 @@ TEST_F(LookFolder, ANameThatIsNotUtf8KeepsItsLineWhenTheImageFails) {
   write("bad\xff.jpg", "not a picture");  // the name appears in the error's description too
   const ProgramRun run = runProgram(kLook, {folder_});
   EXPECT_EQ(run.standardOutput, R"({"error":"The picture \")" + escaped(folder_) +
-                         "\\/bad\ufffd.jpg\\\" could not be read: it is not a JPEG picture.\",\"faces\":[],\"file\":\"bad\ufffd.jpg\",\"text\":[]}\n");
+                         "\\/bad\ufffd.jpg\\\" could not be read: it is not a JPEG or PNG picture.\",\"faces\":[],\"file\":\"bad\ufffd.jpg\",\"text\":[]}\n");
   EXPECT_EQ(run.exitStatus, 0);
 }
 

@@ -1,8 +1,9 @@
 #include "platform/media/still_image.h"
 
+#include "platform/media/picture_decoders.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <turbojpeg.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -18,11 +19,6 @@ namespace {
 
 // A compressed picture this large would decode far beyond the pixel limit anyway.
 constexpr off_t kMaxFileBytes = off_t{512} << 20;
-
-Error failure(StillImageError code, const std::string& path, const std::string& reason) {
-  return Error{kStillImageErrorDomain, static_cast<int64_t>(code),
-               "The picture \"" + path + "\" could not be read: " + reason + "."};
-}
 
 struct FileCloser {
   void operator()(int* fd) const {
@@ -42,16 +38,16 @@ Result<OpenFile> openPicture(const std::string& path) {
   // open; reads of regular files are not affected by the flag.
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
-    if (errno == ENOENT || errno == ENOTDIR) return failure(StillImageError::noSuchFile, path, "there is no such file");
-    return failure(StillImageError::unreadable, path, std::strerror(errno));
+    if (errno == ENOENT || errno == ENOTDIR) return stillImageFailure(StillImageError::noSuchFile, path, "there is no such file");
+    return stillImageFailure(StillImageError::unreadable, path, std::strerror(errno));
   }
   OpenFile file{std::unique_ptr<int, FileCloser>(new int(fd)), {}};
   struct stat& info = file.info;
-  if (fstat(fd, &info) != 0) return failure(StillImageError::unreadable, path, std::strerror(errno));
-  if (S_ISDIR(info.st_mode)) return failure(StillImageError::isAFolder, path, "it is a folder");
-  if (!S_ISREG(info.st_mode)) return failure(StillImageError::notAPicture, path, "it is not a regular file");
-  if (info.st_size == 0) return failure(StillImageError::emptyFile, path, "the file is empty");
-  if (info.st_size > kMaxFileBytes) return failure(StillImageError::tooLarge, path, "the file is too large");
+  if (fstat(fd, &info) != 0) return stillImageFailure(StillImageError::unreadable, path, std::strerror(errno));
+  if (S_ISDIR(info.st_mode)) return stillImageFailure(StillImageError::isAFolder, path, "it is a folder");
+  if (!S_ISREG(info.st_mode)) return stillImageFailure(StillImageError::notAPicture, path, "it is not a regular file");
+  if (info.st_size == 0) return stillImageFailure(StillImageError::emptyFile, path, "the file is empty");
+  if (info.st_size > kMaxFileBytes) return stillImageFailure(StillImageError::tooLarge, path, "the file is too large");
   return file;
 }
 
@@ -61,12 +57,12 @@ Result<std::vector<unsigned char>> readWholeFile(const OpenFile& file, const std
   while (done < bytes.size()) {
     const ssize_t got = read(*file.fd, bytes.data() + done, bytes.size() - done);
     if (got < 0 && errno == EINTR) continue;
-    if (got < 0) return failure(StillImageError::unreadable, path, std::strerror(errno));
+    if (got < 0) return stillImageFailure(StillImageError::unreadable, path, std::strerror(errno));
     if (got == 0) break;  // the file shrank while being read
     done += static_cast<size_t>(got);
   }
   bytes.resize(done);
-  if (bytes.empty()) return failure(StillImageError::emptyFile, path, "the file is empty");
+  if (bytes.empty()) return stillImageFailure(StillImageError::emptyFile, path, "the file is empty");
   return bytes;
 }
 
@@ -100,20 +96,6 @@ LastPicture& lastPicture() {
   return last;
 }
 
-using Decompressor = std::unique_ptr<void, int (*)(tjhandle)>;
-
-// CMYK pictures are written almost only by Adobe software, which stores the inks inverted: each
-// byte is already the share of light that passes.
-void cmykToRgb(const std::vector<unsigned char>& cmyk, std::vector<uint8_t>& rgb) {
-  const size_t pixels = cmyk.size() / 4;
-  for (size_t i = 0; i < pixels; ++i) {
-    const int c = cmyk[4 * i], m = cmyk[4 * i + 1], y = cmyk[4 * i + 2], k = cmyk[4 * i + 3];
-    rgb[3 * i] = static_cast<uint8_t>((c * k + 127) / 255);
-    rgb[3 * i + 1] = static_cast<uint8_t>((m * k + 127) / 255);
-    rgb[3 * i + 2] = static_cast<uint8_t>((y * k + 127) / 255);
-  }
-}
-
 }  // namespace
 
 Result<Image> decodeStillImage(const std::string& path) {
@@ -128,41 +110,12 @@ Result<Image> decodeStillImage(const std::string& path) {
   Result<std::vector<unsigned char>> file = readWholeFile(opened.value(), path);
   if (!file) return file.error();
   const std::vector<unsigned char>& bytes = file.value();
-  if (bytes.size() < 3 || bytes[0] != 0xFF || bytes[1] != 0xD8 || bytes[2] != 0xFF) {
-    return failure(StillImageError::notAPicture, path, "it is not a JPEG picture");
-  }
-
-  Decompressor decompressor(tjInitDecompress(), tjDestroy);
-  if (!decompressor) return failure(StillImageError::unreadable, path, "the decoder could not be started");
-  int width = 0, height = 0, subsampling = 0, colourspace = 0;
-  if (tjDecompressHeader3(decompressor.get(), bytes.data(), static_cast<unsigned long>(bytes.size()), &width, &height,
-                          &subsampling, &colourspace) != 0) {
-    return failure(StillImageError::damaged, path, std::string("its header is damaged (") + tjGetErrorStr2(decompressor.get()) + ")");
-  }
-  if (width <= 0 || height <= 0) return failure(StillImageError::damaged, path, "it has no pixels");
-  if (static_cast<int64_t>(width) * height > kMaxStillImagePixels) {
-    return failure(StillImageError::tooLarge, path,
-                   "it is " + std::to_string(width) + " x " + std::to_string(height) + " pixels, more than can be decoded safely");
-  }
-
-  Image image;
-  image.width = width;
-  image.height = height;
-  image.rgb.resize(static_cast<size_t>(width) * height * 3);
-  const bool cmyk = colourspace == TJCS_CMYK || colourspace == TJCS_YCCK;
-  std::vector<unsigned char> cmykPixels;
-  if (cmyk) cmykPixels.resize(static_cast<size_t>(width) * height * 4);
-  unsigned char* target = cmyk ? cmykPixels.data() : image.rgb.data();
-  const int status = tjDecompress2(decompressor.get(), bytes.data(), static_cast<unsigned long>(bytes.size()), target, width,
-                                   0, height, cmyk ? TJPF_CMYK : TJPF_RGB, TJFLAG_ACCURATEDCT);
-  if (status != 0) {
-    const std::string reason = tjGetErrorStr2(decompressor.get());
-    // Warnings about stray bytes are harmless, but a picture that ends early is missing pixels.
-    if (tjGetErrorCode(decompressor.get()) == TJERR_FATAL || reason.find("Premature end") != std::string::npos) {
-      return failure(StillImageError::damaged, path, "it is damaged (" + reason + ")");
-    }
-  }
-  if (cmyk) cmykToRgb(cmykPixels, image.rgb);
+  Result<Image> decoded = isJpeg(bytes)  ? decodeJpeg(bytes, path)
+                         : isPng(bytes) ? decodePng(bytes, path)
+                                        : Result<Image>(stillImageFailure(StillImageError::notAPicture, path,
+                                                                          "it is not a JPEG or PNG picture"));
+  if (!decoded) return decoded.error();
+  Image& image = decoded.value();
   const std::lock_guard<std::mutex> hold(last.lock);
   last.identity = identity;
   last.image = image;
