@@ -6,19 +6,6 @@
 
 #include "platform/nn/tflite_reader.h"
 
-namespace {
-
-std::string shapeText(const std::vector<int>& shape) {
-  std::string text = "[";
-  for (size_t i = 0; i < shape.size(); ++i) {
-    if (i > 0) text += ',';
-    text += std::to_string(shape[i]);
-  }
-  return text + "]";
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
   int status = 0;
   for (int a = 1; a < argc; ++a) {
@@ -31,10 +18,10 @@ int main(int argc, char** argv) {
     const auto& g = graph.value();
     std::printf("%s\n", argv[a]);
     for (int i : g.inputs) {
-      std::printf("  input  %-28s %s\n", g.tensors[i].name.c_str(), shapeText(g.tensors[i].shape).c_str());
+      std::printf("  input  %-28s %s\n", g.tensors[i].name.c_str(), platform::nn::shapeText(g.tensors[i].shape).c_str());
     }
     for (int i : g.outputs) {
-      std::printf("  output %-28s %s\n", g.tensors[i].name.c_str(), shapeText(g.tensors[i].shape).c_str());
+      std::printf("  output %-28s %s\n", g.tensors[i].name.c_str(), platform::nn::shapeText(g.tensors[i].shape).c_str());
     }
     std::map<std::string, int> counts;
     for (const auto& op : g.operations) ++counts[std::string(platform::nn::opName(op.type))];

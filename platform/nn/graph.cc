@@ -35,4 +35,13 @@ size_t Tensor::elementCount() const {
   return count;
 }
 
+std::string shapeText(const std::vector<int>& shape) {
+  std::string text = "[";
+  for (size_t i = 0; i < shape.size(); ++i) {
+    if (i > 0) text += ',';
+    text += std::to_string(shape[i]);
+  }
+  return text + "]";
+}
+
 }  // namespace platform::nn

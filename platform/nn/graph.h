@@ -37,6 +37,9 @@ enum class OpType {
 
 std::string_view opName(OpType type);
 
+// A shape as people read it, e.g. "[1,192,192,3]".
+std::string shapeText(const std::vector<int>& shape);
+
 enum class Padding { same, valid };
 enum class Activation { none, relu, reluMinus1To1, relu6 };
 

@@ -12,15 +12,6 @@ Error fail(const Operation& op, const std::string& what) {
   return Error{"nn.model", 1, std::string(opName(op.type)) + ": " + what};
 }
 
-std::string shapeText(const std::vector<int>& shape) {
-  std::string text = "[";
-  for (size_t i = 0; i < shape.size(); ++i) {
-    if (i > 0) text += ',';
-    text += std::to_string(shape[i]);
-  }
-  return text + "]";
-}
-
 // Output extent of a window sliding over `size` cells, TensorFlow's SAME or VALID rule.
 int64_t windowOutput(Padding padding, int64_t size, int64_t window, int64_t stride, int64_t dilation) {
   int64_t effective = (window - 1) * dilation + 1;
