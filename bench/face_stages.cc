@@ -14,13 +14,13 @@
 #include "frame_analysis/colour_sample.h"
 #include "platform/media/still_image.h"
 #include "platform/nn/model_files.h"
-#include "platform/vision/canonical_face.h"
-#include "platform/vision/face_crop.h"
-#include "platform/vision/face_detector.h"
-#include "platform/vision/ssd_detector.h"
-#include "platform/vision/face_mesh.h"
-#include "platform/vision/face_regions.h"
-#include "platform/vision/head_pose.h"
+#include "platform/vision/faces/canonical_face.h"
+#include "platform/vision/faces/face_crop.h"
+#include "platform/vision/faces/face_detector.h"
+#include "platform/vision/detection/ssd_detector.h"
+#include "platform/vision/faces/face_mesh.h"
+#include "platform/vision/faces/face_regions.h"
+#include "platform/vision/faces/head_pose.h"
 
 namespace {
 
@@ -62,9 +62,9 @@ int main(int argc, char** argv) {
   std::printf("%dx%d picture, median of %d runs, milliseconds\n", picture.width, picture.height, runs);
   std::printf("%-40s %10s %10s\n", "stage", "1 thread", "pool");
   int turn = 0;
-  const double decode = medianMilliseconds(runs, [&] { platform::media::decodeStillImage(argv[1 + (turn++ % 2)]); });
+  const double decode = medianMilliseconds(runs, [&] { (void)platform::media::decodeStillImage(argv[1 + (turn++ % 2)]); });
   // What the colour sample's second decoding of a frame costs now that the last picture is kept.
-  const double again = medianMilliseconds(runs, [&] { platform::media::decodeStillImage(argv[1]); });
+  const double again = medianMilliseconds(runs, [&] { (void)platform::media::decodeStillImage(argv[1]); });
 
   // The detector runs on one thread (SsdDetector's choice); the mesh is measured both ways.
   auto detector = orQuit(SsdDetector::load(faceDetectorSettings()), "detector");
@@ -74,12 +74,12 @@ int main(int argc, char** argv) {
     return 1;
   }
   const RotatedRect crop = faceMeshCrop(found[0]);
-  const double detect = medianMilliseconds(runs, [&] { detector->detect(picture.view()); });
+  const double detect = medianMilliseconds(runs, [&] { (void)detector->detect(picture.view()); });
   double mesh[2];
   std::vector<Vec3> points;
   for (const platform::nn::Threads threads : {platform::nn::Threads::one, platform::nn::Threads::all}) {
     auto meshModel = orQuit(FaceMesh::load(platform::nn::modelPath("face_landmark.tflite"), threads), "mesh");
-    mesh[threads == platform::nn::Threads::one ? 0 : 1] = medianMilliseconds(runs, [&] { meshModel->run(picture.view(), crop); });
+    mesh[threads == platform::nn::Threads::one ? 0 : 1] = medianMilliseconds(runs, [&] { (void)meshModel->run(picture.view(), crop); });
     points = orQuit(meshModel->run(picture.view(), crop), "mesh").points;
   }
   const double angles = medianMilliseconds(runs, [&] { headAngles(points, picture.width, picture.height, canonical); });

@@ -14,10 +14,10 @@
 #include <vector>
 
 #include "platform/media/still_image.h"
-#include "platform/vision/hand_landmark_model.h"
-#include "platform/vision/palm_detector.h"
-#include "platform/vision/pose_detector.h"
-#include "platform/vision/pose_landmark_model.h"
+#include "platform/vision/bodies_and_hands/hand_landmark_model.h"
+#include "platform/vision/bodies_and_hands/palm_detector.h"
+#include "platform/vision/bodies_and_hands/pose_detector.h"
+#include "platform/vision/bodies_and_hands/pose_landmark_model.h"
 
 namespace {
 

@@ -18,7 +18,7 @@
 #include "platform/media/video_asset.h"
 #include "platform/media/video_reader.h"
 #include "platform/nn/shared_model.h"
-#include "platform/vision/selfie_segmenter.h"
+#include "platform/vision/segmentation/selfie_segmenter.h"
 #include "tests/support/person_outline.h"
 
 namespace {
@@ -75,8 +75,8 @@ double modelMilliseconds(const char* file, int runs) {
   return medianMilliseconds(runs, [&] { model.run(); });
 }
 
-const char* nameOf(PersonSegmentationQuality quality) {
-  return quality == PersonSegmentationQuality::fast ? "fast" : quality == PersonSegmentationQuality::balanced ? "balanced" : "accurate";
+const char* nameOf(MaskQuality quality) {
+  return quality == MaskQuality::fast ? "fast" : quality == MaskQuality::balanced ? "balanced" : "accurate";
 }
 
 // The mean absolute change of the accurate mask from one frame of `clip` to the next.
@@ -98,7 +98,7 @@ double clipFlicker(const std::string& clip, const SelfieSegmenterSettings& setti
   long counted = 0;
   while (std::optional<media::VideoSample> sample = reader.value()->copyNextSampleBuffer()) {
     if (!sample->imageBuffer) continue;
-    Result<std::shared_ptr<media::PixelBuffer>> mask = segmenter->segment(sample->imageBuffer->view(), PersonSegmentationQuality::accurate);
+    Result<std::shared_ptr<media::PixelBuffer>> mask = segmenter->segment(sample->imageBuffer->view(), MaskQuality::accurate);
     if (!mask.ok()) std::exit(1);
     const media::PixelBuffer& m = *mask.value();
     std::vector<uint8_t> now;
@@ -145,9 +145,9 @@ int main(int argc, char** argv) {
   std::printf("%-10s %9s %10s %11s %7s %12s %14s\n", "quality", "mask", "edge err", "whole err", "IoU", "ms 1280x720",
               "ms model only");
 
-  const PersonSegmentationQuality qualities[] = {PersonSegmentationQuality::fast, PersonSegmentationQuality::balanced,
-                                                 PersonSegmentationQuality::accurate};
-  for (PersonSegmentationQuality quality : qualities) {
+  const MaskQuality qualities[] = {MaskQuality::fast, MaskQuality::balanced,
+                                                 MaskQuality::accurate};
+  for (MaskQuality quality : qualities) {
     // The edges: a fresh sequence, one frame of the picture whose mask is known.
     std::unique_ptr<PersonSegmenter> still = makeSelfieSegmenter(settings);
     Result<std::shared_ptr<media::PixelBuffer>> mask = still->segment(picture->view(), quality);
@@ -163,7 +163,7 @@ int main(int argc, char** argv) {
       std::fprintf(f, "P5 %d %d 255\n", mask.value()->width, mask.value()->height);
       for (int y = 0; y < mask.value()->height; ++y) std::fwrite(mask.value()->row(y), 1, mask.value()->width, f);
       std::fclose(f);
-      if (quality == PersonSegmentationQuality::fast) {
+      if (quality == MaskQuality::fast) {
         f = std::fopen((std::string(std::getenv("DUMP")) + "/picture.ppm").c_str(), "wb");
         std::fprintf(f, "P6 %d %d 255\n", known.picture.width, known.picture.height);
         std::fwrite(known.picture.rgb.data(), 1, known.picture.rgb.size(), f);
@@ -177,8 +177,8 @@ int main(int argc, char** argv) {
 
     // The time: a sequence of 1280x720 frames.
     std::unique_ptr<PersonSegmenter> sequence = makeSelfieSegmenter(settings);
-    const double ms = medianMilliseconds(runs, [&] { sequence->segment(frame->view(), quality); });
-    const double floor = modelMilliseconds(quality == PersonSegmentationQuality::fast ? "selfie_segmentation_landscape.tflite"
+    const double ms = medianMilliseconds(runs, [&] { (void)sequence->segment(frame->view(), quality); });
+    const double floor = modelMilliseconds(quality == MaskQuality::fast ? "selfie_segmentation_landscape.tflite"
                                                                                       : "selfie_segmentation.tflite",
                                            runs);
     char size[32];
@@ -201,7 +201,7 @@ int main(int argc, char** argv) {
     for (int frame = 0; frame < 16; ++frame) {
       const test_support::KnownMaskPicture known = test_support::webcamManOnTheCoast(400, 300, frame * 3 - 24);
       const std::shared_ptr<media::PixelBuffer> bgra = bgraOf(known.picture);
-      Result<std::shared_ptr<media::PixelBuffer>> mask = moving->segment(bgra->view(), PersonSegmentationQuality::accurate);
+      Result<std::shared_ptr<media::PixelBuffer>> mask = moving->segment(bgra->view(), MaskQuality::accurate);
       if (!mask.ok()) return 1;
       if (frame >= 1) error += test_support::maskError(*mask.value(), known.truth, 400, 300, 8).edge, ++counted;
     }

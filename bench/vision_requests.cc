@@ -16,7 +16,8 @@
 #include "platform/directory_listing.h"
 #include "platform/media/still_image.h"
 #include "platform/name_order.h"
-#include "platform/vision/requests.h"
+#include "platform/vision/bodies_and_hands/pose_requests.h"
+#include "platform/vision/faces/face_requests.h"
 
 namespace {
 
@@ -72,12 +73,12 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "vision_requests: %s\n", first.error().description.c_str());
       return 1;
     }
-    VNDetectFaceLandmarksRequest face;
-    VNDetectHumanBodyPoseRequest body;
-    VNDetectHumanHandPoseRequest hand;
-    for (VNRequest* request : {static_cast<VNRequest*>(&face), static_cast<VNRequest*>(&body), static_cast<VNRequest*>(&hand)}) {
-      if (auto error = request->perform(first.value().view())) {
-        std::fprintf(stderr, "vision_requests: %s: %s\n", std::string(request->className()).c_str(), error->description.c_str());
+    FaceLandmarksRequest face;
+    BodyPoseRequest body;
+    HandPoseRequest hand;
+    for (Request* request : {static_cast<Request*>(&face), static_cast<Request*>(&body), static_cast<Request*>(&hand)}) {
+      if (const Result<void> done = request->perform(first.value().view()); !done) {
+        std::fprintf(stderr, "vision_requests: %s\n", done.error().description.c_str());
         return 1;
       }
     }
@@ -90,14 +91,13 @@ int main(int argc, char** argv) {
       const Result<media::Image> picture = decoding.time([&] { return media::decodeStillImage(path); });
       if (!picture) return ++failures, 0;
       const media::ImageView view = picture.value().view();
-      VNDetectFaceLandmarksRequest face;
-      face.setConstellation(2);
-      VNDetectHumanBodyPoseRequest body;
-      VNDetectHumanHandPoseRequest hand;
+      FaceLandmarksRequest face;
+      BodyPoseRequest body;
+      HandPoseRequest hand;
       hand.setMaximumHandCount(2);
-      if (faces.time([&] { return face.perform(view); })) ++failures;
-      if (bodies.time([&] { return body.perform(view); })) ++failures;
-      if (hands.time([&] { return hand.perform(view); })) ++failures;
+      if (!faces.time([&] { return face.perform(view); })) ++failures;
+      if (!bodies.time([&] { return body.perform(view); })) ++failures;
+      if (!hands.time([&] { return hand.perform(view); })) ++failures;
       faceCount += face.results() ? face.results()->size() : 0;
       bodyCount += body.results() ? body.results()->size() : 0;
       handCount += hand.results() ? hand.results()->size() : 0;

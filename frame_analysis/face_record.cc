@@ -7,8 +7,8 @@ namespace frame_analysis {
 using platform::JsonArray;
 using platform::JsonObject;
 using platform::vision::NormalizedRect;
-using platform::vision::VNFaceLandmarkRegion2D;
-using platform::vision::VNFaceLandmarks2D;
+using platform::vision::LandmarkRegion;
+using platform::vision::FaceLandmarks;
 
 namespace {
 
@@ -18,7 +18,7 @@ double degrees(double radians) { return (radians * 180) / kPi; }
 
 }  // namespace
 
-JsonArray region(const std::optional<VNFaceLandmarkRegion2D>& landmarkRegion, const NormalizedRect& box) {
+JsonArray region(const std::optional<LandmarkRegion>& landmarkRegion, const NormalizedRect& box) {
   JsonArray points;
   if (!landmarkRegion) return points;
   for (const platform::vision::Point& p : landmarkRegion->normalizedPoints) {
@@ -29,10 +29,10 @@ JsonArray region(const std::optional<VNFaceLandmarkRegion2D>& landmarkRegion, co
   return points;
 }
 
-JsonObject faceRecord(const platform::vision::VNFaceObservation& face, const platform::media::Image* image) {
+JsonObject faceRecord(const platform::vision::FaceObservation& face, const platform::media::Image* image) {
   const NormalizedRect& b = face.boundingBox;
-  const std::optional<VNFaceLandmarks2D>& l = face.landmarks;
-  const auto part = [&](std::optional<VNFaceLandmarkRegion2D> VNFaceLandmarks2D::*member) {
+  const std::optional<FaceLandmarks>& l = face.landmarks;
+  const auto part = [&](std::optional<LandmarkRegion> FaceLandmarks::*member) {
     return region(l ? (*l).*member : std::nullopt, b);
   };
 
@@ -40,15 +40,15 @@ JsonObject faceRecord(const platform::vision::VNFaceObservation& face, const pla
   record["confidence"] = static_cast<double>(face.confidence);
   record["box"] = platform::jsonNumbers({b.minX(), b.minY(), b.standardWidth(), b.standardHeight()});
   JsonObject landmarks;
-  landmarks["leftEye"] = part(&VNFaceLandmarks2D::leftEye);
-  landmarks["rightEye"] = part(&VNFaceLandmarks2D::rightEye);
-  landmarks["leftPupil"] = part(&VNFaceLandmarks2D::leftPupil);
-  landmarks["rightPupil"] = part(&VNFaceLandmarks2D::rightPupil);
-  landmarks["leftEyebrow"] = part(&VNFaceLandmarks2D::leftEyebrow);
-  landmarks["rightEyebrow"] = part(&VNFaceLandmarks2D::rightEyebrow);
-  landmarks["outerLips"] = part(&VNFaceLandmarks2D::outerLips);
-  landmarks["innerLips"] = part(&VNFaceLandmarks2D::innerLips);
-  landmarks["nose"] = part(&VNFaceLandmarks2D::nose);
+  landmarks["leftEye"] = part(&FaceLandmarks::leftEye);
+  landmarks["rightEye"] = part(&FaceLandmarks::rightEye);
+  landmarks["leftPupil"] = part(&FaceLandmarks::leftPupil);
+  landmarks["rightPupil"] = part(&FaceLandmarks::rightPupil);
+  landmarks["leftEyebrow"] = part(&FaceLandmarks::leftEyebrow);
+  landmarks["rightEyebrow"] = part(&FaceLandmarks::rightEyebrow);
+  landmarks["outerLips"] = part(&FaceLandmarks::outerLips);
+  landmarks["innerLips"] = part(&FaceLandmarks::innerLips);
+  landmarks["nose"] = part(&FaceLandmarks::nose);
   record["landmarks"] = std::move(landmarks);
   if (face.yaw) record["yaw_degrees"] = degrees(*face.yaw);
   if (face.pitch) record["pitch_degrees"] = degrees(*face.pitch);

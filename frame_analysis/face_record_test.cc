@@ -6,14 +6,14 @@ namespace frame_analysis {
 namespace {
 
 using platform::vision::NormalizedRect;
-using platform::vision::VNFaceLandmarkRegion2D;
-using platform::vision::VNFaceLandmarks2D;
-using platform::vision::VNFaceObservation;
+using platform::vision::LandmarkRegion;
+using platform::vision::FaceLandmarks;
+using platform::vision::FaceObservation;
 
 std::string json(const platform::JsonValue& value) { return platform::writeJson(value).value_or("<not written>"); }
 
-VNFaceObservation faceAt(NormalizedRect box) {
-  VNFaceObservation face;
+FaceObservation faceAt(NormalizedRect box) {
+  FaceObservation face;
   face.confidence = 0.75f;
   face.boundingBox = box;
   return face;
@@ -24,16 +24,16 @@ constexpr const char* kNoLandmarks =
     R"("rightEye":[],"rightEyebrow":[],"rightPupil":[]})";
 
 TEST(FaceRecord, WithoutLandmarksOrAnglesHasBoxConfidenceAndNineEmptyRegions) {
-  const VNFaceObservation face = faceAt({0.25, 0.5, 0.2, 0.3});
+  const FaceObservation face = faceAt({0.25, 0.5, 0.2, 0.3});
   EXPECT_EQ(json(faceRecord(face, nullptr)),
             std::string(R"({"box":[0.25,0.5,0.2,0.3],"confidence":0.75,)") + kNoLandmarks + "}");
 }
 
 TEST(FaceRecord, PlacesRegionPointsThroughTheBox) {
-  VNFaceObservation face = faceAt({0.25, 0.5, 0.2, 0.3});
-  face.landmarks = VNFaceLandmarks2D{};
-  face.landmarks->nose = VNFaceLandmarkRegion2D{{{0.5, 0.5}, {0, 0}, {1, 1}}};
-  face.landmarks->leftPupil = VNFaceLandmarkRegion2D{};  // a region with no points
+  FaceObservation face = faceAt({0.25, 0.5, 0.2, 0.3});
+  face.landmarks = FaceLandmarks{};
+  face.landmarks->nose = LandmarkRegion{{{0.5, 0.5}, {0, 0}, {1, 1}}};
+  face.landmarks->leftPupil = LandmarkRegion{};  // a region with no points
   const std::string record = json(faceRecord(face, nullptr));
   // 0.25 + 0.5 * 0.2 and 0.5 + 0.5 * 0.3 in 64-bit arithmetic, products first.
   EXPECT_NE(record.find(R"("nose":[[0.35,0.65],[0.25,0.5],[0.45,0.8]])"), std::string::npos) << record;
@@ -41,7 +41,7 @@ TEST(FaceRecord, PlacesRegionPointsThroughTheBox) {
 }
 
 TEST(FaceRecord, WritesOnlyTheAnglesItHasInDegrees) {
-  VNFaceObservation face = faceAt({0, 0, 1, 1});
+  FaceObservation face = faceAt({0, 0, 1, 1});
   face.roll = 3.141592653589793 / 2;
   face.yaw = -0.5;
   const std::string record = json(faceRecord(face, nullptr));
@@ -55,16 +55,16 @@ TEST(FaceRecord, WritesOnlyTheAnglesItHasInDegrees) {
 TEST(FaceRecord, ABoxWithNegativeExtentsIsWrittenAndUsedInStandardForm) {
   // The rectangle from x 0.45 back to 0.25 and from y 0.8 down to 0.5: the same box as
   // [0.25, 0.5, 0.2, 0.3], so its bottom-left corner and top-right corner stay where they are.
-  VNFaceObservation face = faceAt({0.45, 0.8, -0.2, -0.3});
-  face.landmarks = VNFaceLandmarks2D{};
-  face.landmarks->nose = VNFaceLandmarkRegion2D{{{0, 0}, {1, 1}}};
+  FaceObservation face = faceAt({0.45, 0.8, -0.2, -0.3});
+  face.landmarks = FaceLandmarks{};
+  face.landmarks->nose = LandmarkRegion{{{0, 0}, {1, 1}}};
   const std::string record = json(faceRecord(face, nullptr));
   EXPECT_EQ(record.substr(0, 28), R"({"box":[0.25,0.5,0.2,0.3],"c)") << record;
   EXPECT_NE(record.find(R"("nose":[[0.25,0.5],[0.45,0.8]])"), std::string::npos) << record;
 }
 
 TEST(FaceRecord, KeepsBoxesThatReachOverTheEdge) {
-  const VNFaceObservation face = faceAt({-0.1, 0.9, 0.3, 0.25});
+  const FaceObservation face = faceAt({-0.1, 0.9, 0.3, 0.25});
   EXPECT_EQ(json(faceRecord(face, nullptr)).substr(0, 30), R"({"box":[-0.1,0.9,0.3,0.25],"co)");
 }
 
@@ -73,13 +73,13 @@ TEST(FaceRecord, CarriesColoursOnlyWhenTheFrameImageIsGiven) {
   image.width = 8;
   image.height = 8;
   image.rgb.assign(8 * 8 * 3, 51);
-  const VNFaceObservation face = faceAt({0.25, 0.5, 0.5, 0.25});
+  const FaceObservation face = faceAt({0.25, 0.5, 0.5, 0.25});
   EXPECT_EQ(json(faceRecord(face, nullptr)).find("colours"), std::string::npos);
   const platform::JsonObject record = faceRecord(face, &image);
   ASSERT_EQ(record.count("colours"), 1u);
   EXPECT_EQ(std::get<platform::JsonArray>(record.at("colours").get()).size(), 48u);
 
-  const VNFaceObservation outside = faceAt({3, 3, 0.1, 0.1});
+  const FaceObservation outside = faceAt({3, 3, 0.1, 0.1});
   EXPECT_NE(json(faceRecord(outside, &image)).find(R"("colours":[])"), std::string::npos);
 }
 

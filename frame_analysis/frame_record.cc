@@ -10,7 +10,8 @@
 #include "platform/json.h"
 #include "platform/media/still_image.h"
 #include "platform/vision/image_request_handler.h"
-#include "platform/vision/requests.h"
+#include "platform/vision/bodies_and_hands/pose_requests.h"
+#include "platform/vision/faces/face_requests.h"
 
 namespace frame_analysis {
 
@@ -18,29 +19,29 @@ using namespace platform::vision;
 using platform::JsonArray;
 using platform::JsonObject;
 
-std::string errorEntry(std::string_view requestClass, const platform::Error& error) {
-  return std::string(requestClass) + ": " + error.domain + " " + std::to_string(error.code);
+std::string errorEntry(std::string_view requestName, const platform::Error& error) {
+  return std::string(requestName) + ": " + error.domain + " " + std::to_string(error.code);
 }
 
 void analyse(const std::string& file, int64_t index, double fps) {
-  VNDetectFaceLandmarksRequest faceRequest;
-  faceRequest.setConstellation(2);
-  VNDetectHumanBodyPoseRequest bodyRequest;
-  VNDetectHumanHandPoseRequest handRequest;
+  FaceLandmarksRequest faceRequest;
+  BodyPoseRequest bodyRequest;
+  HandPoseRequest handRequest;
   handRequest.setMaximumHandCount(2);
-  faceRequest.setUsesCPUOnly(true);
-  bodyRequest.setUsesCPUOnly(true);
-  handRequest.setUsesCPUOnly(true);
 
-  VNImageRequestHandler handler(file, ImageOrientation::up);
-  std::vector<VNRequest*> toRun = {&faceRequest};
-  if (!facesOnly) toRun = {&faceRequest, &bodyRequest, &handRequest};
+  ImageRequestHandler handler(file);
+  struct Named {
+    Request* request;
+    std::string_view name;
+  };
+  std::vector<Named> toRun = {{&faceRequest, kFaceRequestName}};
+  if (!facesOnly) toRun = {{&faceRequest, kFaceRequestName}, {&bodyRequest, kBodyRequestName}, {&handRequest, kHandRequestName}};
 
   JsonArray errors;
-  for (VNRequest* request : toRun) {
-    if (const std::optional<platform::Error> failure = handler.performRequests({request})) {
-      errors.push_back(errorEntry(request->className(), *failure));
-      const std::string line = failure->description + "\n";
+  for (const Named& run : toRun) {
+    if (const platform::Result<void> done = handler.perform({run.request}); !done) {
+      errors.push_back(errorEntry(run.name, done.error()));
+      const std::string line = done.error().description + "\n";
       std::fwrite(line.data(), 1, line.size(), stderr);
     }
   }
@@ -48,18 +49,18 @@ void analyse(const std::string& file, int64_t index, double fps) {
   std::optional<platform::media::Image> image;
   if (facesOnly) {
     platform::Result<platform::media::Image> decoded = platform::media::decodeStillImage(file);
-    if (decoded) image = std::move(decoded.value());
+    if (decoded) image = std::move(decoded).value();
   }
 
   JsonArray faces, bodies, hands;
   if (faceRequest.results()) {
-    for (const VNFaceObservation& face : *faceRequest.results()) faces.push_back(faceRecord(face, image ? &*image : nullptr));
+    for (const FaceObservation& face : *faceRequest.results()) faces.push_back(faceRecord(face, image ? &*image : nullptr));
   }
   if (bodyRequest.results()) {
-    for (const VNHumanBodyPoseObservation& body : *bodyRequest.results()) bodies.push_back(poseRecord(body, bodyJoints));
+    for (const BodyObservation& body : *bodyRequest.results()) bodies.push_back(poseRecord(body, bodyJoints));
   }
   if (handRequest.results()) {
-    for (const VNHumanHandPoseObservation& hand : *handRequest.results()) hands.push_back(poseRecord(hand, handJoints));
+    for (const HandObservation& hand : *handRequest.results()) hands.push_back(poseRecord(hand, handJoints));
   }
 
   JsonObject record;

@@ -3,17 +3,23 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "platform/result.h"
 
 namespace frame_analysis {
+
+// The names that error entries give the three requests.
+inline constexpr std::string_view kFaceRequestName = "VNDetectFaceLandmarksRequest";
+inline constexpr std::string_view kBodyRequestName = "VNDetectHumanBodyPoseRequest";
+inline constexpr std::string_view kHandRequestName = "VNDetectHumanHandPoseRequest";
 
 // Runs the face request (and, unless faces only, the body and hand requests) on the frame's file
 // one at a time, and writes the frame record as one JSON line to standard output. A failed
 // request becomes an error entry, with its description on standard error. Never ends the run.
 void analyse(const std::string& file, int64_t index, double fps);
 
-// "<request class>: <domain> <code>", the entry a failed request leaves in "errors".
-std::string errorEntry(std::string_view requestClass, const platform::Error& error);
+// "<request name>: <domain> <code>", the entry a failed request leaves in "errors".
+std::string errorEntry(std::string_view requestName, const platform::Error& error);
 
 }  // namespace frame_analysis

@@ -2,8 +2,8 @@
 
 namespace frame_analysis {
 
-using Body = platform::vision::VNHumanBodyPoseObservationJointName;
-using Hand = platform::vision::VNHumanHandPoseObservationJointName;
+using Body = platform::vision::BodyJoint;
+using Hand = platform::vision::HandJoint;
 
 const JointTable<Body> bodyJoints = {
     {"nose", Body::nose},

@@ -8,13 +8,13 @@
 namespace frame_analysis {
 namespace {
 
-using Body = platform::vision::VNHumanBodyPoseObservationJointName;
-using Hand = platform::vision::VNHumanHandPoseObservationJointName;
+using Body = platform::vision::BodyJoint;
+using Hand = platform::vision::HandJoint;
 
 std::string json(const platform::JsonValue& value) { return platform::writeJson(value).value_or("<not written>"); }
 
 TEST(PoseRecord, WritesEveryBodyJointOfTheTableInKeyOrder) {
-  platform::vision::VNHumanBodyPoseObservation body;
+  platform::vision::BodyObservation body;
   float confidence = 0.5f;
   for (const auto& [key, joint] : bodyJoints) body.points[joint] = {{0.25, 0.75}, confidence};
   body.points[Body::leftKnee] = {{0.1, 0.1}, 1.0f};  // not in the table: never written
@@ -26,7 +26,7 @@ TEST(PoseRecord, WritesEveryBodyJointOfTheTableInKeyOrder) {
 }
 
 TEST(PoseRecord, LeavesOutJointsWithoutAPointAndKeepsZeroConfidence) {
-  platform::vision::VNHumanHandPoseObservation hand;
+  platform::vision::HandObservation hand;
   hand.points[Hand::wrist] = {{-0.05, 1.02}, 0.0f};
   hand.points[Hand::thumbTip] = {{0.3, 0.4}, 0.9f};
   hand.points[Hand::indexDIP] = {{0.3, 0.4}, 0.9f};
@@ -35,7 +35,7 @@ TEST(PoseRecord, LeavesOutJointsWithoutAPointAndKeepsZeroConfidence) {
 
 // Such a point cannot be written as JSON; left in, it would make the whole frame line unwritable.
 TEST(PoseRecord, LeavesOutPointsThatAreNotFiniteAndKeepsTheRest) {
-  platform::vision::VNHumanBodyPoseObservation body;
+  platform::vision::BodyObservation body;
   body.points[Body::nose] = {{0.5, 0.5}, 1.0f};
   body.points[Body::neck] = {{std::nan(""), 0.5}, 1.0f};
   body.points[Body::leftHip] = {{0.5, HUGE_VAL}, 1.0f};
@@ -44,8 +44,8 @@ TEST(PoseRecord, LeavesOutPointsThatAreNotFiniteAndKeepsTheRest) {
 }
 
 TEST(PoseRecord, AnObservationWithNoJointsGivesEmptyPoints) {
-  EXPECT_EQ(json(poseRecord(platform::vision::VNHumanBodyPoseObservation{}, bodyJoints)), R"({"points":{}})");
-  EXPECT_EQ(json(poseRecord(platform::vision::VNHumanHandPoseObservation{}, handJoints)), R"({"points":{}})");
+  EXPECT_EQ(json(poseRecord(platform::vision::BodyObservation{}, bodyJoints)), R"({"points":{}})");
+  EXPECT_EQ(json(poseRecord(platform::vision::HandObservation{}, handJoints)), R"({"points":{}})");
 }
 
 }  // namespace

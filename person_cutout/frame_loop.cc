@@ -22,8 +22,8 @@ std::string writerReason() {
 
 // Segments, measures, draws and appends one frame.
 void handle(const PixelBuffer& picture, MediaTime sampleTime) {
-  if (const std::optional<platform::Error> failure = vision->performRequests({&request}, picture)) {
-    fail(std::string(kNoPerson) + std::to_string(frames) + ": " + failure->description);
+  if (const platform::Result<void> done = vision->perform({&request}, picture); !done) {
+    fail(std::string(kNoPerson) + std::to_string(frames) + ": " + done.error().description);
   }
   const auto& results = request.results();
   if (!results || results->empty() || !results->front().pixelBuffer) fail(std::string(kNoMask) + std::to_string(frames));

@@ -48,7 +48,7 @@ using MaskStep = std::function<Result<std::shared_ptr<PixelBuffer>>()>;
 class HandMadeSegmenter final : public platform::vision::PersonSegmenter {
  public:
   explicit HandMadeSegmenter(std::vector<MaskStep> steps) : steps_(std::move(steps)) {}
-  Result<std::shared_ptr<PixelBuffer>> segment(const ImageView&, platform::vision::PersonSegmentationQuality) override {
+  Result<std::shared_ptr<PixelBuffer>> segment(const ImageView&, platform::vision::MaskQuality) override {
     return steps_.at(next_++ % steps_.size())();
   }
 
@@ -85,7 +85,8 @@ class FrameLoopTest : public testing::Test {
   void prepare(std::deque<VideoSample> samples, std::vector<MaskStep> masks, int64_t cutWidth, int64_t cutHeight,
                int32_t timeScale, VideoReaderStatus end = VideoReaderStatus::completed) {
     reader = std::make_unique<HandMadeReader>(std::move(samples), end);
-    vision = std::make_unique<platform::vision::VNSequenceRequestHandler>(std::make_unique<HandMadeSegmenter>(std::move(masks)));
+    request = platform::vision::PersonMaskRequest([masks = std::move(masks)] { return std::make_unique<HandMadeSegmenter>(masks); });
+    vision = std::make_unique<platform::vision::SequenceRequestHandler>();
     width = cutWidth;
     height = cutHeight;
     track = VideoTrack{};

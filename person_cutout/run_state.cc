@@ -17,8 +17,8 @@ double shrink = 1;
 int64_t width = 0;
 int64_t height = 0;
 std::unique_ptr<platform::media::VideoWriter> writer;
-platform::vision::VNGeneratePersonSegmentationRequest request;
-std::unique_ptr<platform::vision::VNSequenceRequestHandler> vision;
+platform::vision::PersonMaskRequest request;
+std::unique_ptr<platform::vision::SequenceRequestHandler> vision;
 platform::media::RenderContext context;
 int64_t expected = 1;
 

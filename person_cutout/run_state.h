@@ -15,7 +15,7 @@
 #include "platform/media/video_asset.h"
 #include "platform/media/video_reader.h"
 #include "platform/media/video_writer.h"
-#include "platform/vision/person_segmentation_request.h"
+#include "platform/vision/segmentation/person_mask_request.h"
 #include "platform/vision/sequence_request_handler.h"
 
 namespace person_cutout {
@@ -37,8 +37,8 @@ extern double shrink;   // the scale of the cut-out, at most 1
 extern int64_t width;   // the cut-out's size: even, 2 to 1280
 extern int64_t height;
 extern std::unique_ptr<platform::media::VideoWriter> writer;
-extern platform::vision::VNGeneratePersonSegmentationRequest request;
-extern std::unique_ptr<platform::vision::VNSequenceRequestHandler> vision;  // one for the whole sequence
+extern platform::vision::PersonMaskRequest request;
+extern std::unique_ptr<platform::vision::SequenceRequestHandler> vision;  // one for the whole sequence
 extern platform::media::RenderContext context;  // draws each stretched mask
 extern int64_t expected;  // the expected number of frames, at least 1, for the progress lines
 

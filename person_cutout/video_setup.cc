@@ -69,9 +69,8 @@ void prepareWriter() {
 }
 
 void prepareSegmentation() {
-  request.setQualityLevel(static_cast<platform::vision::VNGeneratePersonSegmentationRequestQualityLevel>(quality));
-  request.setOutputPixelFormat(kPixelFormatOneComponent8);
-  if (!vision) vision = std::make_unique<platform::vision::VNSequenceRequestHandler>();
+  request.setQuality(static_cast<platform::vision::MaskQuality>(quality));
+  if (!vision) vision = std::make_unique<platform::vision::SequenceRequestHandler>();
 }
 
 void countExpectedFrames() { expected = expectedFrameCount(asset->duration().seconds(), track.nominalFrameRate); }

@@ -4,7 +4,8 @@
 #include <string>
 
 #include "platform/vision/image_request_handler.h"
-#include "platform/vision/requests.h"
+#include "platform/vision/faces/face_requests.h"
+#include "platform/vision/text/text_request.h"
 #include "text_reading/image_record.h"
 
 namespace {
@@ -14,16 +15,13 @@ using namespace platform::vision;
 const std::string kFixtures = TEST_FIXTURES_DIR;
 
 TEST(FaceBoxes, APhotoWithOneFaceGivesItsBox) {
-  VNRecognizeTextRequest textRequest;
-  VNDetectFaceRectanglesRequest faceRequest;
-  VNImageRequestHandler handler(kFixtures + "/faces/astronaut.jpg");
-  ASSERT_FALSE(handler.performRequests({&textRequest, &faceRequest}));
+  TextRecognitionRequest textRequest;
+  FaceRectanglesRequest faceRequest;
+  ImageRequestHandler handler(kFixtures + "/faces/astronaut.jpg");
+  ASSERT_TRUE(handler.perform({&textRequest, &faceRequest}));
   ASSERT_TRUE(faceRequest.results());
-  if (faceRequest.results()->empty()) {
-    GTEST_SKIP() << "the face detector is not built yet: detectFaceRectangles reports no face on a portrait";
-  }
   ASSERT_EQ(faceRequest.results()->size(), 1u);
-  const VNFaceObservation& face = faceRequest.results()->front();
+  const FaceObservation& face = faceRequest.results()->front();
   const platform::JsonArray box = text_reading::fromTop(face.boundingBox);
   const auto at = [&](size_t i) { return std::get<double>(box[i].get()); };
   // The astronaut's face fills about x 0.36 to 0.62 and y 0.10 to 0.45 from the top.

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "platform/vision/image_request_handler.h"
-#include "platform/vision/requests.h"
+#include "platform/vision/text/text_request.h"
 #include "text_reading/image_record.h"
 #include "tools/character_error_rate.h"
 
@@ -21,16 +21,16 @@ const std::string kFixtures = TEST_FIXTURES_DIR;
 
 // The picture's lines as look reads them (same request settings), one per line.
 std::string readLines(const std::string& path) {
-  VNRecognizeTextRequest request;
-  request.setRecognitionLevel(VNRequestTextRecognitionLevel::accurate);
+  TextRecognitionRequest request;
+  request.setRecognitionLevel(TextRecognitionLevel::accurate);
   request.setUsesLanguageCorrection(true);
-  request.setAutomaticallyDetectsLanguage(true);
-  VNImageRequestHandler handler(path);
-  const std::optional<platform::Error> failure = handler.performRequests({&request});
-  EXPECT_FALSE(failure) << failure->description;
+  request.setDetectsScript(true);
+  ImageRequestHandler handler(path);
+  const platform::Result<void> done = handler.perform({&request});
+  EXPECT_TRUE(done) << done.error().description;
   std::string text;
   if (!request.results()) return text;
-  for (const VNRecognizedTextObservation& line : *request.results()) {
+  for (const TextObservation& line : *request.results()) {
     if (std::optional<platform::JsonObject> record = text_reading::lineRecord(line)) {
       text += std::get<std::string>(record->at("text").get()) + "\n";
     }

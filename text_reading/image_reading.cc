@@ -5,7 +5,8 @@
 
 #include "platform/json.h"
 #include "platform/vision/image_request_handler.h"
-#include "platform/vision/requests.h"
+#include "platform/vision/faces/face_requests.h"
+#include "platform/vision/text/text_request.h"
 #include "text_reading/image_record.h"
 
 namespace text_reading {
@@ -13,19 +14,19 @@ namespace text_reading {
 using namespace platform::vision;
 
 void readImage(const std::string& path) {
-  VNRecognizeTextRequest textRequest;
-  textRequest.setRecognitionLevel(VNRequestTextRecognitionLevel::accurate);
+  TextRecognitionRequest textRequest;
+  textRequest.setRecognitionLevel(TextRecognitionLevel::accurate);
   textRequest.setUsesLanguageCorrection(true);
-  textRequest.setAutomaticallyDetectsLanguage(true);
-  VNDetectFaceRectanglesRequest faceRequest;
-  VNImageRequestHandler handler(path);
+  textRequest.setDetectsScript(true);
+  FaceRectanglesRequest faceRequest;
+  ImageRequestHandler handler(path);
 
   platform::JsonObject record;
-  if (const std::optional<platform::Error> failure = handler.performRequests({&textRequest, &faceRequest})) {
-    record = failedImageRecord(path, *failure);
+  if (const platform::Result<void> done = handler.perform({&textRequest, &faceRequest}); !done) {
+    record = failedImageRecord(path, done.error());
   } else {
-    static const std::vector<VNRecognizedTextObservation> kNoLines;
-    static const std::vector<VNFaceObservation> kNoFaces;
+    static const std::vector<TextObservation> kNoLines;
+    static const std::vector<FaceObservation> kNoFaces;
     record = imageRecord(path, textRequest.results() ? *textRequest.results() : kNoLines,
                          faceRequest.results() ? *faceRequest.results() : kNoFaces);
   }

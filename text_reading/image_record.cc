@@ -50,10 +50,10 @@ std::string trimmed(const std::string& text) {
   return text.substr(begin, end - begin);
 }
 
-std::optional<JsonObject> lineRecord(const VNRecognizedTextObservation& observation) {
-  const std::vector<VNRecognizedText> candidates = observation.topCandidates(1);
+std::optional<JsonObject> lineRecord(const TextObservation& observation) {
+  const std::vector<TextCandidate> candidates = observation.bestCandidates(1);
   if (candidates.empty()) return std::nullopt;
-  const VNRecognizedText& best = candidates.front();
+  const TextCandidate& best = candidates.front();
   std::string text = trimmed(best.string);
   if (text.empty()) return std::nullopt;
   JsonObject record;
@@ -63,7 +63,7 @@ std::optional<JsonObject> lineRecord(const VNRecognizedTextObservation& observat
   return record;
 }
 
-JsonObject faceBoxRecord(const VNFaceObservation& face) {
+JsonObject faceBoxRecord(const FaceObservation& face) {
   JsonObject record;
   record["box"] = fromTop(face.boundingBox);
   record["confidence"] = round3(face.confidence);
@@ -72,13 +72,13 @@ JsonObject faceBoxRecord(const VNFaceObservation& face) {
 
 std::string fileName(const std::string& path) { return platform::replacingInvalidUtf8(platform::lastPathComponent(path)); }
 
-JsonObject imageRecord(const std::string& path, const std::vector<VNRecognizedTextObservation>& lines,
-                       const std::vector<VNFaceObservation>& faces) {
+JsonObject imageRecord(const std::string& path, const std::vector<TextObservation>& lines,
+                       const std::vector<FaceObservation>& faces) {
   JsonArray text, faceRecords;
-  for (const VNRecognizedTextObservation& line : lines) {
+  for (const TextObservation& line : lines) {
     if (std::optional<JsonObject> record = lineRecord(line)) text.emplace_back(std::move(*record));
   }
-  for (const VNFaceObservation& face : faces) faceRecords.emplace_back(faceBoxRecord(face));
+  for (const FaceObservation& face : faces) faceRecords.emplace_back(faceBoxRecord(face));
   JsonObject record;
   record["file"] = fileName(path);
   record["text"] = std::move(text);

@@ -29,18 +29,18 @@ std::string trimmed(const std::string& text);
 
 // {"box", "confidence", "text"} of one recognised line, from its best candidate; nothing when
 // there is no candidate or its text is empty once trimmed.
-std::optional<platform::JsonObject> lineRecord(const platform::vision::VNRecognizedTextObservation& observation);
+std::optional<platform::JsonObject> lineRecord(const platform::vision::TextObservation& observation);
 
 // {"box", "confidence"} of one face.
-platform::JsonObject faceBoxRecord(const platform::vision::VNFaceObservation& face);
+platform::JsonObject faceBoxRecord(const platform::vision::FaceObservation& face);
 
 // The "file" value for an image's path: its last path component, with every byte that is not
 // part of well-formed UTF-8 replaced by U+FFFD so that the record can always be written.
 std::string fileName(const std::string& path);
 
 // The record of an image whose analysis succeeded: "faces", "file", "text".
-platform::JsonObject imageRecord(const std::string& path, const std::vector<platform::vision::VNRecognizedTextObservation>& lines,
-                                 const std::vector<platform::vision::VNFaceObservation>& faces);
+platform::JsonObject imageRecord(const std::string& path, const std::vector<platform::vision::TextObservation>& lines,
+                                 const std::vector<platform::vision::FaceObservation>& faces);
 
 // The record of an image whose analysis failed: "error" (the failure's description, with bytes
 // that are not UTF-8 replaced as in fileName), empty "faces", "file", empty "text".

@@ -12,15 +12,15 @@ using namespace platform::vision;
 
 std::string json(const platform::JsonValue& value) { return platform::writeJson(value).value_or("<unwritable>"); }
 
-VNRecognizedTextObservation line(std::string text, float confidence, NormalizedRect box = {0.1, 0.2, 0.3, 0.4}) {
-  VNRecognizedTextObservation observation;
+TextObservation line(std::string text, float confidence, NormalizedRect box = {0.1, 0.2, 0.3, 0.4}) {
+  TextObservation observation;
   observation.boundingBox = box;
-  observation.candidates.push_back(VNRecognizedText{std::move(text), confidence});
+  observation.candidates.push_back(TextCandidate{std::move(text), confidence});
   return observation;
 }
 
-VNFaceObservation face(NormalizedRect box, float confidence) {
-  VNFaceObservation observation;
+FaceObservation face(NormalizedRect box, float confidence) {
+  FaceObservation observation;
   observation.boundingBox = box;
   observation.confidence = confidence;
   return observation;
@@ -85,21 +85,21 @@ TEST(Trimming, RemovesWhiteSpaceAndLineEndsAtBothEndsOnly) {
 }
 
 TEST(LineRecord, TakesTheBestCandidateAndLeavesOutEmptyLines) {
-  VNRecognizedTextObservation total = line("  Total\n", 0.9876f, {0.123456, 0.4, 0.5, 0.5});
-  total.candidates.push_back(VNRecognizedText{"Tota1", 0.5f});
+  TextObservation total = line("  Total\n", 0.9876f, {0.123456, 0.4, 0.5, 0.5});
+  total.candidates.push_back(TextCandidate{"Tota1", 0.5f});
   EXPECT_EQ(json(*lineRecord(total)), R"({"box":[0.1235,0.1,0.5,0.5],"confidence":0.988,"text":"Total"})");
 
   EXPECT_FALSE(lineRecord(line(" \t \n", 0.9f)));
-  EXPECT_FALSE(lineRecord(VNRecognizedTextObservation{}));  // no candidate at all
+  EXPECT_FALSE(lineRecord(TextObservation{}));  // no candidate at all
 }
 
 TEST(ImageRecord, KeepsReportedOrderAndSortsKeys) {
-  const std::vector<VNRecognizedTextObservation> lines = {
+  const std::vector<TextObservation> lines = {
       line("second line first", 1.0f, {0.0, 0.0, 0.5, 0.25}),
       line("   ", 0.5f),  // left out without a trace
       line("12/05/2024 \"quoted\" \\ caf\u00e9", 0.0625f, {0.5, 0.5, 0.25, 0.5}),
   };
-  const std::vector<VNFaceObservation> faces = {face({0.5, 0.5, 0.25, 0.25}, 0.5f), face({0.0, 0.0, 0.1, 0.1}, 0.99f)};
+  const std::vector<FaceObservation> faces = {face({0.5, 0.5, 0.25, 0.25}, 0.5f), face({0.0, 0.0, 0.1, 0.1}, 0.99f)};
   EXPECT_EQ(json(imageRecord("photos/IMG_1.JPG", lines, faces)),
             R"({"faces":[{"box":[0.5,0.25,0.25,0.25],"confidence":0.5},{"box":[0,0.9,0.1,0.1],"confidence":0.99}],)"
             R"("file":"IMG_1.JPG","text":[{"box":[0,0.75,0.5,0.25],"confidence":1,"text":"second line first"},)"

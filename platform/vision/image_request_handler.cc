@@ -6,16 +6,16 @@
 
 namespace platform::vision {
 
-VNImageRequestHandler::VNImageRequestHandler(std::string path, ImageOrientation) : path_(std::move(path)) {}
+ImageRequestHandler::ImageRequestHandler(std::string path) : path_(std::move(path)) {}
 
-std::optional<Error> VNImageRequestHandler::performRequests(std::initializer_list<VNRequest*> requests) {
+Result<void> ImageRequestHandler::perform(std::initializer_list<Request*> requests) {
   if (!picture_) picture_.emplace(media::decodeStillImage(path_));
   if (!picture_->ok()) return picture_->error();
   const media::ImageView view = picture_->value().view();
-  for (VNRequest* request : requests) {
-    if (std::optional<Error> failure = request->perform(view)) return failure;
+  for (Request* request : requests) {
+    if (Result<void> done = request->perform(view); !done) return done;
   }
-  return std::nullopt;
+  return {};
 }
 
 }  // namespace platform::vision

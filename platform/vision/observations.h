@@ -17,46 +17,46 @@ namespace platform::vision {
 
 // Points of one facial feature, each relative to the face box: (0, 0) is the box's bottom-left
 // corner, (1, 1) its top-right corner.
-struct VNFaceLandmarkRegion2D {
+struct LandmarkRegion {
   std::vector<Point> normalizedPoints;
 };
 
 // Left and right are the person's own.
-struct VNFaceLandmarks2D {
-  std::optional<VNFaceLandmarkRegion2D> leftEye;
-  std::optional<VNFaceLandmarkRegion2D> rightEye;
-  std::optional<VNFaceLandmarkRegion2D> leftPupil;
-  std::optional<VNFaceLandmarkRegion2D> rightPupil;
-  std::optional<VNFaceLandmarkRegion2D> leftEyebrow;
-  std::optional<VNFaceLandmarkRegion2D> rightEyebrow;
-  std::optional<VNFaceLandmarkRegion2D> outerLips;
-  std::optional<VNFaceLandmarkRegion2D> innerLips;
-  std::optional<VNFaceLandmarkRegion2D> nose;
+struct FaceLandmarks {
+  std::optional<LandmarkRegion> leftEye;
+  std::optional<LandmarkRegion> rightEye;
+  std::optional<LandmarkRegion> leftPupil;
+  std::optional<LandmarkRegion> rightPupil;
+  std::optional<LandmarkRegion> leftEyebrow;
+  std::optional<LandmarkRegion> rightEyebrow;
+  std::optional<LandmarkRegion> outerLips;
+  std::optional<LandmarkRegion> innerLips;
+  std::optional<LandmarkRegion> nose;
 };
 
-struct VNFaceObservation {
+struct FaceObservation {
   float confidence = 0;
   NormalizedRect boundingBox;
-  std::optional<VNFaceLandmarks2D> landmarks;
+  std::optional<FaceLandmarks> landmarks;
   // Head angles in radians, when known.
   std::optional<double> yaw;
   std::optional<double> pitch;
   std::optional<double> roll;
 };
 
-struct VNRecognizedPoint {
+struct JointPoint {
   Point location;  // normalised frame, origin bottom-left
   float confidence = 0;
 };
 
 // Left and right are the person's own.
-enum class VNHumanBodyPoseObservationJointName {
+enum class BodyJoint {
   nose, leftEye, rightEye, leftEar, rightEar, neck,
   leftShoulder, rightShoulder, leftElbow, rightElbow, leftWrist, rightWrist,
   leftHip, rightHip, root, leftKnee, rightKnee, leftAnkle, rightAnkle,
 };
 
-enum class VNHumanHandPoseObservationJointName {
+enum class HandJoint {
   wrist,
   thumbCMC, thumbMP, thumbIP, thumbTip,
   indexMCP, indexPIP, indexDIP, indexTip,
@@ -67,35 +67,35 @@ enum class VNHumanHandPoseObservationJointName {
 
 // The joints of one body or hand that the analysis could place.
 template <typename JointName>
-struct VNPoseObservation {
-  std::map<JointName, VNRecognizedPoint> points;
+struct PoseObservation {
+  std::map<JointName, JointPoint> points;
 
   // The joint's point, or nothing when the joint was not placed.
-  std::optional<VNRecognizedPoint> recognizedPoint(JointName joint) const {
+  std::optional<JointPoint> point(JointName joint) const {
     const auto found = points.find(joint);
     if (found == points.end()) return std::nullopt;
     return found->second;
   }
 };
 
-using VNHumanBodyPoseObservation = VNPoseObservation<VNHumanBodyPoseObservationJointName>;
-using VNHumanHandPoseObservation = VNPoseObservation<VNHumanHandPoseObservationJointName>;
+using BodyObservation = PoseObservation<BodyJoint>;
+using HandObservation = PoseObservation<HandJoint>;
 
-struct VNRecognizedText {
+struct TextCandidate {
   std::string string;
   float confidence = 0;  // 0 to 1
 };
 
-struct VNRecognizedTextObservation {
+struct TextObservation {
   NormalizedRect boundingBox;
-  std::vector<VNRecognizedText> candidates;  // best first
+  std::vector<TextCandidate> candidates;  // best first
 
-  std::vector<VNRecognizedText> topCandidates(size_t count) const {
-    return std::vector<VNRecognizedText>(candidates.begin(), candidates.begin() + std::min(count, candidates.size()));
+  std::vector<TextCandidate> bestCandidates(size_t count) const {
+    return std::vector<TextCandidate>(candidates.begin(), candidates.begin() + std::min(count, candidates.size()));
   }
 };
 
-struct VNPixelBufferObservation {
+struct MaskObservation {
   std::shared_ptr<media::PixelBuffer> pixelBuffer;  // may be empty
 };
 

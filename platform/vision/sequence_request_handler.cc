@@ -1,30 +1,18 @@
 #include "platform/vision/sequence_request_handler.h"
 
-#include "platform/vision/person_segmentation_request.h"
+#include <typeinfo>
 
 namespace platform::vision {
 
-VNSequenceRequestHandler::VNSequenceRequestHandler() : segmenter_(makePersonSegmenter()) {}
-
-VNSequenceRequestHandler::VNSequenceRequestHandler(std::unique_ptr<PersonSegmenter> segmenter)
-    : segmenter_(std::move(segmenter)) {}
-
-std::optional<Error> VNSequenceRequestHandler::performRequests(std::initializer_list<VNRequest*> requests,
-                                                               const media::PixelBuffer& frame) {
-  if (frame.baseAddress == nullptr || frame.width < 1 || frame.height < 1) {
-    return personSegmentationError(PersonSegmentationError::noPixels, "the frame holds no pixels");
-  }
+Result<void> SequenceRequestHandler::perform(std::initializer_list<Request*> requests, const media::PixelBuffer& frame) {
   const media::ImageView view = frame.view();
-  for (VNRequest* request : requests) {
-    std::optional<Error> failure;
-    if (auto* segmentation = dynamic_cast<VNGeneratePersonSegmentationRequest*>(request)) {
-      failure = segmentation->perform(view, *segmenter_);
-    } else {
-      failure = request->perform(view);
+  for (Request* request : requests) {
+    Request& performed = *request;
+    if (Result<void> done = performed.performInSequence(view, memories_[std::type_index(typeid(performed))]); !done) {
+      return done;
     }
-    if (failure) return failure;
   }
-  return std::nullopt;
+  return {};
 }
 
 }  // namespace platform::vision

@@ -1,0 +1,151 @@
+#include "platform/vision/detection/image_to_tensor.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <numbers>
+
+namespace platform::vision {
+namespace {
+
+// A small RGB picture whose every byte differs, so any misplaced pixel or channel shows.
+media::Image testPicture(int width, int height) {
+  media::Image image{width, height, std::vector<uint8_t>(size_t(width) * height * 3)};
+  for (size_t i = 0; i < image.rgb.size(); ++i) image.rgb[i] = static_cast<uint8_t>((i * 37 + 11) % 251);
+  return image;
+}
+
+std::vector<float> fill(const media::ImageView& view, const RotatedRect& area, int width,
+                        int height, float low = 0, float high = 255) {
+  std::vector<float> tensor(size_t(width) * height * 3, -999.0f);
+  EXPECT_EQ(imageToTensor(view, area, width, height, low, high, tensor.data()), std::nullopt);
+  return tensor;
+}
+
+// A tensor pixel's expected source: a picture pixel (x, y), or none (border).
+using Source = std::function<std::pair<int, int>(int column, int row)>;
+
+TEST(ImageToTensorTest, PureRotationsAndFlipsMovePixelsExactly) {
+  const int n = 5;
+  media::Image picture = testPicture(n, n);
+  const double c = n / 2.0;
+  const double pi = std::numbers::pi;
+  struct Case {
+    const char* name;
+    RotatedRect area;
+    Source source;
+  };
+  const Case cases[] = {
+      {"identity", {c, c, n, n, 0}, [](int i, int j) { return std::pair{i, j}; }},
+      // Turning the area clockwise shows the picture turned anticlockwise.
+      {"rotate 90", {c, c, n, n, pi / 2}, [](int i, int j) { return std::pair{n - 1 - j, i}; }},
+      {"rotate 180", {c, c, n, n, pi}, [](int i, int j) { return std::pair{n - 1 - i, n - 1 - j}; }},
+      {"rotate 270", {c, c, n, n, -pi / 2}, [](int i, int j) { return std::pair{j, n - 1 - i}; }},
+      {"mirror left-right", {c, c, -n, n, 0}, [](int i, int j) { return std::pair{n - 1 - i, j}; }},
+      {"mirror top-bottom", {c, c, n, -n, 0}, [](int i, int j) { return std::pair{i, n - 1 - j}; }},
+      {"shift right by two", {c + 2, c, n, n, 0}, [](int i, int j) { return std::pair{i + 2, j}; }},
+  };
+  for (const Case& k : cases) {
+    std::vector<float> tensor = fill(picture.view(), k.area, n, n);
+    for (int j = 0; j < n; ++j)
+      for (int i = 0; i < n; ++i) {
+        auto [x, y] = k.source(i, j);
+        for (int ch = 0; ch < 3; ++ch) {
+          float want = x < n ? picture.rgb[(size_t(y) * n + x) * 3 + ch] : 0.0f;  // black beyond
+          ASSERT_NEAR(tensor[(size_t(j) * n + i) * 3 + ch], want, 1e-3) << k.name << " at " << i << "," << j;
+        }
+      }
+  }
+}
+
+TEST(ImageToTensorTest, HalvingAveragesEachTwoByTwoBlock) {
+  media::Image picture = testPicture(8, 6);
+  std::vector<float> tensor = fill(picture.view(), {4, 3, 8, 6, 0}, 4, 3);
+  for (int j = 0; j < 3; ++j)
+    for (int i = 0; i < 4; ++i)
+      for (int ch = 0; ch < 3; ++ch) {
+        float sum = 0;
+        for (int k = 0; k < 4; ++k) sum += picture.rgb[((2 * j + k / 2) * 8 + 2 * i + k % 2) * 3 + ch];
+        EXPECT_NEAR(tensor[(j * 4 + i) * 3 + ch], sum / 4, 1e-3);
+      }
+}
+
+TEST(ImageToTensorTest, MapsValuesToTheRangeAndTheBorderToItsLowEnd) {
+  media::Image white{2, 2, std::vector<uint8_t>(12, 255)};
+  // The area is twice the picture's width: the outer quarters of the tensor lie outside.
+  std::vector<float> tensor = fill(white.view(), {1, 1, 4, 2, 0}, 4, 2, -1, 1);
+  for (int j = 0; j < 2; ++j) {
+    EXPECT_FLOAT_EQ(tensor[(j * 4 + 0) * 3], -1.0f);  // zero border reads as the range's low end
+    EXPECT_FLOAT_EQ(tensor[(j * 4 + 1) * 3], 1.0f);
+    EXPECT_FLOAT_EQ(tensor[(j * 4 + 2) * 3 + 2], 1.0f);
+    EXPECT_FLOAT_EQ(tensor[(j * 4 + 3) * 3 + 1], -1.0f);
+  }
+}
+
+TEST(ImageToTensorTest, ReadsBgraWithRowPaddingLikeRgb) {
+  media::Image picture = testPicture(3, 2);
+  const int stride = 3 * 4 + 5;
+  std::vector<uint8_t> bgra(stride * 2, 77);
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 3; ++x) {
+      const uint8_t* p = &picture.rgb[(y * 3 + x) * 3];
+      uint8_t* q = &bgra[y * stride + x * 4];
+      q[0] = p[2], q[1] = p[1], q[2] = p[0], q[3] = 255;
+    }
+  media::ImageView view{bgra.data(), 3, 2, stride, media::PixelFormat::bgra8};
+  RotatedRect area{1.5, 1, 3, 2, 0.3};
+  EXPECT_EQ(fill(view, area, 4, 4), fill(picture.view(), area, 4, 4));
+}
+
+TEST(ImageToTensorTest, RefusesBrokenPicturesAndTensors) {
+  media::Image picture = testPicture(2, 2);
+  std::vector<float> tensor(12);
+  media::ImageView shortRows = picture.view();
+  shortRows.bytesPerRow = 5;
+  media::ImageView empty{};
+  RotatedRect area{1, 1, 2, 2, 0};
+  EXPECT_TRUE(imageToTensor(shortRows, area, 2, 2, 0, 1, tensor.data()).has_value());
+  EXPECT_TRUE(imageToTensor(empty, area, 2, 2, 0, 1, tensor.data()).has_value());
+  EXPECT_TRUE(imageToTensor(picture.view(), area, 0, 2, 0, 1, tensor.data()).has_value());
+  EXPECT_TRUE(imageToTensor(picture.view(), {NAN, 1, 2, 2, 0}, 2, 2, 0, 1, tensor.data()).has_value());
+}
+
+TEST(ImageToTensorTest, LetterboxPadsTheShortSideAndMapsBack) {
+  struct Case {
+    int pictureWidth, pictureHeight, tensorWidth, tensorHeight;
+    double padX, padY;  // each side, in fractions of the tensor
+  };
+  const Case cases[] = {
+      {1280, 720, 192, 192, 0, 0.21875},
+      {480, 640, 192, 192, 0.125, 0},
+      {300, 300, 128, 128, 0, 0},
+      {100, 400, 256, 144, 0.4296875, 0},
+  };
+  for (const Case& c : cases) {
+    Letterbox box = letterbox(c.pictureWidth, c.pictureHeight, c.tensorWidth, c.tensorHeight);
+    EXPECT_NEAR(box.padLeft, c.padX, 1e-9);
+    EXPECT_NEAR(box.padRight, c.padX, 1e-9);
+    EXPECT_NEAR(box.padTop, c.padY, 1e-9);
+    EXPECT_NEAR(box.padBottom, c.padY, 1e-9);
+    // The edges of the padded area map back to the picture's corners.
+    PicturePoint topLeft = pictureFromTensor(box.area, box.padLeft, box.padTop);
+    PicturePoint bottomRight = pictureFromTensor(box.area, 1 - box.padRight, 1 - box.padBottom);
+    EXPECT_NEAR(topLeft.x, 0, 1e-6);
+    EXPECT_NEAR(topLeft.y, 0, 1e-6);
+    EXPECT_NEAR(bottomRight.x, c.pictureWidth, 1e-6);
+    EXPECT_NEAR(bottomRight.y, c.pictureHeight, 1e-6);
+  }
+  // A 4x2 picture in a 4x4 tensor: the top and bottom rows are border, the middle the picture.
+  media::Image picture = testPicture(4, 2);
+  Letterbox box = letterbox(4, 2, 4, 4);
+  std::vector<float> tensor = fill(picture.view(), box.area, 4, 4, -1, 1);
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_FLOAT_EQ(tensor[(0 * 4 + i) * 3], -1.0f);
+    EXPECT_FLOAT_EQ(tensor[(3 * 4 + i) * 3], -1.0f);
+    EXPECT_NEAR(tensor[(1 * 4 + i) * 3], -1 + 2 * picture.rgb[i * 3] / 255.0, 1e-5);
+  }
+}
+
+}  // namespace
+}  // namespace platform::vision

@@ -1,0 +1,50 @@
+// Running an SSD-style detector model on a whole picture: the picture letterboxed into the model's
+// input, the raw outputs decoded against the anchors, duplicates merged, and the detections
+// mapped back to picture pixels. The pose, palm and face detectors differ only in their settings.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/media/image.h"
+#include "platform/nn/model.h"
+#include "platform/result.h"
+#include "platform/vision/detection/detection_decoding.h"
+#include "platform/vision/detection/ssd_anchors.h"
+
+namespace platform::vision {
+
+struct SsdDetectorSettings {
+  std::string modelFile;  // a name for nn::modelPath
+  SsdAnchorOptions anchors;  // its input size is the model's
+  int keypointCount = 0;
+  // The model's pixel value range.
+  float low = 0;
+  float high = 1;
+  float minScore = 0.5f;
+  double suppressionThreshold = 0.3;  // overlap (IoU) above which detections are merged
+};
+
+class SsdDetector {
+ public:
+  // Reads the model and checks that its input and outputs have the shapes the settings imply.
+  // Slow: once per process.
+  static Result<std::unique_ptr<SsdDetector>> load(const SsdDetectorSettings& settings);
+
+  // The detections in the picture, best first, with boxes and keypoints in picture pixels
+  // (origin top-left). Not safe to call from two threads at once.
+  Result<std::vector<Detection>> detect(const media::ImageView& image);
+
+ private:
+  SsdDetector(SsdDetectorSettings settings, std::unique_ptr<nn::Model> model, size_t boxesOutput,
+              size_t scoresOutput);
+
+  SsdDetectorSettings settings_;
+  std::unique_ptr<nn::Model> model_;
+  std::vector<AnchorCentre> anchors_;
+  size_t boxesOutput_;
+  size_t scoresOutput_;
+};
+
+}  // namespace platform::vision

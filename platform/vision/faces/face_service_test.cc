@@ -1,0 +1,182 @@
+// The face service on committed photos with the real models (fetched by scripts/setup.sh).
+#include "platform/vision/faces/face_service.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+#include <string>
+
+#include "platform/media/still_image.h"
+#include "platform/nn/model_files.h"
+#include "platform/vision/faces/canonical_face.h"
+#include "platform/vision/faces/face_regions.h"
+
+namespace platform::vision {
+namespace {
+
+constexpr double kDegree = std::numbers::pi / 180;
+
+media::Image fixture(const std::string& name) {
+  Result<media::Image> image = media::decodeStillImage(std::string(TEST_FIXTURES_DIR) + "/faces/" + name);
+  EXPECT_TRUE(image.ok()) << name;
+  return image.ok() ? std::move(image.value()) : media::Image{};
+}
+
+// The picture transformed pixel by pixel: `source(x, y)` names the source pixel of each target pixel.
+template <typename Source>
+media::Image remapped(const media::Image& image, int width, int height, Source source) {
+  media::Image result{width, height, std::vector<uint8_t>(static_cast<size_t>(width) * height * 3)};
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const auto [sx, sy] = source(x, y);
+      for (int c = 0; c < 3; ++c) result.rgb[(static_cast<size_t>(y) * width + x) * 3 + c] = image.rgb[(static_cast<size_t>(sy) * image.width + sx) * 3 + c];
+    }
+  }
+  return result;
+}
+
+media::Image mirrored(const media::Image& image) {
+  return remapped(image, image.width, image.height, [&](int x, int y) { return std::pair{image.width - 1 - x, y}; });
+}
+
+// Turned a quarter counter-clockwise as a person sees it.
+media::Image turnedLeft(const media::Image& image) {
+  return remapped(image, image.height, image.width, [&](int x, int y) { return std::pair{image.width - 1 - y, x}; });
+}
+
+media::Image turnedRight(const media::Image& image) {
+  return remapped(image, image.height, image.width, [&](int x, int y) { return std::pair{y, image.height - 1 - x}; });
+}
+
+std::vector<FaceObservation> faces(const media::Image& image) {
+  Result<std::vector<FaceObservation>> found = detectFaceLandmarks(image.view());
+  EXPECT_TRUE(found.ok()) << (found.ok() ? "" : found.error().description);
+  return found.ok() ? found.value() : std::vector<FaceObservation>{};
+}
+
+Point centre(const LandmarkRegion& region) {
+  Point sum;
+  for (const Point& p : region.normalizedPoints) sum.x += p.x, sum.y += p.y;
+  return {sum.x / region.normalizedPoints.size(), sum.y / region.normalizedPoints.size()};
+}
+
+// Twice the signed area; negative for a contour that runs clockwise in a y-up frame.
+double signedArea(const std::vector<Point>& points) {
+  double area = 0;
+  for (size_t i = 0; i < points.size(); ++i) {
+    const Point& a = points[i];
+    const Point& b = points[(i + 1) % points.size()];
+    area += a.x * b.y - b.x * a.y;
+  }
+  return area;
+}
+
+TEST(FaceService, FindsEveryFaceOfTheFixturesMostConfidentFirst) {
+  const struct {
+    const char* name;
+    size_t count;
+  } cases[] = {{"astronaut.jpg", 1}, {"turned.jpg", 1}, {"group.jpg", 3}, {"no_face.jpg", 0}};
+  for (const auto& c : cases) {
+    const media::Image image = fixture(c.name);
+    const std::vector<FaceObservation> found = faces(image);
+    ASSERT_EQ(found.size(), c.count) << c.name;
+    const Result<std::vector<FaceObservation>> rectangles = detectFaceRectangles(image.view());
+    ASSERT_TRUE(rectangles.ok()) << c.name;
+    ASSERT_EQ(rectangles.value().size(), c.count) << c.name;
+    for (size_t i = 0; i < found.size(); ++i) {
+      if (i > 0) {
+        EXPECT_GE(found[i - 1].confidence, found[i].confidence) << c.name;
+      }
+      EXPECT_TRUE(found[i].landmarks && found[i].yaw && found[i].pitch && found[i].roll) << c.name;
+      EXPECT_GT(found[i].confidence, 0.6f) << c.name;
+      EXPECT_LE(found[i].confidence, 1.0f) << c.name;
+      // Face rectangles are the same detector's boxes, without landmarks or angles.
+      EXPECT_DOUBLE_EQ(rectangles.value()[i].boundingBox.x, found[i].boundingBox.x) << c.name;
+      EXPECT_FALSE(rectangles.value()[i].landmarks || rectangles.value()[i].yaw) << c.name;
+    }
+  }
+}
+
+TEST(FaceService, RegionsFollowThePersonsOwnLeftAndRightAndRunClockwise) {
+  const std::vector<FaceObservation> found = faces(fixture("astronaut.jpg"));
+  ASSERT_EQ(found.size(), 1u);
+  const FaceLandmarks& l = *found[0].landmarks;
+  // Facing the camera, the person's left eye is on the right of the picture.
+  EXPECT_GT(centre(*l.leftEye).x, centre(*l.rightEye).x + 0.2);
+  EXPECT_GT(centre(*l.leftEyebrow).x, centre(*l.rightEyebrow).x + 0.2);
+  EXPECT_GT(l.leftPupil->normalizedPoints[0].x, l.rightPupil->normalizedPoints[0].x + 0.2);
+  // Top to bottom (y up): eyebrows, eyes, nose, lips, all inside the box.
+  EXPECT_GT(centre(*l.leftEyebrow).y, centre(*l.leftEye).y);
+  EXPECT_GT(centre(*l.leftEye).y, centre(*l.nose).y);
+  EXPECT_GT(centre(*l.nose).y, centre(*l.outerLips).y);
+  for (const auto* region : {&l.leftEye, &l.rightEye, &l.leftEyebrow, &l.rightEyebrow, &l.outerLips, &l.innerLips, &l.nose}) {
+    EXPECT_LT(signedArea((*region)->normalizedPoints), 0);
+    for (const Point& p : (*region)->normalizedPoints) {
+      EXPECT_TRUE(p.x > 0 && p.x < 1 && p.y > 0 && p.y < 1) << p.x << "," << p.y;
+    }
+  }
+}
+
+TEST(FaceService, ContourTablesRunClockwiseOnTheCanonicalFace) {
+  const Result<CanonicalFace> canonical = loadCanonicalFace(nn::modelPath("geometry_pipeline_metadata_landmarks.binarypb"));
+  ASSERT_TRUE(canonical.ok()) << canonical.error().description;
+  for (const std::vector<int>* table : {&kRightEyeContour, &kLeftEyeContour, &kRightEyebrowContour, &kLeftEyebrowContour,
+                                        &kOuterLipsContour, &kInnerLipsContour, &kNoseContour}) {
+    std::vector<Point> outline;
+    for (const int index : *table) outline.push_back({canonical.value().vertices[index].x, canonical.value().vertices[index].y});
+    EXPECT_LT(signedArea(outline), 0) << (*table)[0];
+  }
+  // The canonical face's x axis points to the person's left.
+  EXPECT_GT(canonical.value().vertices[kLeftEyeContour[0]].x, 0);
+  EXPECT_LT(canonical.value().vertices[kRightEyeContour[0]].x, 0);
+}
+
+TEST(FaceService, AMirroredPictureNegatesYawAndRoll) {
+  const media::Image turned = fixture("turned.jpg");
+  const std::vector<FaceObservation> original = faces(turned);
+  const std::vector<FaceObservation> flipped = faces(mirrored(turned));
+  ASSERT_EQ(original.size(), 1u);
+  ASSERT_EQ(flipped.size(), 1u);
+  // The cameraman turns to his own left, towards the right of the picture.
+  EXPECT_GT(*original[0].yaw, 25 * kDegree);
+  EXPECT_LT(*flipped[0].yaw, -25 * kDegree);
+  EXPECT_NEAR(*flipped[0].yaw, -*original[0].yaw, 8 * kDegree);
+  EXPECT_NEAR(*flipped[0].roll, -*original[0].roll, 8 * kDegree);
+  const NormalizedRect& a = original[0].boundingBox;
+  const NormalizedRect& b = flipped[0].boundingBox;
+  EXPECT_NEAR(b.x, 1 - a.x - a.width, 0.02);
+  EXPECT_NEAR(b.y, a.y, 0.02);
+}
+
+TEST(FaceService, APictureTurnedAQuarterTurnsRollAQuarter) {
+  const media::Image frontal = fixture("astronaut.jpg");
+  const std::vector<FaceObservation> upright = faces(frontal);
+  const std::vector<FaceObservation> left = faces(turnedLeft(frontal));
+  const std::vector<FaceObservation> right = faces(turnedRight(frontal));
+  ASSERT_EQ(upright.size(), 1u);
+  ASSERT_EQ(left.size(), 1u);
+  ASSERT_EQ(right.size(), 1u);
+  EXPECT_NEAR(*left[0].roll - *upright[0].roll, 90 * kDegree, 10 * kDegree);
+  EXPECT_NEAR(*right[0].roll - *upright[0].roll, -90 * kDegree, 10 * kDegree);
+  // The regions turn with the face: in the picture turned left the person's left eye is above
+  // the right one.
+  EXPECT_GT(centre(*left[0].landmarks->leftEye).y, centre(*left[0].landmarks->rightEye).y + 0.2);
+}
+
+TEST(FaceService, PixelLayoutsAndTinyPicturesAreHandled) {
+  const media::Image frontal = fixture("astronaut.jpg");
+  std::vector<uint8_t> bgra;
+  for (size_t i = 0; i < frontal.rgb.size(); i += 3) bgra.insert(bgra.end(), {frontal.rgb[i + 2], frontal.rgb[i + 1], frontal.rgb[i], 255});
+  const media::ImageView view{bgra.data(), frontal.width, frontal.height, frontal.width * 4, media::PixelFormat::bgra8};
+  const Result<std::vector<FaceObservation>> fromBgra = detectFaceLandmarks(view);
+  ASSERT_TRUE(fromBgra.ok());
+  ASSERT_EQ(fromBgra.value().size(), 1u);
+  EXPECT_NEAR(fromBgra.value()[0].boundingBox.x, faces(frontal)[0].boundingBox.x, 1e-6);
+
+  const media::Image onePixel{1, 1, {200, 150, 100}};
+  EXPECT_TRUE(faces(onePixel).empty());
+}
+
+}  // namespace
+}  // namespace platform::vision

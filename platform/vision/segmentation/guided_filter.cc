@@ -1,0 +1,208 @@
+#include "platform/vision/segmentation/guided_filter.h"
+
+#include <algorithm>
+
+namespace platform::vision {
+
+void stretchBilinear(const FloatPlane& from, FloatPlane& to) {
+  const float scaleX = static_cast<float>(from.width) / static_cast<float>(to.width);
+  const float scaleY = static_cast<float>(from.height) / static_cast<float>(to.height);
+  for (int y = 0; y < to.height; ++y) {
+    const float sy = std::clamp((y + 0.5f) * scaleY - 0.5f, 0.0f, static_cast<float>(from.height - 1));
+    const int y0 = static_cast<int>(sy);
+    const int y1 = std::min(y0 + 1, from.height - 1);
+    const float wy = sy - static_cast<float>(y0);
+    const float* top = from.row(y0);
+    const float* bottom = from.row(y1);
+    float* out = to.row(y);
+    for (int x = 0; x < to.width; ++x) {
+      const float sx = std::clamp((x + 0.5f) * scaleX - 0.5f, 0.0f, static_cast<float>(from.width - 1));
+      const int x0 = static_cast<int>(sx);
+      const int x1 = std::min(x0 + 1, from.width - 1);
+      const float wx = sx - static_cast<float>(x0);
+      const float upper = top[x0] + (top[x1] - top[x0]) * wx;
+      const float lower = bottom[x0] + (bottom[x1] - bottom[x0]) * wx;
+      out[x] = upper + (lower - upper) * wy;
+    }
+  }
+}
+
+void boxMean(const FloatPlane& from, int radius, FloatPlane& to, std::vector<float>& columns) {
+  const int width = from.width, height = from.height;
+  to.resize(width, height);
+  // Column sums over the rows of the window, moved down one row at a time; then each output row
+  // sums its window of column sums, moved right one column at a time.
+  columns.assign(static_cast<size_t>(width), 0.0f);
+  for (int y = 0; y < std::min(radius, height); ++y) {
+    const float* row = from.row(y);
+    for (int x = 0; x < width; ++x) columns[x] += row[x];
+  }
+  for (int y = 0; y < height; ++y) {
+    if (y + radius < height) {
+      const float* entering = from.row(y + radius);
+      for (int x = 0; x < width; ++x) columns[x] += entering[x];
+    }
+    if (y - radius - 1 >= 0) {
+      const float* leaving = from.row(y - radius - 1);
+      for (int x = 0; x < width; ++x) columns[x] -= leaving[x];
+    }
+    const int rows = std::min(y + radius, height - 1) - std::max(y - radius, 0) + 1;
+    float* out = to.row(y);
+    float sum = 0.0f;
+    for (int x = 0; x < std::min(radius, width); ++x) sum += columns[x];
+    for (int x = 0; x < width; ++x) {
+      if (x + radius < width) sum += columns[x + radius];
+      if (x - radius - 1 >= 0) sum -= columns[x - radius - 1];
+      const int cells = rows * (std::min(x + radius, width - 1) - std::max(x - radius, 0) + 1);
+      out[x] = sum / static_cast<float>(cells);
+    }
+  }
+}
+
+namespace {
+
+// The picture's colours (R, G, B, 0 to 1) averaged over blocks of factor x factor pixels; the
+// last row and column of blocks average what is left.
+void shrinkColours(const BgraPlane& picture, int factor, FloatPlane (&colour)[3]) {
+  const int width = (picture.width + factor - 1) / factor, height = (picture.height + factor - 1) / factor;
+  for (FloatPlane& plane : colour) plane.resize(width, height);
+  for (int y = 0; y < height; ++y) {
+    const int firstRow = y * factor, rows = std::min(factor, picture.height - firstRow);
+    for (int x = 0; x < width; ++x) {
+      const int firstColumn = x * factor, columns = std::min(factor, picture.width - firstColumn);
+      uint32_t r = 0, g = 0, b = 0;
+      for (int j = firstRow; j < firstRow + rows; ++j) {
+        const uint8_t* p = picture.bytes.data() + (static_cast<size_t>(j) * picture.width + firstColumn) * 4;
+        for (int i = 0; i < columns; ++i, p += 4) r += p[2], g += p[1], b += p[0];
+      }
+      const float scale = 1.0f / (255.0f * static_cast<float>(rows * columns));
+      colour[0].row(y)[x] = static_cast<float>(r) * scale;
+      colour[1].row(y)[x] = static_cast<float>(g) * scale;
+      colour[2].row(y)[x] = static_cast<float>(b) * scale;
+    }
+  }
+}
+
+// Where column x of a picture `to` wide falls on a grid `from` wide: the left neighbour and the
+// weight of the right one (pixel centres aligned, edges repeated).
+void columnsOf(int from, int to, std::vector<int>& left, std::vector<float>& weight) {
+  left.resize(static_cast<size_t>(to));
+  weight.resize(static_cast<size_t>(to));
+  const float scale = static_cast<float>(from) / static_cast<float>(to);
+  for (int x = 0; x < to; ++x) {
+    const float at = std::clamp((x + 0.5f) * scale - 0.5f, 0.0f, static_cast<float>(from - 1));
+    left[x] = std::min(static_cast<int>(at), std::max(from - 2, 0));
+    weight[x] = from > 1 ? at - static_cast<float>(left[x]) : 0.0f;
+  }
+}
+
+// `plane` stretched across to `to` columns (rows kept), with the columns' taps from columnsOf.
+void stretchAcross(const FloatPlane& plane, int to, const std::vector<int>& left, const std::vector<float>& weight,
+                   FloatPlane& out) {
+  out.resize(to, plane.height);
+  const int last = plane.width - 1;
+  for (int y = 0; y < plane.height; ++y) {
+    const float* in = plane.row(y);
+    float* wide = out.row(y);
+    for (int x = 0; x < to; ++x) {
+      const float low = in[left[x]], high = in[std::min(left[x] + 1, last)];
+      wide[x] = low + (high - low) * weight[x];
+    }
+  }
+}
+
+}  // namespace
+
+void GuidedFilter::refine(const FloatPlane& coarse, const BgraPlane& picture, const GuidedFilterSettings& settings,
+                          media::PixelBuffer& mask) {
+  const int factor = std::max(settings.subsample, 1);
+  const int radius = std::max(settings.radius, 1);
+  const float epsilon = settings.epsilon;
+
+  // The fit, on the coarser grid: colours I (three planes) and the mask p stretched to it.
+  shrinkColours(picture, factor, colour_);
+  const int width = colour_[0].width, height = colour_[0].height;
+  const size_t count = colour_[0].values.size();
+  mask_.resize(width, height);
+  stretchBilinear(coarse, mask_);
+
+  // Window means of I, p, I·p (three) and I·Iᵀ (six).
+  for (int c = 0; c < 3; ++c) boxMean(colour_[c], radius, mean_[c], columns_);
+  boxMean(mask_, radius, meanMask_, columns_);
+  work_.resize(width, height);
+  int k = 0;
+  for (int c = 0; c < 3; ++c, ++k) {
+    for (size_t i = 0; i < count; ++i) work_.values[i] = colour_[c].values[i] * mask_.values[i];
+    boxMean(work_, radius, products_[k], columns_);
+  }
+  for (int c = 0; c < 3; ++c) {
+    for (int d = c; d < 3; ++d, ++k) {
+      for (size_t i = 0; i < count; ++i) work_.values[i] = colour_[c].values[i] * colour_[d].values[i];
+      boxMean(work_, radius, products_[k], columns_);
+    }
+  }
+
+  // Per window, p ≈ a·I + b by least squares with a ridge of epsilon on a:
+  // a = (Σ + εU)⁻¹ cov(I, p), b = mean p - a·mean I.
+  for (FloatPlane& plane : a_) plane.resize(width, height);
+  b_.resize(width, height);
+  for (size_t i = 0; i < count; ++i) {
+    const float m0 = mean_[0].values[i], m1 = mean_[1].values[i], m2 = mean_[2].values[i], mp = meanMask_.values[i];
+    const float c0 = products_[0].values[i] - m0 * mp;
+    const float c1 = products_[1].values[i] - m1 * mp;
+    const float c2 = products_[2].values[i] - m2 * mp;
+    const float s00 = products_[3].values[i] - m0 * m0 + epsilon, s01 = products_[4].values[i] - m0 * m1;
+    const float s02 = products_[5].values[i] - m0 * m2, s11 = products_[6].values[i] - m1 * m1 + epsilon;
+    const float s12 = products_[7].values[i] - m1 * m2, s22 = products_[8].values[i] - m2 * m2 + epsilon;
+    // The inverse of the symmetric 3 x 3 matrix through its adjugate.
+    const float i00 = s11 * s22 - s12 * s12, i01 = s02 * s12 - s01 * s22, i02 = s01 * s12 - s02 * s11;
+    const float i11 = s00 * s22 - s02 * s02, i12 = s01 * s02 - s00 * s12, i22 = s00 * s11 - s01 * s01;
+    const float determinant = s00 * i00 + s01 * i01 + s02 * i02;
+    const float inverse = determinant > 0.0f ? 1.0f / determinant : 0.0f;
+    const float a0 = (i00 * c0 + i01 * c1 + i02 * c2) * inverse;
+    const float a1 = (i01 * c0 + i11 * c1 + i12 * c2) * inverse;
+    const float a2 = (i02 * c0 + i12 * c1 + i22 * c2) * inverse;
+    a_[0].values[i] = a0;
+    a_[1].values[i] = a1;
+    a_[2].values[i] = a2;
+    b_.values[i] = mp - a0 * m0 - a1 * m1 - a2 * m2;
+  }
+  // Every point lies in many windows: it takes the mean of their a and b.
+  for (int c = 0; c < 3; ++c) boxMean(a_[c], radius, mean_[c], columns_);
+  boxMean(b_, radius, meanMask_, columns_);
+
+  // At the picture's size: a and b interpolated, applied to the pixel's own colours, then
+  // pushed away from 0.5 so that the edge the colours draw becomes a sharp one. The coarse rows
+  // are stretched across once; each picture row then blends two of them.
+  columnsOf(width, picture.width, x0_, weightX_);
+  for (int c = 0; c < 3; ++c) stretchAcross(mean_[c], picture.width, x0_, weightX_, wide_[c]);
+  stretchAcross(meanMask_, picture.width, x0_, weightX_, wide_[3]);
+  for (std::vector<float>& row : rows_) row.resize(static_cast<size_t>(picture.width));
+  const float steepness = settings.steepness;
+  for (int y = 0; y < picture.height; ++y) {
+    const float at = std::clamp((y + 0.5f) * height / static_cast<float>(picture.height) - 0.5f, 0.0f, static_cast<float>(height - 1));
+    const int top = static_cast<int>(at);
+    const int bottom = std::min(top + 1, height - 1);
+    const float down = at - static_cast<float>(top);
+    for (int k = 0; k < 4; ++k) {
+      const float* upper = wide_[k].row(top);
+      const float* lower = wide_[k].row(bottom);
+      float* row = rows_[k].data();
+      for (int x = 0; x < picture.width; ++x) row[x] = upper[x] + (lower[x] - upper[x]) * down;
+    }
+    const float* a0 = rows_[0].data();
+    const float* a1 = rows_[1].data();
+    const float* a2 = rows_[2].data();
+    const float* b = rows_[3].data();
+    const uint8_t* p = picture.bytes.data() + static_cast<size_t>(y) * picture.width * 4;
+    uint8_t* out = mask.row(y);
+    for (int x = 0; x < picture.width; ++x) {
+      const float q = b[x] + (a0[x] * p[4 * x + 2] + a1[x] * p[4 * x + 1] + a2[x] * p[4 * x]) * (1.0f / 255.0f);
+      // Written so that a value that is not a number (never expected) becomes 0, not a wild byte.
+      const float value = 0.5f + (q - 0.5f) * steepness;
+      out[x] = value >= 1.0f ? 255 : value > 0.0f ? static_cast<uint8_t>(value * 255.0f + 0.5f) : 0;
+    }
+  }
+}
+
+}  // namespace platform::vision

@@ -1,0 +1,286 @@
+#include "platform/vision/text/text_service.h"
+
+#include <leptonica/allheaders.h>
+#include <omp.h>
+#include <tesseract/baseapi.h>
+#include <tesseract/resultiterator.h>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "platform/json.h"
+#include "platform/vision/text/text_models.h"
+
+namespace platform::vision {
+
+namespace {
+
+using tesseract::TessBaseAPI;
+
+// Sparse text finds scattered lines (signs, labels, screenshots) as well as the lines of a page,
+// where automatic page layout misses signs in photos and a single block reads foliage as text.
+// Sauvola's local threshold keeps unevenly lit pages and signs readable where one global
+// threshold loses the darker half. Both measured on the committed pictures (bench/look_bench.sh).
+constexpr tesseract::PageSegMode kPageSegmentation = tesseract::PSM_SPARSE_TEXT;
+constexpr const char* kThresholdingMethod = "2";  // Sauvola
+
+// Lines read with less confidence than this are left out: in photos they are leaves, edges and
+// textures that sparse segmentation took for text, rarely real text.
+constexpr float kLeastLineConfidence = 0.5f;
+
+// Pictures narrower or lower than this hold no readable text (Tesseract refuses them).
+constexpr int kSmallestReadableSide = 8;
+
+// The resolution Tesseract would otherwise assume, after a warning, for pictures without one.
+constexpr int kAssumedPixelsPerInch = 70;
+
+struct EngineSettings {
+  std::string models;
+  tesseract::OcrEngineMode mode = tesseract::OEM_LSTM_ONLY;
+  bool dictionaries = true;
+  auto operator<=>(const EngineSettings&) const = default;
+};
+
+Error modelMissing(const std::string& models) {
+  return Error{kTextErrorDomain, static_cast<int64_t>(TextRecognitionError::modelMissing),
+               "The text recognition model \"" + models + "\" could not be loaded from " + kTesseractModelFolder + "."};
+}
+
+Error recognitionFailed() {
+  return Error{kTextErrorDomain, static_cast<int64_t>(TextRecognitionError::recognitionFailed),
+               "The text in the picture could not be recognised."};
+}
+
+// The engines of this process, one per setting that has been asked for, each started on first
+// use and kept. A run with fixed options (as a program makes) uses one recognition engine, plus
+// the script detector when it detects the language.
+class TextEngines {
+ public:
+  static TextEngines& shared() {
+    static TextEngines engines;
+    return engines;
+  }
+
+  std::mutex& lock() { return lock_; }
+  int64_t starts() const { return starts_; }
+
+  const std::vector<std::string>& models() {
+    if (!models_) models_ = installedTextModels(kTesseractModelFolder);
+    return *models_;
+  }
+
+  Result<TessBaseAPI*> recogniser(const EngineSettings& settings) {
+    if (const auto found = engines_.find(settings); found != engines_.end()) return found->second.get();
+    if (const auto alias = aliases_.find(settings); alias != aliases_.end()) return alias->second;
+    std::vector<std::string> names = {"debug_file", "thresholding_method"}, values = {"/dev/null", kThresholdingMethod};
+    if (!settings.dictionaries) {
+      for (const char* dawg : {"load_system_dawg", "load_freq_dawg", "load_punc_dawg", "load_number_dawg",
+                               "load_unambig_dawg", "load_bigram_dawg"}) {
+        names.push_back(dawg);
+        values.push_back("0");
+      }
+    }
+    std::unique_ptr<TessBaseAPI> engine = start(settings.models, settings.mode, names, values);
+    if (!engine && settings.mode != tesseract::OEM_LSTM_ONLY) {
+      // The older classifier is not in every model (Debian's English has only the LSTM): such a
+      // model reads with its LSTM engine, the one the accurate level uses.
+      EngineSettings lstm = settings;
+      lstm.mode = tesseract::OEM_LSTM_ONLY;
+      Result<TessBaseAPI*> fallback = recogniser(lstm);
+      if (fallback) aliases_[settings] = fallback.value();
+      return fallback;
+    }
+    if (!engine) return modelMissing(settings.models);
+    return engines_.emplace(settings, std::move(engine)).first->second.get();
+  }
+
+  Result<TessBaseAPI*> scriptDetector() {
+    if (!scriptDetector_) {
+      scriptDetector_ = start("osd", tesseract::OEM_TESSERACT_ONLY, {"debug_file"}, {"/dev/null"});
+      if (!scriptDetector_) return modelMissing("osd");
+    }
+    return scriptDetector_.get();
+  }
+
+ private:
+  TextEngines() {
+    setMsgSeverity(L_SEVERITY_NONE);  // Leptonica's complaints would land on standard error
+  }
+
+  std::unique_ptr<TessBaseAPI> start(const std::string& models, tesseract::OcrEngineMode mode,
+                                     const std::vector<std::string>& names, const std::vector<std::string>& values) {
+    auto engine = std::make_unique<TessBaseAPI>();
+    // Tesseract writes its diagnostics through this global setting; set it before the first
+    // model loads so that nothing reaches standard error.
+    engine->SetVariable("debug_file", "/dev/null");
+    if (engine->Init(kTesseractModelFolder, models.c_str(), mode, nullptr, 0, &names, &values, false) != 0) {
+      return nullptr;
+    }
+    ++starts_;
+    return engine;
+  }
+
+  std::mutex lock_;
+  int64_t starts_ = 0;
+  std::optional<std::vector<std::string>> models_;
+  std::map<EngineSettings, std::unique_ptr<TessBaseAPI>> engines_;
+  std::map<EngineSettings, TessBaseAPI*> aliases_;  // settings served by another setting's engine
+  std::unique_ptr<TessBaseAPI> scriptDetector_;
+};
+
+// The picture as Tesseract takes it: 1 or 3 bytes per pixel. BGRA is copied to RGB.
+struct TesseractPixels {
+  const unsigned char* data = nullptr;
+  int bytesPerPixel = 0;
+  int bytesPerLine = 0;
+  std::vector<unsigned char> copy;
+};
+
+TesseractPixels tesseractPixels(const media::ImageView& image) {
+  TesseractPixels pixels;
+  if (image.format != media::PixelFormat::bgra8) {
+    pixels.data = image.data;
+    pixels.bytesPerPixel = media::bytesPerPixel(image.format);
+    pixels.bytesPerLine = static_cast<int>(image.bytesPerRow);
+    return pixels;
+  }
+  pixels.copy.resize(static_cast<size_t>(image.width) * image.height * 3);
+  for (int y = 0; y < image.height; ++y) {
+    const uint8_t* in = image.row(y);
+    unsigned char* out = pixels.copy.data() + static_cast<size_t>(y) * image.width * 3;
+    for (int x = 0; x < image.width; ++x) {
+      out[3 * x] = in[4 * x + 2];
+      out[3 * x + 1] = in[4 * x + 1];
+      out[3 * x + 2] = in[4 * x];
+    }
+  }
+  pixels.data = pixels.copy.data();
+  pixels.bytesPerPixel = 3;
+  pixels.bytesPerLine = image.width * 3;
+  return pixels;
+}
+
+std::optional<ScriptDetection> detectScript(TessBaseAPI& detector, const TesseractPixels& pixels, const media::ImageView& image) {
+  detector.SetImage(pixels.data, image.width, image.height, pixels.bytesPerPixel, pixels.bytesPerLine);
+  detector.SetSourceResolution(kAssumedPixelsPerInch);
+  int degrees = 0;
+  float orientationConfidence = 0, scriptConfidence = 0;
+  const char* script = nullptr;
+  const bool found = detector.DetectOrientationScript(&degrees, &orientationConfidence, &script, &scriptConfidence);
+  std::optional<ScriptDetection> detection;
+  if (found && script != nullptr) detection = ScriptDetection{script, scriptConfidence};
+  detector.Clear();
+  return detection;
+}
+
+// Tesseract's lines in reading order, converted to observations.
+std::vector<TextObservation> collectLines(TessBaseAPI& engine, const media::ImageView& image) {
+  std::vector<TextObservation> lines;
+  std::unique_ptr<tesseract::ResultIterator> line(engine.GetIterator());
+  if (!line) return lines;
+  constexpr auto kLevel = tesseract::RIL_TEXTLINE;
+  const double width = image.width, height = image.height;
+  do {
+    std::unique_ptr<char[]> text(line->GetUTF8Text(kLevel));
+    int left = 0, top = 0, right = 0, bottom = 0;
+    if (!text || !line->BoundingBox(kLevel, &left, &top, &right, &bottom)) continue;
+    std::string string = replacingInvalidUtf8(text.get());
+    while (!string.empty() && (string.back() == '\n' || string.back() == '\r')) string.pop_back();
+    float confidence = line->Confidence(kLevel) / 100.0f;
+    confidence = std::isfinite(confidence) ? std::clamp(confidence, 0.0f, 1.0f) : 0.0f;
+    if (confidence < kLeastLineConfidence) continue;
+    TextObservation observation;
+    // Tesseract's boxes are in pixels, origin top-left, bottom and right exclusive.
+    observation.boundingBox = NormalizedRect{left / width, (height - bottom) / height, (right - left) / width,
+                                             (bottom - top) / height};
+    observation.candidates.push_back(TextCandidate{std::move(string), confidence});
+    lines.push_back(std::move(observation));
+  } while (line->Next(kLevel));
+  return lines;
+}
+
+// Keeps OpenMP to the calling thread while Tesseract runs: its parallel loops cost more in
+// waiting threads than they win on small pictures, and the machine is shared.
+class SingleThreaded {
+ public:
+  SingleThreaded() : saved_(omp_get_max_active_levels()) { omp_set_max_active_levels(0); }
+  ~SingleThreaded() { omp_set_max_active_levels(saved_); }
+
+ private:
+  int saved_;
+};
+
+}  // namespace
+
+Result<std::vector<TextObservation>> recognizeText(const media::ImageView& image,
+                                                               const TextRecognitionOptions& options) {
+  if (image.data == nullptr || image.width <= 0 || image.height <= 0) return recognitionFailed();
+  if (image.width < kSmallestReadableSide || image.height < kSmallestReadableSide) {
+    return std::vector<TextObservation>{};
+  }
+  TextEngines& engines = TextEngines::shared();
+  std::lock_guard<std::mutex> hold(engines.lock());
+  SingleThreaded oneThread;
+  const TesseractPixels pixels = tesseractPixels(image);
+
+  std::string models = kDefaultTextModel;
+  if (options.detectsScript && scriptDetectionMatters(engines.models())) {
+    Result<TessBaseAPI*> detector = engines.scriptDetector();
+    if (!detector) return detector.error();
+    models = chooseTextModel(detectScript(*detector.value(), pixels, image), engines.models());
+  }
+
+  EngineSettings settings;
+  settings.models = models;
+  settings.mode = options.recognitionLevel == TextRecognitionLevel::fast ? tesseract::OEM_TESSERACT_ONLY
+                                                                                  : tesseract::OEM_LSTM_ONLY;
+  settings.dictionaries = options.usesLanguageCorrection;
+  Result<TessBaseAPI*> started = engines.recogniser(settings);
+  if (!started) return started.error();
+  TessBaseAPI& engine = *started.value();
+
+  engine.SetPageSegMode(kPageSegmentation);
+  engine.SetImage(pixels.data, image.width, image.height, pixels.bytesPerPixel, pixels.bytesPerLine);
+  engine.SetSourceResolution(kAssumedPixelsPerInch);
+  if (engine.Recognize(nullptr) != 0) {
+    engine.Clear();
+    return recognitionFailed();
+  }
+  std::vector<TextObservation> lines = collectLines(engine, image);
+  engine.Clear();
+  return lines;
+}
+
+Result<std::optional<ScriptDetection>> detectTextScript(const media::ImageView& image) {
+  if (image.data == nullptr || image.width <= 0 || image.height <= 0) return recognitionFailed();
+  if (image.width < kSmallestReadableSide || image.height < kSmallestReadableSide) return std::optional<ScriptDetection>{};
+  TextEngines& engines = TextEngines::shared();
+  std::lock_guard<std::mutex> hold(engines.lock());
+  SingleThreaded oneThread;
+  Result<TessBaseAPI*> detector = engines.scriptDetector();
+  if (!detector) return detector.error();
+  return detectScript(*detector.value(), tesseractPixels(image), image);
+}
+
+int64_t textEngineStarts() {
+  TextEngines& engines = TextEngines::shared();
+  std::lock_guard<std::mutex> hold(engines.lock());
+  return engines.starts();
+}
+
+}  // namespace platform::vision
+
+#if defined(__SANITIZE_ADDRESS__)
+// Tesseract 5.3 does not free the word lists of an LSTM model when its engine ends (a few MB,
+// once per engine start, not per picture). Leak checks name our own leaks, not that one.
+extern "C" const char* __lsan_default_suppressions() {
+  return "leak:tesseract::DawgLoader::Load\n"
+         "leak:tesseract::SquishedDawg::read_squished_dawg\n";
+}
+// The list of suppressions used would otherwise land on the programs' standard error.
+extern "C" const char* __lsan_default_options() { return "print_suppressions=0"; }
+#endif

@@ -1,0 +1,130 @@
+#include "platform/vision/text/text_service.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/media/still_image.h"
+
+namespace platform::vision {
+namespace {
+
+const std::string kFixtures = TEST_FIXTURES_DIR;
+
+media::Image picture(const std::string& name) {
+  Result<media::Image> decoded = media::decodeStillImage(kFixtures + "/text/" + name);
+  EXPECT_TRUE(decoded.ok()) << name;
+  return decoded ? std::move(decoded.value()) : media::Image{};
+}
+
+std::vector<std::string> texts(const std::vector<TextObservation>& lines) {
+  std::vector<std::string> out;
+  for (const TextObservation& line : lines) out.push_back(line.candidates.at(0).string);
+  return out;
+}
+
+const std::vector<std::string> kParagraph = {
+    "Men may seem detestable as joint",     "stock-companies and nations; knaves,", "fools, and murderers there may be;",
+    "men may have mean and meagre",         "faces; but, man, in the ideal, is so", "noble and so sparkling, such a grand",
+    "and glowing creature, that over any",  "ignominious blemish in him all his",   "fellows should run to throw their",
+    "costliest robes.",
+};
+
+TEST(TextService, ReadsEachLineInReadingOrderWithItsBox) {
+  const media::Image page = picture("paragraph.jpg");
+  Result<std::vector<TextObservation>> lines = recognizeText(page.view(), {});
+  ASSERT_TRUE(lines.ok()) << lines.error().description;
+  EXPECT_EQ(texts(lines.value()), kParagraph);
+  double previousTop = 2;
+  for (const TextObservation& line : lines.value()) {
+    const NormalizedRect& box = line.boundingBox;
+    EXPECT_GT(box.width, 0);
+    EXPECT_GT(box.height, 0);
+    EXPECT_GE(box.minX(), 0);
+    EXPECT_LE(box.maxX(), 1);
+    EXPECT_GE(box.minY(), 0);
+    EXPECT_LT(box.maxY(), previousTop);  // origin bottom-left: each line lies below the last
+    previousTop = box.maxY();
+    EXPECT_GT(line.candidates[0].confidence, 0.5f);
+    EXPECT_LE(line.candidates[0].confidence, 1.0f);
+  }
+  // The first line's ink starts 26 pixels from the left and 23 from the top of 516 x 333.
+  const NormalizedRect first = lines.value().front().boundingBox;
+  EXPECT_NEAR(first.x, 26.0 / 516, 0.01);
+  EXPECT_NEAR(1 - first.maxY(), 23.0 / 333, 0.01);
+}
+
+TEST(TextService, EveryPixelLayoutReadsTheSame) {
+  const media::Image page = picture("date.jpg");
+  const int w = page.width, h = page.height;
+  std::vector<uint8_t> gray(static_cast<size_t>(w) * h), bgra(static_cast<size_t>(w) * h * 4);
+  for (size_t i = 0; i < gray.size(); ++i) {
+    const uint8_t* rgb = &page.rgb[3 * i];
+    gray[i] = static_cast<uint8_t>((rgb[0] + rgb[1] + rgb[2]) / 3);
+    bgra[4 * i] = rgb[2], bgra[4 * i + 1] = rgb[1], bgra[4 * i + 2] = rgb[0], bgra[4 * i + 3] = 255;
+  }
+  const std::vector<std::string> expected = {"Due 12/05/2024"};
+  for (const media::ImageView& view : {page.view(), media::ImageView{gray.data(), w, h, w, media::PixelFormat::gray8},
+                                       media::ImageView{bgra.data(), w, h, 4 * w, media::PixelFormat::bgra8}}) {
+    Result<std::vector<TextObservation>> lines = recognizeText(view, {});
+    ASSERT_TRUE(lines.ok());
+    EXPECT_EQ(texts(lines.value()), expected) << static_cast<int>(view.format);
+  }
+}
+
+TEST(TextService, BlankPicturesHaveNoLinesAndEmptyOnesFail) {
+  const media::Image blank = picture("blank.jpg");
+  Result<std::vector<TextObservation>> lines = recognizeText(blank.view(), {});
+  ASSERT_TRUE(lines.ok());
+  EXPECT_TRUE(lines.value().empty());
+
+  const uint8_t pixel[3] = {0, 0, 0};
+  Result<std::vector<TextObservation>> tiny = recognizeText(media::ImageView{pixel, 1, 1, 3}, {});
+  ASSERT_TRUE(tiny.ok());
+  EXPECT_TRUE(tiny.value().empty());
+
+  Result<std::vector<TextObservation>> none = recognizeText(media::ImageView{}, {});
+  ASSERT_FALSE(none.ok());
+  EXPECT_EQ(none.error().domain, kTextErrorDomain);
+  EXPECT_EQ(none.error().code, static_cast<int64_t>(TextRecognitionError::recognitionFailed));
+}
+
+TEST(TextService, EachSettingStartsItsEngineOnceAndReusesIt) {
+  const media::Image page = picture("date.jpg");
+  const TextRecognitionOptions detected{TextRecognitionLevel::accurate, true, true};
+  ASSERT_TRUE(recognizeText(page.view(), detected).ok());
+  const int64_t started = textEngineStarts();
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(recognizeText(page.view(), detected).ok());
+  EXPECT_EQ(textEngineStarts(), started);
+
+  // Without word lists, and with the older classifier, the picture still reads; each setting
+  // starts one more engine, once.
+  const media::Image paragraph = picture("paragraph.jpg");
+  for (const TextRecognitionOptions options : {TextRecognitionOptions{TextRecognitionLevel::accurate, false, false},
+                                               TextRecognitionOptions{TextRecognitionLevel::fast, true, false}}) {
+    const int64_t before = textEngineStarts();
+    for (int i = 0; i < 2; ++i) {
+      Result<std::vector<TextObservation>> lines = recognizeText(paragraph.view(), options);
+      ASSERT_TRUE(lines.ok());
+      EXPECT_EQ(lines.value().size(), kParagraph.size());
+      EXPECT_EQ(lines.value().front().candidates[0].string, kParagraph.front());
+    }
+    EXPECT_LE(textEngineStarts(), before + 1);
+  }
+}
+
+TEST(TextService, ScriptDetectionNamesTheScriptOfAPage) {
+  Result<std::optional<ScriptDetection>> latin = detectTextScript(picture("paragraph.jpg").view());
+  ASSERT_TRUE(latin.ok());
+  ASSERT_TRUE(latin.value());
+  EXPECT_EQ(latin.value()->script, "Latin");
+  EXPECT_GE(latin.value()->confidence, kScriptConfidenceNeeded);
+
+  Result<std::optional<ScriptDetection>> blank = detectTextScript(picture("blank.jpg").view());
+  ASSERT_TRUE(blank.ok());
+  EXPECT_FALSE(blank.value());  // nothing to tell from
+}
+
+}  // namespace
+}  // namespace platform::vision
