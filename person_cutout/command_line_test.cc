@@ -5,7 +5,7 @@
 #include <unistd.h>
 
 #include "person_cutout/run_state.h"
-#include "tests/support/tool_run.h"
+#include "tests/support/files.h"
 
 namespace person_cutout {
 namespace {

@@ -9,7 +9,7 @@
 #include "person_cutout/run_state.h"
 #include "person_cutout/summary_record.h"
 #include "person_cutout/video_setup.h"
-#include "tests/support/tool_run.h"
+#include "tests/support/files.h"
 #include "tests/support/video_probe.h"
 
 namespace person_cutout {

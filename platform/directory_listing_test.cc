@@ -5,9 +5,10 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+
+#include "tests/support/files.h"
 
 namespace platform {
 namespace {
@@ -38,13 +39,8 @@ TEST(LastPathComponent, IsTheEntryName) {
 
 class ListDirectory : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "listing-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    folder_ = pattern;
-  }
-  void TearDown() override { std::filesystem::remove_all(folder_); }
-  std::string folder_;
+  test_support::TemporaryFolder temporary_;
+  std::string folder_ = temporary_.path();
 };
 
 TEST_F(ListDirectory, GivesEveryDirectEntryButNotWhatIsInside) {

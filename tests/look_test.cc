@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/files.h"
 #include "tests/support/program_run.h"
 
 namespace {
@@ -18,17 +19,13 @@ using test_support::runProgram;
 const std::string kLook = LOOK_PROGRAM;
 const std::string kFixtures = TEST_FIXTURES_DIR;
 
-// A fresh folder under /tmp, removed with the test.
+// A fresh folder, removed with the test.
 class LookFolder : public testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/look_e2e_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    root_ = pattern;
     folder_ = root_ + "/images";
     ASSERT_EQ(mkdir(folder_.c_str(), 0755), 0);
   }
-  void TearDown() override { std::filesystem::remove_all(root_); }
 
   void copy(const std::string& fixture, const std::string& name) {
     std::filesystem::copy_file(kFixtures + "/" + fixture, folder_ + "/" + name);
@@ -45,7 +42,9 @@ class LookFolder : public testing::Test {
     return out;
   }
 
-  std::string root_, folder_;
+  test_support::TemporaryFolder temporary_;
+  std::string root_ = temporary_.path();
+  std::string folder_;
 };
 
 TEST(LookArguments, AnythingButOneArgumentGivesTheUsage) {
@@ -115,7 +114,8 @@ TEST_F(LookFolder, ANameThatIsNotUtf8KeepsItsLineWhenTheImageFails) {
 
 TEST_F(LookFolder, RecognisedTextIsWrittenWithTheSolidusEscaped) {
   copy("text/date.jpg", "date.jpg");
-  const ProgramRun run = runProgram(kLook, {"images"}, root_);  // relative to the working directory
+  // The folder relative to the working directory.
+  const ProgramRun run = runProgram(kLook, {"images"}, test_support::RunOptions().inFolder(root_));
   EXPECT_EQ(run.exitStatus, 0);
   EXPECT_EQ(run.standardError, "");
   const std::string prefix = R"({"faces":[],"file":"date.jpg","text":[{"box":[)";

@@ -9,8 +9,9 @@
 #include <sstream>
 #include <unistd.h>
 
+#include "tests/support/files.h"
 #include "tests/support/person_outline.h"
-#include "tests/support/tool_run.h"
+#include "tests/support/program_run.h"
 #include "tests/support/video_probe.h"
 
 namespace {
@@ -68,8 +69,8 @@ std::optional<std::vector<std::string>> summaryFields(const std::string& line) {
 // takes odd sizes too).
 std::string patternClip(const test_support::TemporaryFolder& folder, const std::string& size) {
   const std::string path = (folder / "pattern_" + size + ".mkv");
-  test_support::run("ffmpeg", {"-nostdin", "-v", "error", "-f", "lavfi", "-i", "testsrc=size=" + size + ":rate=10:duration=0.3",
-                               "-c:v", "ffv1", "-pix_fmt", "yuv444p", path});
+  test_support::runProgram("ffmpeg", {"-nostdin", "-v", "error", "-f", "lavfi", "-i", "testsrc=size=" + size + ":rate=10:duration=0.3",
+                                      "-c:v", "ffv1", "-pix_fmt", "yuv444p", path});
   return path;
 }
 
@@ -105,12 +106,12 @@ TEST(MatteTest, RefusesBadCommandLinesAndInputsInTheirOrder) {
       {{person, (folder / "no/such/folder.mp4")}, "the cut-out could not be written"},
   };
   for (const Case& c : cases) {
-    const test_support::Outcome outcome = test_support::run(kMatte, c.arguments);
+    const test_support::ProgramRun outcome = test_support::runProgram(kMatte, c.arguments);
     std::string shown;
     for (const std::string& argument : c.arguments) shown += " '" + argument + "'";
-    EXPECT_EQ(outcome.status, 1) << shown;
-    EXPECT_EQ(outcome.err, "Error: " + c.message + "\n") << shown;
-    EXPECT_EQ(outcome.out, "") << shown;
+    EXPECT_EQ(outcome.exitStatus, 1) << shown;
+    EXPECT_EQ(outcome.standardError, "Error: " + c.message + "\n") << shown;
+    EXPECT_EQ(outcome.standardOutput, "") << shown;
     EXPECT_FALSE(test_support::exists(fresh)) << shown;
   }
   EXPECT_EQ(test_support::readFile(taken), "not to be touched");
@@ -129,19 +130,19 @@ TEST(MatteTest, AFailedRunRemovesTheFileItCreatedSoARetryCanRun) {
   for (const Case& c : cases) {
     test_support::TemporaryFolder folder;
     const std::string out = (folder / "out.mp4");
-    const test_support::Outcome outcome = test_support::run(kMatte, {kVideos + c.video, out, "fast"});
-    EXPECT_EQ(outcome.status, 1) << c.video;
-    EXPECT_EQ(outcome.out, "") << c.video;
+    const test_support::ProgramRun outcome = test_support::runProgram(kMatte, {kVideos + c.video, out, "fast"});
+    EXPECT_EQ(outcome.exitStatus, 1) << c.video;
+    EXPECT_EQ(outcome.standardOutput, "") << c.video;
     // Progress lines may come first; the failure is the last line.
-    const std::vector<std::string> lines = linesOf(outcome.err);
+    const std::vector<std::string> lines = linesOf(outcome.standardError);
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines.back(), std::string("Error: ") + c.message) << c.video;
     for (size_t i = 0; i + 1 < lines.size(); ++i) EXPECT_TRUE(lines[i].starts_with("progress ")) << lines[i];
     EXPECT_FALSE(test_support::exists(out)) << c.video;
 
     // The same path is free for the next run.
-    const test_support::Outcome retry = test_support::run(kMatte, {kVideos + "person.mp4", out, "fast"});
-    EXPECT_EQ(retry.status, 0) << retry.err;
+    const test_support::ProgramRun retry = test_support::runProgram(kMatte, {kVideos + "person.mp4", out, "fast"});
+    EXPECT_EQ(retry.exitStatus, 0) << retry.standardError;
   }
 }
 
@@ -165,19 +166,19 @@ TEST_P(MatteRunTest, WritesTheMaskVideoAndOneSummaryLine) {
   const std::string out = (folder / "cut out.mp4");
   std::vector<std::string> arguments = {run.video, out};
   arguments.insert(arguments.end(), run.extra.begin(), run.extra.end());
-  const test_support::Outcome outcome = test_support::run(kMatte, arguments);
-  ASSERT_EQ(outcome.status, 0) << outcome.err;
+  const test_support::ProgramRun outcome = test_support::runProgram(kMatte, arguments);
+  ASSERT_EQ(outcome.exitStatus, 0) << outcome.standardError;
 
   // Standard error: only progress lines, every 15 frames.
   std::vector<std::string> progress;
   for (int written = 15; written <= run.frames; written += 15) {
     progress.push_back("progress " + std::to_string(written) + " " + std::to_string(std::max(written, run.expected)));
   }
-  EXPECT_EQ(linesOf(outcome.err), progress);
+  EXPECT_EQ(linesOf(outcome.standardError), progress);
 
   // Standard output: the summary, alone, on one line.
-  const std::optional<std::vector<std::string>> field = summaryFields(outcome.out);
-  ASSERT_TRUE(field) << outcome.out;
+  const std::optional<std::vector<std::string>> field = summaryFields(outcome.standardOutput);
+  ASSERT_TRUE(field) << outcome.standardOutput;
   const std::vector<std::string>& value = *field;
   EXPECT_EQ(std::stoi(value[0]), run.frames);
   EXPECT_EQ(std::stoi(value[1]), run.width);
@@ -248,8 +249,8 @@ TEST(MatteTest, TheCutOutDecodesWhiteOnTheManAndBlackElsewhereInFullRange) {
   for (const char* quality : {"fast", "balanced", "accurate"}) {
     test_support::TemporaryFolder folder;
     const std::string out = (folder / "cut.mp4");
-    const test_support::Outcome outcome = test_support::run(kMatte, {kVideos + "person.mp4", out, quality});
-    ASSERT_EQ(outcome.status, 0) << outcome.err;
+    const test_support::ProgramRun outcome = test_support::runProgram(kMatte, {kVideos + "person.mp4", out, quality});
+    ASSERT_EQ(outcome.exitStatus, 0) << outcome.standardError;
     const std::vector<std::vector<uint8_t>> planes = test_support::lumaPlanes(out, 160, 120);
     ASSERT_EQ(planes.size(), 50u);
     int inside = 0, white = 0, outside = 0, black = 0;
@@ -280,9 +281,9 @@ TEST(MatteTest, SizesTheCutOutEvenAndAtMost1280) {
   const Case cases[] = {{"1500x1000", "1280", "854"}, {"161x121", "162", "122"}};
   for (const Case& c : cases) {
     const std::string out = (folder / c.size + ".mp4");
-    const test_support::Outcome outcome = test_support::run(kMatte, {patternClip(folder, c.size), out, "fast"});
-    ASSERT_EQ(outcome.status, 0) << outcome.err;
-    EXPECT_TRUE(outcome.out.starts_with("{\"frames\": 3, \"width\": " + c.width + ", \"height\": " + c.height + ", ")) << outcome.out;
+    const test_support::ProgramRun outcome = test_support::runProgram(kMatte, {patternClip(folder, c.size), out, "fast"});
+    ASSERT_EQ(outcome.exitStatus, 0) << outcome.standardError;
+    EXPECT_TRUE(outcome.standardOutput.starts_with("{\"frames\": 3, \"width\": " + c.width + ", \"height\": " + c.height + ", ")) << outcome.standardOutput;
     test_support::Fields stream = test_support::probe(out)->streams.at(0);
     EXPECT_EQ(stream["width"], c.width);
     EXPECT_EQ(stream["height"], c.height);
@@ -291,12 +292,14 @@ TEST(MatteTest, SizesTheCutOutEvenAndAtMost1280) {
 
 TEST(MatteTest, TakesRelativePathsFromItsFolderAndAPointWhateverTheLocale) {
   test_support::TemporaryFolder folder;
-  ASSERT_EQ(test_support::run("cp", {kVideos + "person.mp4", (folder / "in.mp4")}).status, 0);
-  const test_support::Outcome outcome =
-      test_support::run(kMatte, {"in.mp4", "out.mp4", "fast"}, folder.path(), {"LC_ALL=de_DE.UTF-8", "LANG=de_DE.UTF-8"});
-  ASSERT_EQ(outcome.status, 0) << outcome.err;
+  ASSERT_EQ(test_support::runProgram("cp", {kVideos + "person.mp4", (folder / "in.mp4")}).exitStatus, 0);
+  const test_support::ProgramRun outcome =
+      test_support::runProgram(kMatte, {"in.mp4", "out.mp4", "fast"},
+                               test_support::RunOptions().inFolder(folder.path()).withEnvironment(
+                                   {"LC_ALL=de_DE.UTF-8", "LANG=de_DE.UTF-8"}));
+  ASSERT_EQ(outcome.exitStatus, 0) << outcome.standardError;
   EXPECT_TRUE(test_support::exists((folder / "out.mp4")));
-  EXPECT_NE(outcome.out.find("\"aspect\": 1.3333}"), std::string::npos) << outcome.out;
+  EXPECT_NE(outcome.standardOutput.find("\"aspect\": 1.3333}"), std::string::npos) << outcome.standardOutput;
 }
 
 TEST(MatteTest, DamagedVideosEndWithAMessageNeverACrash) {
@@ -316,13 +319,13 @@ TEST(MatteTest, DamagedVideosEndWithAMessageNeverACrash) {
     const std::string video = (folder / "damaged" + std::to_string(damage) + ".mp4");
     const std::string out = (folder / "out" + std::to_string(damage) + ".mp4");
     test_support::writeFile(video, bytes);
-    const test_support::Outcome outcome = test_support::run(kMatte, {video, out, "fast"});
-    ASSERT_TRUE(outcome.status == 0 || outcome.status == 1) << "damage " << damage << ": " << outcome.err;
-    if (outcome.status == 1) {
-      EXPECT_NE(outcome.err.find("Error: "), std::string::npos) << outcome.err;
+    const test_support::ProgramRun outcome = test_support::runProgram(kMatte, {video, out, "fast"});
+    ASSERT_TRUE(outcome.exitStatus == 0 || outcome.exitStatus == 1) << "damage " << damage << ": " << outcome.standardError;
+    if (outcome.exitStatus == 1) {
+      EXPECT_NE(outcome.standardError.find("Error: "), std::string::npos) << outcome.standardError;
       EXPECT_FALSE(test_support::exists(out));
     } else {
-      EXPECT_TRUE(summaryFields(outcome.out)) << outcome.out;
+      EXPECT_TRUE(summaryFields(outcome.standardOutput)) << outcome.standardOutput;
     }
   }
 }
@@ -330,9 +333,11 @@ TEST(MatteTest, DamagedVideosEndWithAMessageNeverACrash) {
 TEST(MatteTest, ASummaryThatCannotBeWrittenIsAFailure) {
   test_support::TemporaryFolder folder;
   const std::string out = (folder / "out.mp4");
-  const test_support::Outcome outcome = test_support::run(kMatte, {kVideos + "person.mp4", out, "fast"}, "", {}, "/dev/full");
-  EXPECT_EQ(outcome.status, 1);
-  EXPECT_TRUE(outcome.err.ends_with("Error: the summary could not be written\n")) << outcome.err;
+  const test_support::ProgramRun outcome =
+      test_support::runProgram(kMatte, {kVideos + "person.mp4", out, "fast"},
+                               test_support::RunOptions().standardOutputTo("/dev/full"));
+  EXPECT_EQ(outcome.exitStatus, 1);
+  EXPECT_TRUE(outcome.standardError.ends_with("Error: the summary could not be written\n")) << outcome.standardError;
   EXPECT_TRUE(test_support::exists(out));  // the cut-out itself is complete and stays
 }
 

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "tests/support/files.h"
 #include "tests/support/program_run.h"
 
 namespace {

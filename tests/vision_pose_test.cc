@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "tests/support/files.h"
 #include "tests/support/program_run.h"
 
 namespace {

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "tests/support/jpeg_fixtures.h"
+#include "tests/support/files.h"
 #include "tests/support/program_run.h"
 
 namespace {
@@ -19,7 +20,7 @@ constexpr const char* kUsage = "Usage: vision FRAME_DIRECTORY FPS [faces]\n";
 constexpr const char* kFolderUnreadable = "Error: the folder could not be read\n";
 
 ProgramRun vision(const std::vector<std::string>& arguments, const std::string& workingDirectory = "") {
-  return test_support::runProgram(VISION_PROGRAM, arguments, workingDirectory);
+  return test_support::runProgram(VISION_PROGRAM, arguments, test_support::RunOptions().inFolder(workingDirectory));
 }
 
 std::vector<std::string> lines(const std::string& text) {

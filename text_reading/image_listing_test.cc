@@ -4,9 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
+
+#include "tests/support/files.h"
 
 namespace text_reading {
 namespace {
@@ -22,15 +22,10 @@ TEST(ImageName, SelectsTheExtensionJpgInAnyCase) {
 
 class ChooseImages : public testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/look_listing_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    folder_ = pattern;
-  }
-  void TearDown() override { std::filesystem::remove_all(folder_); }
   void touch(const std::string& name) { std::ofstream(folder_ + "/" + name) << "x"; }
 
-  std::string folder_;
+  test_support::TemporaryFolder temporary_;
+  std::string folder_ = temporary_.path();
 };
 
 TEST_F(ChooseImages, TakesMatchingEntriesOfAnyKindInNameOrder) {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "platform/media/still_image.h"
-#include "tests/support/program_run.h"
+#include "tests/support/files.h"
 
 namespace platform::media {
 namespace {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "tests/support/jpeg_fixtures.h"
-#include "tests/support/program_run.h"
+#include "tests/support/files.h"
 
 namespace platform::media {
 namespace {

@@ -2,7 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/support/tool_run.h"
+#include "tests/support/files.h"
+#include "tests/support/program_run.h"
 
 namespace platform::media {
 namespace {
@@ -62,8 +63,8 @@ TEST(VideoAssetTest, NamesThatLookLikeAddressesAreFiles) {
   // "http:" would send FFmpeg to the network; here it is a folder name.
   test_support::TemporaryFolder folder;
   const std::string odd = (folder / "http:");
-  ASSERT_EQ(test_support::run("mkdir", {odd}).status, 0);
-  ASSERT_EQ(test_support::run("cp", {kVideos + "person.mp4", odd + "/clip.mp4"}).status, 0);
+  ASSERT_EQ(test_support::runProgram("mkdir", {odd}).exitStatus, 0);
+  ASSERT_EQ(test_support::runProgram("cp", {kVideos + "person.mp4", odd + "/clip.mp4"}).exitStatus, 0);
   EXPECT_TRUE(VideoAsset::open(odd + "/clip.mp4"));
 }
 

@@ -6,7 +6,8 @@
 #include <cstring>
 #include <vector>
 
-#include "tests/support/tool_run.h"
+#include "tests/support/files.h"
+#include "tests/support/program_run.h"
 
 namespace platform::media {
 namespace {
@@ -40,8 +41,8 @@ ReadOut readAll(const std::string& file, FrameOrientation orientation = FrameOri
 std::string ffmpegFirstFrame(const std::string& file) {
   test_support::TemporaryFolder folder;
   const std::string raw = (folder / "frame.bgra");
-  test_support::run("ffmpeg", {"-nostdin", "-v", "error", "-i", kVideos + file, "-frames:v", "1", "-f", "rawvideo",
-                               "-pix_fmt", "bgra", raw});
+  test_support::runProgram("ffmpeg", {"-nostdin", "-v", "error", "-i", kVideos + file, "-frames:v", "1", "-f", "rawvideo",
+                                      "-pix_fmt", "bgra", raw});
   return test_support::readFile(raw);
 }
 

@@ -7,7 +7,7 @@
 #include <thread>
 #include <unistd.h>
 
-#include "tests/support/tool_run.h"
+#include "tests/support/files.h"
 #include "tests/support/video_probe.h"
 
 namespace platform::media {

@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "tests/support/program_run.h"
+#include "tests/support/files.h"
 
 namespace test_support {
 

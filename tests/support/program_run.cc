@@ -6,10 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <cerrno>
 #include <stdexcept>
 
 extern char** environ;
@@ -18,11 +15,11 @@ namespace test_support {
 
 namespace {
 
-// Reads both pipes until both are closed, so a child that fills one cannot stall on it.
+// Reads the pipes (-1 for none) until both are closed, so a child that fills one cannot stall on it.
 void drain(int outFd, int errFd, std::string& out, std::string& err) {
   pollfd fds[2] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
   std::string* sinks[2] = {&out, &err};
-  int open = 2;
+  int open = (outFd >= 0) + (errFd >= 0);
   char buffer[65536];
   while (open > 0) {
     if (poll(fds, 2, -1) < 0) {
@@ -43,33 +40,67 @@ void drain(int outFd, int errFd, std::string& out, std::string& err) {
   }
 }
 
+// This process's environment with `added` entries replacing those of the same name.
+std::vector<std::string> environmentWith(const std::vector<std::string>& added) {
+  std::vector<std::string> entries;
+  for (char** variable = environ; *variable != nullptr; ++variable) {
+    const std::string text = *variable;
+    const std::string name = text.substr(0, text.find('='));
+    bool replaced = false;
+    for (const std::string& entry : added) replaced = replaced || entry.substr(0, entry.find('=')) == name;
+    if (!replaced) entries.push_back(text);
+  }
+  entries.insert(entries.end(), added.begin(), added.end());
+  return entries;
+}
+
+std::vector<char*> pointersTo(std::vector<std::string>& words) {
+  std::vector<char*> pointers;
+  for (std::string& word : words) pointers.push_back(word.data());
+  pointers.push_back(nullptr);
+  return pointers;
+}
+
 }  // namespace
 
 ProgramRun runProgram(const std::string& program, const std::vector<std::string>& arguments,
-                      const std::string& workingDirectory) {
-  int outPipe[2], errPipe[2];
-  if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+                      const RunOptions& options) {
+  const bool collectOutput = options.standardOutputFile.empty();
+  int outPipe[2] = {-1, -1}, errPipe[2] = {-1, -1};
+  if ((collectOutput && pipe2(outPipe, O_CLOEXEC) != 0) || pipe2(errPipe, O_CLOEXEC) != 0) {
+    throw std::runtime_error("pipe failed");
+  }
 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
+  if (collectOutput) {
+    posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
+  } else {
+    posix_spawn_file_actions_addopen(&actions, 1, options.standardOutputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0666);
+  }
   posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
-  if (!workingDirectory.empty()) posix_spawn_file_actions_addchdir_np(&actions, workingDirectory.c_str());
+  if (!options.workingDirectory.empty()) {
+    posix_spawn_file_actions_addchdir_np(&actions, options.workingDirectory.c_str());
+  }
 
-  std::vector<char*> argv;
-  argv.push_back(const_cast<char*>(program.c_str()));
-  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
-  argv.push_back(nullptr);
+  std::vector<std::string> words = {program};
+  words.insert(words.end(), arguments.begin(), arguments.end());
+  std::vector<char*> argv = pointersTo(words);
+  std::vector<std::string> environment = environmentWith(options.environment);
+  std::vector<char*> envp = pointersTo(environment);
 
   pid_t child = 0;
-  const int spawned = posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), environ);
+  const int spawned = posix_spawnp(&child, program.c_str(), &actions, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
-  close(outPipe[1]);
-  close(errPipe[1]);
+  for (int end : {outPipe[1], errPipe[1]}) {
+    if (end >= 0) close(end);
+  }
   if (spawned != 0) {
-    close(outPipe[0]);
-    close(errPipe[0]);
+    for (int end : {outPipe[0], errPipe[0]}) {
+      if (end >= 0) close(end);
+    }
     throw std::runtime_error("could not start " + program);
   }
 
@@ -81,38 +112,5 @@ ProgramRun runProgram(const std::string& program, const std::vector<std::string>
   run.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   return run;
 }
-
-TemporaryFolder::TemporaryFolder() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "test-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
-}
-
-TemporaryFolder::~TemporaryFolder() {
-  std::error_code ignored;
-  // Folders made unreadable by a test must be opened up again to be removed.
-  for (const auto& entry : std::filesystem::recursive_directory_iterator(
-           path_, std::filesystem::directory_options::skip_permission_denied, ignored)) {
-    if (entry.is_directory(ignored)) std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_all,
-                                                                  std::filesystem::perm_options::add, ignored);
-  }
-  std::filesystem::remove_all(path_, ignored);
-}
-
-void writeFile(const std::string& path, const std::string& bytes) {
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  if (!file) throw std::runtime_error("could not write " + path);
-}
-
-std::string readFile(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) throw std::runtime_error("could not read " + path);
-  std::ostringstream bytes;
-  bytes << file.rdbuf();
-  return bytes.str();
-}
-
-void copyFile(const std::string& from, const std::string& to) { writeFile(to, readFile(from)); }
 
 }  // namespace test_support

@@ -1,42 +1,42 @@
-// Running a built program the way a host application does, and collecting what it gives back.
+// Running a program the way a host application does, and collecting what it gives back.
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace test_support {
 
 struct ProgramRun {
   int exitStatus = -1;  // the status it exited with, or 128 + signal when a signal ended it
-  std::string standardOutput;
+  std::string standardOutput;  // empty when sent to a file
   std::string standardError;
 };
 
-// Starts `program` with `arguments` (not counting the program's own name) in `workingDirectory`
-// (the current one when empty), with standard input closed, and waits for it to end.
-ProgramRun runProgram(const std::string& program, const std::vector<std::string>& arguments,
-                      const std::string& workingDirectory = "");
+// How to start it, e.g. RunOptions().inFolder(path).withEnvironment({"LC_ALL=C"}).
+struct RunOptions {
+  std::string workingDirectory;          // the current one when empty
+  std::vector<std::string> environment;  // "NAME=value" entries set on top of this process's own
+  std::string standardOutputFile;        // standard output written here instead of collected, when set
 
-// A fresh empty folder under the system's temporary folder, removed with everything in it when
-// the object goes.
-class TemporaryFolder {
- public:
-  TemporaryFolder();
-  ~TemporaryFolder();
-  TemporaryFolder(const TemporaryFolder&) = delete;
-  TemporaryFolder& operator=(const TemporaryFolder&) = delete;
-
-  const std::string& path() const { return path_; }
-  // Path of `name` inside the folder.
-  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
+  RunOptions& inFolder(std::string folder) {
+    workingDirectory = std::move(folder);
+    return *this;
+  }
+  RunOptions& withEnvironment(std::vector<std::string> entries) {
+    environment = std::move(entries);
+    return *this;
+  }
+  RunOptions& standardOutputTo(std::string file) {
+    standardOutputFile = std::move(file);
+    return *this;
+  }
 };
 
-// Writes `bytes` to `path`, replacing what was there.
-void writeFile(const std::string& path, const std::string& bytes);
-std::string readFile(const std::string& path);
-void copyFile(const std::string& from, const std::string& to);
+// Starts `program` (looked up in PATH when it holds no slash) with `arguments` (not counting the
+// program's own name) and standard input closed, and waits for it to end. Throws
+// std::runtime_error when the program cannot be started.
+ProgramRun runProgram(const std::string& program, const std::vector<std::string>& arguments,
+                      const RunOptions& options = {});
 
 }  // namespace test_support

@@ -2,7 +2,8 @@
 
 #include <sstream>
 
-#include "tests/support/tool_run.h"
+#include "tests/support/files.h"
+#include "tests/support/program_run.h"
 
 namespace test_support {
 namespace {
@@ -32,17 +33,17 @@ std::vector<Fields> linesOf(const std::string& text) {
 }  // namespace
 
 std::optional<ProbedVideo> probe(const std::string& path) {
-  const Outcome streams = run("ffprobe", {"-v", "error", "-show_entries",
-                                          "stream=index,codec_type,codec_name,profile,width,height,time_base,"
-                                          "color_range,has_b_frames,pix_fmt",
-                                          "-of", "compact=p=0", path});
-  if (streams.status != 0) return std::nullopt;
-  const Outcome frames = run("ffprobe", {"-v", "error", "-select_streams", "v:0", "-show_entries",
-                                         "frame=pts,key_frame,pict_type", "-of", "compact=p=0", path});
-  if (frames.status != 0) return std::nullopt;
+  const ProgramRun streams = runProgram("ffprobe", {"-v", "error", "-show_entries",
+                                                    "stream=index,codec_type,codec_name,profile,width,height,time_base,"
+                                                    "color_range,has_b_frames,pix_fmt",
+                                                    "-of", "compact=p=0", path});
+  if (streams.exitStatus != 0) return std::nullopt;
+  const ProgramRun frames = runProgram("ffprobe", {"-v", "error", "-select_streams", "v:0", "-show_entries",
+                                                   "frame=pts,key_frame,pict_type", "-of", "compact=p=0", path});
+  if (frames.exitStatus != 0) return std::nullopt;
   ProbedVideo video;
-  video.streams = linesOf(streams.out);
-  for (Fields& frame : linesOf(frames.out)) {
+  video.streams = linesOf(streams.standardOutput);
+  for (Fields& frame : linesOf(frames.standardOutput)) {
     video.frames.push_back(ProbedFrame{std::stoll(frame["pts"]), frame["key_frame"] == "1", frame["pict_type"]});
   }
   return video;
@@ -54,7 +55,7 @@ std::vector<std::vector<uint8_t>> lumaPlanes(const std::string& path, int width,
   // No pixel format is asked for: the decoder's own (yuv420p, or yuvj420p for full range) passes
   // through unconverted; both lay out 8-bit 4:2:0 planes alike.
   // Every frame once, whatever the gaps between their times.
-  run("ffmpeg", {"-nostdin", "-v", "error", "-i", path, "-map", "0:v:0", "-fps_mode", "passthrough", "-f", "rawvideo", raw});
+  runProgram("ffmpeg", {"-nostdin", "-v", "error", "-i", path, "-map", "0:v:0", "-fps_mode", "passthrough", "-f", "rawvideo", raw});
   const std::string bytes = readFile(raw);
   const size_t luma = static_cast<size_t>(width) * height;
   const size_t frame = luma + 2 * (static_cast<size_t>(width / 2) * (height / 2));

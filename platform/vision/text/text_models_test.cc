@@ -4,9 +4,9 @@
 #include <sys/stat.h>
 
 #include <cmath>
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
+
+#include "tests/support/files.h"
 
 namespace platform::vision {
 namespace {
@@ -41,9 +41,8 @@ TEST(TextModels, DetectionChoosesAmongInstalledModelsAndFallsBackToEnglish) {
 }
 
 TEST(TextModels, ListsRecognitionModelsAtTheTopAndInScript) {
-  char pattern[] = "/tmp/text_models_XXXXXX";
-  ASSERT_NE(mkdtemp(pattern), nullptr);
-  const std::string folder = pattern;
+  const test_support::TemporaryFolder temporary;
+  const std::string folder = temporary.path();
   ASSERT_EQ(mkdir((folder + "/script").c_str(), 0755), 0);
   for (const char* file : {"eng.traineddata", "osd.traineddata", "equ.traineddata", "Latin.traineddata", "pdf.ttf",
                            "script/Cyrillic.traineddata", ".traineddata"}) {
@@ -51,7 +50,6 @@ TEST(TextModels, ListsRecognitionModelsAtTheTopAndInScript) {
   }
   EXPECT_EQ(installedTextModels(folder), (std::vector<std::string>{"Latin", "eng", "script/Cyrillic"}));
   EXPECT_EQ(installedTextModels(folder + "/missing"), std::vector<std::string>{});
-  std::filesystem::remove_all(folder);
 }
 
 }  // namespace
