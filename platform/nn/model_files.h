@@ -1,5 +1,5 @@
-// Where the programs find their model files: a folder fixed when the project is built and
-// installed, never taken from the environment.
+// Where the programs find their model files: beside their own executable, never taken from the
+// environment, so an installed tree can be staged and moved as a whole.
 #pragma once
 
 #include <string>
@@ -7,8 +7,9 @@
 
 namespace platform::nn {
 
-// The folder that holds the model files: the build tree's models/ folder for a program run from
-// the build tree, else the installed models folder under the install prefix.
+// The folder that holds the model files: the install's models folder beside the executable's
+// folder (<exe dir>/../share/people_vision_tools/models), or, for a program run from the build
+// tree, the build tree's models folder.
 std::string modelDirectory();
 
 // The path of a model file by its name, e.g. modelPath("face_detection_full_range.tflite").
