@@ -1,10 +1,11 @@
 #include "platform/vision/bodies_and_hands/pose_service.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "platform/vision/bodies_and_hands/body_and_hand_models.h"
 #include "platform/vision/bodies_and_hands/pose_observations.h"
-#include "platform/vision/detection/image_to_tensor.h"
+#include "platform/vision/pixels.h"
 
 namespace platform::vision {
 namespace {

@@ -51,11 +51,6 @@ PicturePoint pictureFromTensor(const RotatedRect& area, double u, double v) {
   return {area.centerX + dx * c - dy * s, area.centerY + dx * s + dy * c};
 }
 
-bool holdsPixels(const media::ImageView& image) {
-  return image.data != nullptr && image.width > 0 && image.height > 0 &&
-         image.bytesPerRow >= static_cast<ptrdiff_t>(image.width) * media::bytesPerPixel(image.format);
-}
-
 Result<void> imageToTensor(const media::ImageView& image, const RotatedRect& area, int width, int height, float low,
                            float high, float* tensor) {
   if (!holdsPixels(image)) {

@@ -5,6 +5,7 @@
 
 #include "platform/media/image.h"
 #include "platform/result.h"
+#include "platform/vision/pixels.h"
 
 namespace platform::vision {
 
@@ -27,10 +28,6 @@ struct PicturePoint {
 // The point of the picture under a point of the tensor given in fractions of the tensor's width
 // and height (0 to 1, from its top-left corner), for a tensor filled from `area`.
 PicturePoint pictureFromTensor(const RotatedRect& area, double u, double v);
-
-// Whether `image` has pixels to read: memory, a width and height of at least 1, and rows at least
-// as long as its width.
-bool holdsPixels(const media::ImageView& image);
 
 // Fills `tensor` (height × width × 3 floats, RGB, rows top first) from the picture under `area`.
 // Pixel values 0-255 map linearly to [low, high]. Where the area reaches outside the picture it

@@ -10,6 +10,7 @@
 #include "platform/vision/faces/face_mesh.h"
 #include "platform/vision/faces/face_regions.h"
 #include "platform/vision/faces/head_pose.h"
+#include "platform/vision/pixels.h"
 
 namespace platform::vision {
 

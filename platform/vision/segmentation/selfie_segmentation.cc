@@ -35,11 +35,13 @@ struct CheckedModel {
   size_t output = 0;
 };
 
+Error wrapped(const Error& lower) { return wrapError(kSegmentationDomain, PersonSegmentationError::modelFailed, lower); }
+
 Result<CheckedModel> check(const ModelFile& file) {
   Result<nn::ModelPool*> pool = nn::sharedModel(file.name, kThreads);
-  if (!pool.ok()) return fail("the person segmentation model cannot be loaded: " + pool.error().description);
+  if (!pool.ok()) return wrapped(pool.error());
   Result<nn::ModelPool::Lease> model = pool.value()->take();
-  if (!model.ok()) return fail("the person segmentation model cannot be loaded: " + model.error().description);
+  if (!model.ok()) return wrapped(model.error());
   const std::optional<size_t> input = model.value()->inputIndex(file.input);
   const std::optional<size_t> output = model.value()->outputIndex(file.output);
   const GridSize grid = file.grid;
@@ -60,7 +62,7 @@ const Result<CheckedModel>& checkedModel(SelfieModel which) {
 
 GridSize selfieGrid(SelfieModel model) { return fileOf(model).grid; }
 
-std::optional<Error> segmentPicture(SelfieModel which, const BgraPlane& picture, FloatPlane& probabilities) {
+Result<void> segmentPicture(SelfieModel which, const BgraPlane& picture, FloatPlane& probabilities) {
   const ModelFile file = fileOf(which);
   const int width = file.grid.width, height = file.grid.height;
   if (picture.width != width || picture.height != height || picture.bytes.size() != size_t(width) * height * 4) {
@@ -69,7 +71,7 @@ std::optional<Error> segmentPicture(SelfieModel which, const BgraPlane& picture,
   const Result<CheckedModel>& checked = checkedModel(which);
   if (!checked.ok()) return checked.error();
   Result<nn::ModelPool::Lease> leased = checked.value().pool->take();
-  if (!leased.ok()) return fail("the person segmentation model cannot be loaded: " + leased.error().description);
+  if (!leased.ok()) return wrapped(leased.error());
   nn::ModelPool::Lease& model = leased.value();
 
   // B, G, R, A bytes to R, G, B in [0, 1].
@@ -81,7 +83,7 @@ std::optional<Error> segmentPicture(SelfieModel which, const BgraPlane& picture,
     in[1] = bgra[1] * (1.0f / 255.0f);
     in[2] = bgra[0] * (1.0f / 255.0f);
   }
-  if (Result<void> ran = model.run(); !ran) return fail("the person segmentation model failed: " + ran.error().description);
+  if (Result<void> ran = model.run(); !ran) return wrapped(ran.error());
 
   // The outputs are probabilities already (the models end in a sigmoid); clamped in case a
   // value strays outside [0, 1] or is not a number.
@@ -91,7 +93,7 @@ std::optional<Error> segmentPicture(SelfieModel which, const BgraPlane& picture,
     const float value = values[i];
     probabilities.values[i] = value > 0.0f ? std::min(value, 1.0f) : 0.0f;
   }
-  return std::nullopt;
+  return {};
 }
 
 }  // namespace platform::vision

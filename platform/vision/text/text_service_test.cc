@@ -84,10 +84,17 @@ TEST(TextService, BlankPicturesHaveNoLinesAndEmptyOnesFail) {
   ASSERT_TRUE(tiny.ok());
   EXPECT_TRUE(tiny.value().empty());
 
-  Result<std::vector<TextObservation>> none = recognizeText(media::ImageView{}, {});
-  ASSERT_FALSE(none.ok());
-  EXPECT_EQ(none.error().domain, kTextErrorDomain);
-  EXPECT_EQ(none.error().code, static_cast<int64_t>(TextRecognitionError::recognitionFailed));
+  // Rows shorter than the width would lead Tesseract past the end of the pixels.
+  const media::Image page = picture("date.jpg");
+  media::ImageView shortRows = page.view();
+  shortRows.bytesPerRow = page.width;
+  for (const media::ImageView& view : {media::ImageView{}, shortRows}) {
+    Result<std::vector<TextObservation>> none = recognizeText(view, {});
+    ASSERT_FALSE(none.ok());
+    EXPECT_EQ(none.error().domain, kTextDomain);
+    EXPECT_EQ(none.error().code, static_cast<int64_t>(TextRecognitionError::recognitionFailed));
+    EXPECT_FALSE(detectTextScript(view).ok());
+  }
 }
 
 TEST(TextService, EachSettingStartsItsEngineOnceAndReusesIt) {
