@@ -1,5 +1,5 @@
 // Anchor centres of an SSD-style detector: the fixed grid against which the detector's raw box
-// and keypoint values are decoded.
+// and keypoint values are decoded. A plain function of its options: safe to call from any thread.
 #pragma once
 
 #include <vector>

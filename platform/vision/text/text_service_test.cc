@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/media/still_image.h"
+#include "platform/vision/test_threads.h"
 
 namespace platform::vision {
 namespace {
@@ -131,6 +132,28 @@ TEST(TextService, ScriptDetectionNamesTheScriptOfAPage) {
   Result<std::optional<ScriptDetection>> blank = detectTextScript(picture("blank.jpg").view());
   ASSERT_TRUE(blank.ok());
   EXPECT_FALSE(blank.value());  // nothing to tell from
+}
+
+// The engines read one picture at a time; callers on two threads wait for each other and each
+// gets what it gets alone.
+TEST(TextService, TwoThreadsAtOnceReadWhatOneThreadReads) {
+  const std::vector<media::Image> pages = {picture("date.jpg"), picture("sign.jpg"), picture("paragraph.jpg")};
+  using Read = std::vector<std::vector<TextObservation>>;
+  const auto readAll = [&](const std::vector<size_t>& order) {
+    Read read(pages.size());
+    for (const size_t i : order) {
+      Result<std::vector<TextObservation>> lines = recognizeText(pages[i].view(), {});
+      EXPECT_TRUE(lines.ok());
+      if (lines.ok()) read[i] = lines.value();
+    }
+    return read;
+  };
+  const Read alone = readAll({0, 1, 2});
+  const auto together = testing::onTwoThreadsAtOnce(
+      [&](int thread) { return readAll(thread == 0 ? std::vector<size_t>{0, 1, 2} : std::vector<size_t>{2, 1, 0}); });
+  EXPECT_TRUE(together[0] == alone);
+  EXPECT_TRUE(together[1] == alone);
+  EXPECT_EQ(texts(alone[2]), kParagraph);
 }
 
 }  // namespace
