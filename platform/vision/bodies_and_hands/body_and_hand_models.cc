@@ -28,7 +28,6 @@ LandmarkModelSettings poseLandmarkSettings(const std::string& modelFile) {
   settings.visibilityValue = 3;
   settings.keptPoints = 33;
   settings.presenceOutput = "Identity_1";
-  settings.minPresence = 0.5f;
   // The published post-processing refines each point within a 7 x 7 window of its heat map.
   settings.heatmap = HeatmapRefinement{"Identity_3", 64, 7, 0.5f};
   return settings;
@@ -57,7 +56,6 @@ LandmarkModelSettings handLandmarkSettings(const std::string& modelFile) {
   settings.valuesPerRow = 3;
   settings.keptPoints = 21;
   settings.presenceOutput = "Identity_1";
-  settings.minPresence = 0.5f;
   return settings;
 }
 

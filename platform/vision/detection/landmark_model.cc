@@ -3,6 +3,11 @@
 #include "platform/vision/detection/image_to_tensor.h"
 
 namespace platform::vision {
+namespace {
+
+constexpr float kMinPresence = 0.5f;
+
+}  // namespace
 
 Result<LandmarkModel> LandmarkModel::load(const LandmarkModelSettings& settings) {
   Result<PooledModel> model = PooledModel::open(settings.modelFile, settings.inputSize, settings.inputSize);
@@ -32,7 +37,7 @@ Result<std::optional<Landmarks>> LandmarkModel::run(const media::ImageView& imag
   if (Result<void> ran = PooledModel::run(model); !ran) return ran.error();
   // The presence output already went through a sigmoid inside the model.
   const float presence = model->output(outputs_.presence)[0];
-  if (!(presence >= settings_.minPresence)) return std::optional<Landmarks>();
+  if (!(presence >= kMinPresence)) return std::optional<Landmarks>();
 
   std::vector<LandmarkPoint> points =
       decodeLandmarks({model->output(outputs_.points), settings_.rows * settings_.valuesPerRow}, settings_.rows,

@@ -34,7 +34,6 @@ struct LandmarkModelSettings {
   size_t keptPoints = 0;                  // the leading rows that are points of the body or hand
   // The output of one value: how sure the model is that the crop shows what it looks for, 0 to 1.
   std::string presenceOutput;
-  float minPresence = 0.5f;
   std::optional<HeatmapRefinement> heatmap;
 };
 
@@ -54,7 +53,7 @@ class LandmarkModel {
   static Result<LandmarkModel> load(const LandmarkModelSettings& settings);
 
   // The points in the crop `area` of the picture, or nothing when the model's presence is below
-  // the settings' minimum. Fails with DetectionError::noPixels on a picture without pixels,
+  // one half (the published threshold of the pose and hand landmark models). Fails with DetectionError::noPixels on a picture without pixels,
   // badCrop on an area that is not a finite rectangle, and modelFailed when the model cannot run.
   Result<std::optional<Landmarks>> run(const media::ImageView& image, const RotatedRect& area) const;
 

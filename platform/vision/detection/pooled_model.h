@@ -21,8 +21,6 @@ class PooledModel {
   static Result<PooledModel> open(const std::string& modelFile, int width, int height,
                                   nn::Threads threads = nn::Threads::one);
 
-  const std::string& file() const { return file_; }
-
   // A runtime for the caller alone; fails with DetectionError::modelFailed.
   Result<nn::ModelPool::Lease> take() const;
 

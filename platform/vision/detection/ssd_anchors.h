@@ -12,9 +12,6 @@ struct SsdAnchorOptions {
   // One entry per output layer, in the model's order. Layers that share a stride share a grid:
   // each cell of that grid gets the anchors of all those layers, one after another.
   std::vector<int> strides;
-  // Where in its grid cell an anchor sits, as a fraction of the cell.
-  double offsetX = 0.5;
-  double offsetY = 0.5;
   // Each layer has one anchor per cell at its own scale and, when this is on, a second one at a
   // scale between its own and the next layer's.
   bool interpolatedScale = true;
