@@ -1,5 +1,5 @@
-// The models of the body and hand service with their published settings (MODELS.md in the shared
-// notes), and the crops in which each landmark model looks for what its detector found.
+// The models of the body and hand service with their published settings, and the crops in which
+// each landmark model looks for what its detector found.
 #pragma once
 
 #include <string>

@@ -1,5 +1,6 @@
 #include "platform/vision/detection/pooled_model.h"
 
+#include <optional>
 #include <vector>
 
 #include "platform/vision/detection/detection_errors.h"

@@ -3,9 +3,9 @@
 // any number of threads may run it at once.
 #pragma once
 
-#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "platform/nn/shared_model.h"
 #include "platform/result.h"
@@ -31,8 +31,8 @@ class PooledModel {
   // of the pool. Fails with DetectionError::modelUnavailable.
   Result<size_t> output(std::string_view name, size_t elementCount) const;
 
-  // Whether the model is not what its user expects: DetectionError::modelUnavailable, naming the
-  // file and `what` is wrong.
+  // The failure of a model that is not what its user expects: DetectionError::modelUnavailable,
+  // naming the file and `what` is wrong.
   Error unexpected(const std::string& what) const;
 
  private:
