@@ -67,20 +67,20 @@ int main(int argc, char** argv) {
   const double again = medianMilliseconds(runs, [&] { (void)platform::media::decodeStillImage(argv[1]); });
 
   // The detector runs on one thread (SsdDetector's choice); the mesh is measured both ways.
-  auto detector = orQuit(SsdDetector::load(faceDetectorSettings()), "detector");
-  const std::vector<Detection> found = orQuit(detector->detect(picture.view()), "detecting");
+  const SsdDetector detector = orQuit(SsdDetector::load(faceDetectorSettings()), "detector");
+  const std::vector<Detection> found = orQuit(detector.detect(picture.view()), "detecting");
   if (found.empty()) {
     std::fputs("face_stages: no face in the picture\n", stderr);
     return 1;
   }
   const RotatedRect crop = faceMeshCrop(found[0]);
-  const double detect = medianMilliseconds(runs, [&] { (void)detector->detect(picture.view()); });
+  const double detect = medianMilliseconds(runs, [&] { (void)detector.detect(picture.view()); });
   double mesh[2];
   std::vector<Vec3> points;
   for (const platform::nn::Threads threads : {platform::nn::Threads::one, platform::nn::Threads::all}) {
-    auto meshModel = orQuit(FaceMesh::load(platform::nn::modelPath("face_landmark.tflite"), threads), "mesh");
-    mesh[threads == platform::nn::Threads::one ? 0 : 1] = medianMilliseconds(runs, [&] { (void)meshModel->run(picture.view(), crop); });
-    points = orQuit(meshModel->run(picture.view(), crop), "mesh").points;
+    const FaceMesh meshModel = orQuit(FaceMesh::load(threads), "mesh");
+    mesh[threads == platform::nn::Threads::one ? 0 : 1] = medianMilliseconds(runs, [&] { (void)meshModel.run(picture.view(), crop); });
+    points = orQuit(meshModel.run(picture.view(), crop), "mesh").points;
   }
   const double angles = medianMilliseconds(runs, [&] { headAngles(points, picture.width, picture.height, canonical); });
   const double w = picture.width, h = picture.height;

@@ -14,10 +14,7 @@
 #include <vector>
 
 #include "platform/media/still_image.h"
-#include "platform/vision/bodies_and_hands/hand_landmark_model.h"
-#include "platform/vision/bodies_and_hands/palm_detector.h"
-#include "platform/vision/bodies_and_hands/pose_detector.h"
-#include "platform/vision/bodies_and_hands/pose_landmark_model.h"
+#include "platform/vision/bodies_and_hands/body_and_hand_models.h"
 
 namespace {
 
@@ -90,18 +87,18 @@ int main(int argc, char** argv) {
       pictures.push_back(std::string(TEST_FIXTURES_DIR) + "/" + name);
     }
   }
-  std::unique_ptr<PoseDetector> poseDetector = need(PoseDetector::load(), "pose detector");
-  std::vector<std::pair<std::string, std::unique_ptr<PoseLandmarkModel>>> bodyModels;
+  const SsdDetector poseDetector = need(SsdDetector::load(poseDetectorSettings()), "pose detector");
+  std::vector<std::pair<std::string, LandmarkModel>> bodyModels;
   for (const char* name : {"pose_landmark_heavy.tflite", "pose_landmark_full.tflite", "pose_landmark_lite.tflite"}) {
-    bodyModels.emplace_back(name, need(PoseLandmarkModel::load(name), name));
+    bodyModels.emplace_back(name, need(LandmarkModel::load(poseLandmarkSettings(name)), name));
   }
-  std::vector<std::pair<std::string, std::unique_ptr<PalmDetector>>> palmModels;
+  std::vector<std::pair<std::string, SsdDetector>> palmModels;
   for (const char* name : {"palm_detection_full.tflite", "palm_detection_lite.tflite"}) {
-    palmModels.emplace_back(name, need(PalmDetector::load(name), name));
+    palmModels.emplace_back(name, need(SsdDetector::load(palmDetectorSettings(name)), name));
   }
-  std::vector<std::pair<std::string, std::unique_ptr<HandLandmarkModel>>> handModels;
+  std::vector<std::pair<std::string, LandmarkModel>> handModels;
   for (const char* name : {"hand_landmark_full.tflite", "hand_landmark_lite.tflite"}) {
-    handModels.emplace_back(name, need(HandLandmarkModel::load(name), name));
+    handModels.emplace_back(name, need(LandmarkModel::load(handLandmarkSettings(name)), name));
   }
 
   std::vector<Tally> bodyTallies(bodyModels.size()), palmTallies(palmModels.size()), handTallies(handModels.size());
@@ -124,10 +121,10 @@ int main(int argc, char** argv) {
   for (const std::string& path : pictures) {
     const media::Image picture = need(media::decodeStillImage(path), path);
     const media::ImageView image = picture.view();
-    for (const Detection& person : need(poseDetector->detect(image), "pose detector")) {
-      std::vector<std::optional<BodyLandmarks>> bodies;
+    for (const Detection& person : need(poseDetector.detect(image), "pose detector")) {
+      std::vector<std::optional<Landmarks>> bodies;
       for (size_t m = 0; m < bodyModels.size(); ++m) {
-        bodies.push_back(need(timed(bodyTallies[m], [&] { return bodyModels[m].second->run(image, bodyCrop(person)); }), "pose landmarks"));
+        bodies.push_back(need(timed(bodyTallies[m], [&] { return bodyModels[m].second.run(image, bodyCrop(person)); }), "pose landmarks"));
         if (bodies.back()) ++bodyTallies[m].found;
       }
       if (!bodies[0]) continue;
@@ -142,18 +139,18 @@ int main(int argc, char** argv) {
 
     std::vector<Detection> palms;
     for (size_t m = 0; m < palmModels.size(); ++m) {
-      std::vector<Detection> found = need(timed(palmTallies[m], [&] { return palmModels[m].second->detect(image); }), "palm detector");
+      std::vector<Detection> found = need(timed(palmTallies[m], [&] { return palmModels[m].second.detect(image); }), "palm detector");
       palmTallies[m].found += static_cast<int>(found.size());
       palmTallies[m].confirmed = std::max(palmTallies[m].confirmed, 0);
       for (const Detection& palm : found) {
-        if (need(handModels[0].second->run(image, handCrop(palm)), "hand landmarks")) ++palmTallies[m].confirmed;
+        if (need(handModels[0].second.run(image, handCrop(palm)), "hand landmarks")) ++palmTallies[m].confirmed;
       }
       if (m == 0) palms = std::move(found);
     }
     for (const Detection& palm : palms) {
-      std::vector<std::optional<HandLandmarks>> hands;
+      std::vector<std::optional<Landmarks>> hands;
       for (size_t m = 0; m < handModels.size(); ++m) {
-        hands.push_back(need(timed(handTallies[m], [&] { return handModels[m].second->run(image, handCrop(palm)); }), "hand landmarks"));
+        hands.push_back(need(timed(handTallies[m], [&] { return handModels[m].second.run(image, handCrop(palm)); }), "hand landmarks"));
         if (hands.back()) ++handTallies[m].found;
       }
       if (!hands[0]) continue;

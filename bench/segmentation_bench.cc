@@ -65,14 +65,14 @@ double medianMilliseconds(int runs, Work work) {
 }
 
 double modelMilliseconds(const char* file, int runs) {
-  Result<nn::SharedModel*> shared = nn::sharedModel(file, nn::Threads::one);
-  if (!shared.ok()) {
-    std::fprintf(stderr, "%s\n", shared.error().description.c_str());
+  Result<nn::ModelPool*> pool = nn::sharedModel(file, nn::Threads::one);
+  Result<nn::ModelPool::Lease> model = pool.ok() ? pool.value()->take() : Result<nn::ModelPool::Lease>(pool.error());
+  if (!model.ok()) {
+    std::fprintf(stderr, "%s\n", model.error().description.c_str());
     std::exit(1);
   }
-  nn::Model& model = *shared.value()->model;
-  std::fill_n(model.input(0), model.inputShape(0).elementCount(), 0.5f);
-  return medianMilliseconds(runs, [&] { model.run(); });
+  std::fill_n(model.value()->input(0), model.value()->inputShape(0).elementCount(), 0.5f);
+  return medianMilliseconds(runs, [&] { (void)model.value().run(); });
 }
 
 const char* nameOf(MaskQuality quality) {

@@ -1,34 +1,122 @@
 #include "platform/nn/shared_model.h"
 
 #include <map>
-#include <string>
 #include <utility>
 
 #include "platform/nn/model_files.h"
+#include "platform/nn/tflite_reader.h"
 
 namespace platform::nn {
+namespace {
 
-Result<SharedModel*> sharedModel(std::string_view name, Threads threads) {
-  // Loaded models and load failures by file and thread choice. Kept until exit (never destroyed:
-  // services in static storage may still use their models while the process ends).
-  static std::mutex lock;
-  static auto* loaded = new std::map<std::pair<std::string, Threads>, Result<std::unique_ptr<SharedModel>>>();
+// A runtime of `graph`; its failures name the file, as Model::load's do.
+Result<std::unique_ptr<Model>> buildRuntime(const Graph& graph, const std::string& path, Threads threads) {
+  Result<std::unique_ptr<Model>> model = Model::fromGraph(graph, threads);
+  if (!model.ok()) {
+    Error error = model.error();
+    error.description = path + ": " + error.description;
+    return error;
+  }
+  return model;
+}
 
-  std::lock_guard hold(lock);
+// What the process has loaded, kept until exit: pools are never destroyed, because services in
+// static storage may still use their models while the process ends.
+struct Loaded {
+  std::mutex lock;
+  std::map<std::string, Result<std::shared_ptr<const Graph>>, std::less<>> graphs;  // by file name
+  std::map<std::string, int64_t, std::less<>> reads;
+  std::map<std::pair<std::string, Threads>, Result<std::unique_ptr<ModelPool>>> pools;
+
+  // The parsed graph of `name`, read on the first call only. Called with `lock` held.
+  const Result<std::shared_ptr<const Graph>>& graph(const std::string& name) {
+    auto found = graphs.find(name);
+    if (found != graphs.end()) return found->second;
+    ++reads[name];
+    Result<Graph> read = readTfliteFile(modelPath(name));
+    if (!read.ok()) return graphs.emplace(name, read.error()).first->second;
+    return graphs.emplace(name, std::make_shared<const Graph>(std::move(read).value())).first->second;
+  }
+};
+
+Loaded& loaded() {
+  static auto* everything = new Loaded();
+  return *everything;
+}
+
+}  // namespace
+
+ModelPool::Lease::~Lease() {
+  if (model_) pool_->giveBack(std::move(model_));
+}
+
+Result<void> ModelPool::Lease::run() {
+  if (std::optional<Error> failure = model_->run()) return *failure;
+  return {};
+}
+
+ModelPool::ModelPool(std::shared_ptr<const Graph> graph, std::string path, Threads threads, std::unique_ptr<Model> first)
+    : graph_(std::move(graph)), path_(std::move(path)), threads_(threads) {
+  free_.push_back(std::move(first));
+}
+
+Result<ModelPool::Lease> ModelPool::take() {
+  {
+    std::lock_guard hold(lock_);
+    if (!free_.empty()) {
+      std::unique_ptr<Model> model = std::move(free_.back());
+      free_.pop_back();
+      return Lease(this, std::move(model));
+    }
+  }
+  // Built outside the lock: other callers take and give back runtimes meanwhile.
+  Result<std::unique_ptr<Model>> model = buildRuntime(*graph_, path_, threads_);
+  if (!model.ok()) return model.error();
+  {
+    std::lock_guard hold(lock_);
+    ++built_;
+  }
+  return Lease(this, std::move(model).value());
+}
+
+size_t ModelPool::runtimeCount() const {
+  std::lock_guard hold(lock_);
+  return built_;
+}
+
+void ModelPool::giveBack(std::unique_ptr<Model> model) {
+  std::lock_guard hold(lock_);
+  free_.push_back(std::move(model));
+}
+
+Result<ModelPool*> sharedModel(std::string_view name, Threads threads) {
+  Loaded& all = loaded();
+  std::lock_guard hold(all.lock);
   auto key = std::make_pair(std::string(name), threads);
-  auto found = loaded->find(key);
-  if (found == loaded->end()) {
-    Result<std::unique_ptr<Model>> model = Model::load(modelPath(name), threads);
-    if (model.ok()) {
-      auto shared = std::make_unique<SharedModel>();
-      shared->model = std::move(model.value());
-      found = loaded->emplace(key, std::move(shared)).first;
+  auto found = all.pools.find(key);
+  if (found == all.pools.end()) {
+    const Result<std::shared_ptr<const Graph>>& graph = all.graph(key.first);
+    if (!graph.ok()) {
+      found = all.pools.emplace(key, graph.error()).first;
     } else {
-      found = loaded->emplace(key, model.error()).first;
+      const std::string path = modelPath(name);
+      Result<std::unique_ptr<Model>> first = buildRuntime(*graph.value(), path, threads);
+      if (first.ok()) {
+        found = all.pools.emplace(key, std::make_unique<ModelPool>(graph.value(), path, threads, std::move(first).value())).first;
+      } else {
+        found = all.pools.emplace(key, first.error()).first;
+      }
     }
   }
   if (!found->second.ok()) return found->second.error();
   return found->second.value().get();
+}
+
+int64_t modelFileReads(std::string_view name) {
+  Loaded& all = loaded();
+  std::lock_guard hold(all.lock);
+  const auto found = all.reads.find(name);
+  return found == all.reads.end() ? 0 : found->second;
 }
 
 }  // namespace platform::nn

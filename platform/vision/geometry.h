@@ -10,6 +10,8 @@ namespace platform::vision {
 struct Point {
   double x = 0;
   double y = 0;
+
+  bool operator==(const Point&) const = default;
 };
 
 struct NormalizedRect {
@@ -25,6 +27,8 @@ struct NormalizedRect {
   double maxY() const { return std::max(y, y + height); }
   double standardWidth() const { return std::abs(width); }
   double standardHeight() const { return std::abs(height); }
+
+  bool operator==(const NormalizedRect&) const = default;
 };
 
 }  // namespace platform::vision

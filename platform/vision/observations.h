@@ -1,4 +1,5 @@
-// What the vision requests report: plain data that callers read and tests build by hand.
+// What the vision requests report: plain data that callers read and tests build by hand. Two
+// observations are equal when every field is.
 #pragma once
 
 #include <map>
@@ -19,6 +20,8 @@ namespace platform::vision {
 // corner, (1, 1) its top-right corner.
 struct LandmarkRegion {
   std::vector<Point> normalizedPoints;
+
+  bool operator==(const LandmarkRegion&) const = default;
 };
 
 // Left and right are the person's own.
@@ -32,6 +35,8 @@ struct FaceLandmarks {
   std::optional<LandmarkRegion> outerLips;
   std::optional<LandmarkRegion> innerLips;
   std::optional<LandmarkRegion> nose;
+
+  bool operator==(const FaceLandmarks&) const = default;
 };
 
 struct FaceObservation {
@@ -42,11 +47,15 @@ struct FaceObservation {
   std::optional<double> yaw;
   std::optional<double> pitch;
   std::optional<double> roll;
+
+  bool operator==(const FaceObservation&) const = default;
 };
 
 struct JointPoint {
   Point location;  // normalised frame, origin bottom-left
   float confidence = 0;
+
+  bool operator==(const JointPoint&) const = default;
 };
 
 // Left and right are the person's own.
@@ -76,6 +85,8 @@ struct PoseObservation {
     if (found == points.end()) return std::nullopt;
     return found->second;
   }
+
+  bool operator==(const PoseObservation&) const = default;
 };
 
 using BodyObservation = PoseObservation<BodyJoint>;
@@ -84,6 +95,8 @@ using HandObservation = PoseObservation<HandJoint>;
 struct TextCandidate {
   std::string string;
   float confidence = 0;  // 0 to 1
+
+  bool operator==(const TextCandidate&) const = default;
 };
 
 struct TextObservation {
@@ -93,6 +106,8 @@ struct TextObservation {
   std::vector<TextCandidate> bestCandidates(size_t count) const {
     return std::vector<TextCandidate>(candidates.begin(), candidates.begin() + std::min(count, candidates.size()));
   }
+
+  bool operator==(const TextObservation&) const = default;
 };
 
 struct MaskObservation {

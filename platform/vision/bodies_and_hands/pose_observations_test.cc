@@ -25,23 +25,37 @@ void expectPoint(const std::optional<JointPoint>& point, double x, double y, flo
   EXPECT_FLOAT_EQ(point->confidence, confidence) << what;
 }
 
+// Point i lies at (5 i + 1, 2 i + 1) of 200 x 100 pixels with confidence 0.01 i: joint = model point
+// i lands at x = (5 i + 1) / 200, y = 1 - (2 i + 1) / 100, worked out here by hand.
 TEST(BodyObservation, TakesEachJointFromItsModelPointInTheNormalisedFrame) {
   const BodyObservation body = bodyObservation(numberedPoints(33), 200, 100);
   const struct {
     Body joint;
-    size_t point;
-  } joints[] = {{Body::nose, 0},          {Body::leftEye, 2},     {Body::rightEye, 5},      {Body::leftEar, 7},
-                {Body::rightEar, 8},      {Body::leftShoulder, 11}, {Body::rightShoulder, 12}, {Body::leftElbow, 13},
-                {Body::rightElbow, 14},   {Body::leftWrist, 15},  {Body::rightWrist, 16},   {Body::leftHip, 23},
-                {Body::rightHip, 24},     {Body::leftKnee, 25},   {Body::rightKnee, 26},    {Body::leftAnkle, 27},
-                {Body::rightAnkle, 28}};
-  for (const auto& [joint, i] : joints) {
-    expectPoint(body.point(joint), (5.0 * i + 1) / 200, 1 - (2.0 * i + 1) / 100, 0.01f * i,
-                std::to_string(i).c_str());
-  }
-  // Midpoints, with the lower confidence of the two.
-  expectPoint(body.point(Body::neck), (56.0 + 61) / 2 / 200, 1 - (23.0 + 25) / 2 / 100, 0.11f, "neck");
-  expectPoint(body.point(Body::root), (116.0 + 121) / 2 / 200, 1 - (47.0 + 49) / 2 / 100, 0.23f, "root");
+    double x, y;
+    float confidence;
+  } joints[] = {
+      {Body::nose, 0.005, 0.99, 0},              // point 0
+      {Body::leftEye, 0.055, 0.95, 0.02f},       // point 2
+      {Body::rightEye, 0.13, 0.89, 0.05f},       // point 5
+      {Body::leftEar, 0.18, 0.85, 0.07f},        // point 7
+      {Body::rightEar, 0.205, 0.83, 0.08f},      // point 8
+      {Body::leftShoulder, 0.28, 0.77, 0.11f},   // point 11
+      {Body::rightShoulder, 0.305, 0.75, 0.12f}, // point 12
+      {Body::leftElbow, 0.33, 0.73, 0.13f},      // point 13
+      {Body::rightElbow, 0.355, 0.71, 0.14f},    // point 14
+      {Body::leftWrist, 0.38, 0.69, 0.15f},      // point 15
+      {Body::rightWrist, 0.405, 0.67, 0.16f},    // point 16
+      {Body::leftHip, 0.58, 0.53, 0.23f},        // point 23
+      {Body::rightHip, 0.605, 0.51, 0.24f},      // point 24
+      {Body::leftKnee, 0.63, 0.49, 0.25f},       // point 25
+      {Body::rightKnee, 0.655, 0.47, 0.26f},     // point 26
+      {Body::leftAnkle, 0.68, 0.45, 0.27f},      // point 27
+      {Body::rightAnkle, 0.705, 0.43, 0.28f},    // point 28
+      // Midpoints, with the lower confidence of the two.
+      {Body::neck, 0.2925, 0.76, 0.11f},         // of the shoulders
+      {Body::root, 0.5925, 0.52, 0.23f},         // of the hips
+  };
+  for (const auto& j : joints) expectPoint(body.point(j.joint), j.x, j.y, j.confidence, std::to_string(static_cast<int>(j.joint)).c_str());
   EXPECT_EQ(body.points.size(), 19u);
 }
 
@@ -78,9 +92,9 @@ TEST(HandObservation, EveryJointCarriesThePresenceScore) {
   const HandObservation hand = handObservation(points, 0.75f, 200, 100);
   EXPECT_EQ(hand.points.size(), 20u);
   EXPECT_FALSE(hand.point(Hand::thumbTip).has_value());
-  expectPoint(hand.point(Hand::wrist), 1.0 / 200, 1 - 1.0 / 100, 0.75f, "wrist");
-  expectPoint(hand.point(Hand::indexTip), 41.0 / 200, 1 - 17.0 / 100, 0.75f, "index tip");
-  expectPoint(hand.point(Hand::littleTip), 101.0 / 200, 1 - 41.0 / 100, 0.75f, "little tip");
+  expectPoint(hand.point(Hand::wrist), 0.005, 0.99, 0.75f, "wrist");           // point 0
+  expectPoint(hand.point(Hand::indexTip), 0.205, 0.83, 0.75f, "index tip");    // point 8
+  expectPoint(hand.point(Hand::littleTip), 0.505, 0.59, 0.75f, "little tip");  // point 20
 }
 
 }  // namespace

@@ -17,7 +17,6 @@ class HandPoseRequest : public RequestWithResults<HandObservation> {
  public:
   // The most confident hands are kept, at most this many.
   void setMaximumHandCount(int count) { maximumHandCount_ = count; }
-  int maximumHandCount() const { return maximumHandCount_; }
   Result<void> perform(const media::ImageView& image) override;
 
  private:

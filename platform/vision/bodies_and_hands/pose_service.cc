@@ -1,12 +1,11 @@
 #include "platform/vision/bodies_and_hands/pose_service.h"
 
 #include <algorithm>
+#include <cstdint>
 
-#include "platform/vision/bodies_and_hands/hand_landmark_model.h"
-#include "platform/vision/bodies_and_hands/palm_detector.h"
-#include "platform/vision/bodies_and_hands/pose_detector.h"
-#include "platform/vision/bodies_and_hands/pose_landmark_model.h"
+#include "platform/vision/bodies_and_hands/body_and_hand_models.h"
 #include "platform/vision/bodies_and_hands/pose_observations.h"
+#include "platform/vision/pixels.h"
 
 namespace platform::vision {
 namespace {
@@ -21,88 +20,80 @@ constexpr char kHandLandmarkModel[] = "hand_landmark_lite.tflite";
 // much further apart).
 constexpr double kSamePoints = 0.1;
 
-struct BodyModels {
-  std::unique_ptr<PoseDetector> detector;
-  std::unique_ptr<PoseLandmarkModel> landmarks;
+// A detector, the landmark model that looks into each of its detections, and the crop between.
+struct Stages {
+  SsdDetector detector;
+  LandmarkModel landmarks;
+  RotatedRect (*crop)(const Detection&);
 };
 
-struct HandModels {
-  std::unique_ptr<PalmDetector> detector;
-  std::unique_ptr<HandLandmarkModel> landmarks;
-};
+Result<Stages> loadStages(const SsdDetectorSettings& detector, const LandmarkModelSettings& landmarks,
+                          RotatedRect (*crop)(const Detection&)) {
+  Result<SsdDetector> loadedDetector = SsdDetector::load(detector);
+  if (!loadedDetector) return loadedDetector.error();
+  Result<LandmarkModel> loadedLandmarks = LandmarkModel::load(landmarks);
+  if (!loadedLandmarks) return loadedLandmarks.error();
+  return Stages{std::move(loadedDetector).value(), std::move(loadedLandmarks).value(), crop};
+}
 
 // Loaded on first use and kept for the life of the process; a failure to load is kept too, and
 // every request reports it.
-Result<BodyModels>& bodyModels() {
-  static Result<BodyModels> models = []() -> Result<BodyModels> {
-    Result<std::unique_ptr<PoseDetector>> detector = PoseDetector::load();
-    if (!detector) return detector.error();
-    Result<std::unique_ptr<PoseLandmarkModel>> landmarks = PoseLandmarkModel::load(kPoseLandmarkModel);
-    if (!landmarks) return landmarks.error();
-    return BodyModels{std::move(detector.value()), std::move(landmarks.value())};
-  }();
-  return models;
+const Result<Stages>& bodyStages() {
+  static const Result<Stages> stages = loadStages(poseDetectorSettings(), poseLandmarkSettings(kPoseLandmarkModel), bodyCrop);
+  return stages;
 }
 
-Result<HandModels>& handModels() {
-  static Result<HandModels> models = []() -> Result<HandModels> {
-    Result<std::unique_ptr<PalmDetector>> detector = PalmDetector::load(kPalmModel);
-    if (!detector) return detector.error();
-    Result<std::unique_ptr<HandLandmarkModel>> landmarks = HandLandmarkModel::load(kHandLandmarkModel);
+const Result<Stages>& handStages() {
+  static const Result<Stages> stages = loadStages(palmDetectorSettings(kPalmModel), handLandmarkSettings(kHandLandmarkModel), handCrop);
+  return stages;
+}
+
+// The landmarks of each thing the detector finds, best detection first, at most `limit`. Two
+// detections can lead the landmark model to the same thing: the first one counts.
+Result<std::vector<Landmarks>> findLandmarks(const Stages& stages, const media::ImageView& image, size_t limit) {
+  Result<std::vector<Detection>> detections = stages.detector.detect(image);
+  if (!detections) return detections.error();
+  std::vector<Landmarks> found;
+  for (const Detection& detection : detections.value()) {
+    if (found.size() >= limit) break;
+    Result<std::optional<Landmarks>> landmarks = stages.landmarks.run(image, stages.crop(detection));
     if (!landmarks) return landmarks.error();
-    return HandModels{std::move(detector.value()), std::move(landmarks.value())};
-  }();
-  return models;
+    if (!landmarks.value()) continue;
+    const std::vector<LandmarkPoint>& points = landmarks.value()->points;
+    if (std::any_of(found.begin(), found.end(), [&](const Landmarks& other) { return samePoints(points, other.points, kSamePoints); })) {
+      continue;
+    }
+    found.push_back(std::move(*landmarks.value()));
+  }
+  return found;
+}
+
+// The landmarks of `stages` in the picture, with every failure reported as the service's own.
+Result<std::vector<Landmarks>> serviceLandmarks(const Result<Stages>& stages, const media::ImageView& image, size_t limit) {
+  if (!holdsPixels(image)) return makeError(kBodiesAndHandsDomain, PoseError::noPixels, "the picture holds no pixels");
+  if (!stages) return wrapError(kBodiesAndHandsDomain, PoseError::modelUnavailable, stages.error());
+  Result<std::vector<Landmarks>> found = findLandmarks(stages.value(), image, limit);
+  if (!found) return wrapError(kBodiesAndHandsDomain, PoseError::analysisFailed, found.error());
+  return found;
 }
 
 }  // namespace
 
 Result<std::vector<BodyObservation>> detectBodies(const media::ImageView& image) {
-  Result<BodyModels>& models = bodyModels();
-  if (!models) return models.error();
-  Result<std::vector<Detection>> people = models.value().detector->detect(image);
-  if (!people) return people.error();
-
-  // People best first. Two detections can lead the landmark model to the same person: the first
-  // one counts.
-  std::vector<std::vector<LandmarkPoint>> kept;
+  Result<std::vector<Landmarks>> bodies = serviceLandmarks(bodyStages(), image, SIZE_MAX);
+  if (!bodies) return bodies.error();
   std::vector<BodyObservation> observations;
-  for (const Detection& person : people.value()) {
-    Result<std::optional<BodyLandmarks>> body = models.value().landmarks->run(image, bodyCrop(person));
-    if (!body) return body.error();
-    if (!body.value()) continue;
-    const std::vector<LandmarkPoint>& points = body.value()->points;
-    if (std::any_of(kept.begin(), kept.end(), [&](const auto& other) { return samePoints(points, other, kSamePoints); })) {
-      continue;
-    }
-    kept.push_back(points);
-    observations.push_back(bodyObservation(points, image.width, image.height));
-  }
+  for (const Landmarks& body : bodies.value()) observations.push_back(bodyObservation(body.points, image.width, image.height));
   return observations;
 }
 
-Result<std::vector<HandObservation>> detectHands(const media::ImageView& image,
-                                                                    int maximumHandCount) {
+Result<std::vector<HandObservation>> detectHands(const media::ImageView& image, int maximumHandCount) {
   std::vector<HandObservation> observations;
   if (maximumHandCount <= 0) return observations;
-  Result<HandModels>& models = handModels();
-  if (!models) return models.error();
-  Result<std::vector<Detection>> palms = models.value().detector->detect(image);
-  if (!palms) return palms.error();
-
-  // Palms best first; a hand whose points match a hand already kept is the same hand again.
-  std::vector<std::vector<LandmarkPoint>> kept;
-  for (const Detection& palm : palms.value()) {
-    if (observations.size() >= static_cast<size_t>(maximumHandCount)) break;
-    Result<std::optional<HandLandmarks>> hand = models.value().landmarks->run(image, handCrop(palm));
-    if (!hand) return hand.error();
-    if (!hand.value()) continue;
-    const std::vector<LandmarkPoint>& points = hand.value()->points;
-    if (std::any_of(kept.begin(), kept.end(), [&](const auto& other) { return samePoints(points, other, kSamePoints); })) {
-      continue;
-    }
-    kept.push_back(points);
-    observations.push_back(handObservation(hand.value()->points, hand.value()->presence, image.width, image.height));
+  Result<std::vector<Landmarks>> hands = serviceLandmarks(handStages(), image, static_cast<size_t>(maximumHandCount));
+  if (!hands) return hands.error();
+  for (const Landmarks& hand : hands.value()) {
+    observations.push_back(handObservation(hand.points, hand.presence, image.width, image.height));
   }
   return observations;
 }

@@ -1,24 +1,36 @@
 // Finding the joints of bodies and hands in a picture.
+//
+// Needs the pose and hand models fetched by the set-up; they load on first use and stay loaded.
+// Safe to call from any number of threads at once: each call runs the models on runtimes of its
+// own, so calls on two threads run at the same time. Failures are reported under
+// platform.pose (platform/errors.h) with a PoseError code.
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
+#include "platform/errors.h"
 #include "platform/media/image.h"
 #include "platform/result.h"
 #include "platform/vision/observations.h"
 
 namespace platform::vision {
 
+enum class PoseError : int64_t {
+  modelUnavailable = 1,  // a model file is missing, unreadable or not the expected model
+  noPixels = 2,          // the picture holds no pixels
+  analysisFailed = 3,    // a model could not run on the picture
+};
+
 // One observation per person in the picture, best first, each person once. A joint is placed when
 // the model puts it inside the picture; its confidence is how visible the model thinks it is. The
 // neck is the midpoint of the shoulders, the root that of the hips, each with the lower of the two
-// confidences. Left and right are the person's own. Fails only when the models cannot be loaded
-// or run.
+// confidences. Left and right are the person's own.
 Result<std::vector<BodyObservation>> detectBodies(const media::ImageView& image);
 
-// One observation per hand, each hand once, best palm first, `maximumHandCount` at most (none
-// when it is 0 or less). Every placed joint carries the hand's confidence, how sure the model is
-// that a hand is there. Fails only when the models cannot be loaded or run.
+// One observation per hand, each hand once, best palm first, `maximumHandCount` at most (none,
+// and no failure, when it is 0 or less). Every placed joint carries the hand's confidence, how
+// sure the model is that a hand is there.
 Result<std::vector<HandObservation>> detectHands(const media::ImageView& image, int maximumHandCount);
 
 }  // namespace platform::vision

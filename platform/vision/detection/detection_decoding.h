@@ -1,5 +1,7 @@
 // Raw outputs of an SSD-style detector (box and keypoint offsets per anchor, one score logit per
 // anchor) turned into scored detections.
+// Plain functions of their arguments: safe to call from any thread, they never fail and never
+// read past the spans they are given.
 #pragma once
 
 #include <span>

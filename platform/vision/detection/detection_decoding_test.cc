@@ -11,13 +11,13 @@ namespace {
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 constexpr float kInf = std::numeric_limits<float>::infinity();
 
-TEST(ScoreFromLogit, IsTheSigmoidOfTheClippedLogit) {
-  EXPECT_FLOAT_EQ(scoreFromLogit(0), 0.5f);
-  EXPECT_FLOAT_EQ(scoreFromLogit(2), 1 / (1 + std::exp(-2.0f)));
-  EXPECT_FLOAT_EQ(scoreFromLogit(-2), 1 / (1 + std::exp(2.0f)));
-  EXPECT_EQ(scoreFromLogit(1000), scoreFromLogit(100));
-  EXPECT_EQ(scoreFromLogit(kInf), scoreFromLogit(100));
-  EXPECT_EQ(scoreFromLogit(-kInf), scoreFromLogit(-100));
+// Sigmoids worked out by hand: 1 / (1 + e^-x).
+TEST(ScoreFromLogit, IsTheSigmoidOfTheLogit) {
+  const std::pair<float, float> cases[] = {
+      {0, 0.5f},           {2, 0.8807971f},      {-2, 0.1192029f},  {5, 0.9933071f}, {-0.1f, 0.4750208f},
+      {1000, 1.0f},        {-1000, 0.0f},        {kInf, 1.0f},      {-kInf, 0.0f},
+  };
+  for (const auto& [logit, score] : cases) EXPECT_NEAR(scoreFromLogit(logit), score, 1e-7) << logit;
   EXPECT_TRUE(std::isnan(scoreFromLogit(kNaN)));
 }
 
@@ -30,6 +30,7 @@ TEST(DecodeDetections, OffsetsAreInInputPixelsAroundTheAnchorCentre) {
   const std::vector<Detection> found = decodeDetections(boxes, scores, anchors, {100, 50, 1, 0.5f});
   ASSERT_EQ(found.size(), 2u);
   EXPECT_FLOAT_EQ(found[0].score, 0.5f);
+  EXPECT_NEAR(found[1].score, 0.9525741f, 1e-7);  // the sigmoid of 3
   EXPECT_NEAR(found[0].box.xMin, 0.25, 1e-12);  // centre 0.35, width 0.2
   EXPECT_NEAR(found[0].box.yMin, 0.3, 1e-12);   // centre 0.4, height 0.2
   EXPECT_NEAR(found[0].box.width, 0.2, 1e-12);
@@ -52,7 +53,7 @@ TEST(DecodeDetections, DropsLowScoresAndValuesThatAreNotFinite) {
   const std::vector<float> scores = {-0.1f, kNaN, 5, 5, 5};
   const std::vector<Detection> found = decodeDetections(boxes, scores, anchors, {1, 1, 0, 0.5f});
   ASSERT_EQ(found.size(), 1u);
-  EXPECT_FLOAT_EQ(found[0].score, scoreFromLogit(5));
+  EXPECT_NEAR(found[0].score, 0.9933071f, 1e-7);  // the sigmoid of 5
   EXPECT_TRUE(found[0].keypoints.empty());
 }
 

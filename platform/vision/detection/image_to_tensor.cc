@@ -3,10 +3,45 @@
 #include <cmath>
 #include <cstdint>
 
+#include "platform/vision/detection/detection_errors.h"
+
 namespace platform::vision {
 namespace {
 
-Error fail(const std::string& what) { return Error{"vision.image_to_tensor", 1, what}; }
+// Offsets of the red, green and blue bytes within a pixel of each layout.
+struct ChannelOffsets {
+  int r = 0, g = 1, b = 2;
+};
+
+ChannelOffsets channelOffsets(media::PixelFormat format) {
+  if (format == media::PixelFormat::bgra8) return {2, 1, 0};
+  if (format == media::PixelFormat::gray8) return {0, 0, 0};
+  return {};
+}
+
+// The bilinear mix of the four pixels around (x, y), in picture pixels with pixel centres at
+// whole numbers; pixels outside the picture count as black.
+void samplePixel(const media::ImageView& image, int bpp, ChannelOffsets at, double x, double y, float sum[3]) {
+  sum[0] = sum[1] = sum[2] = 0;
+  const double fx = std::floor(x), fy = std::floor(y);
+  if (!(fx >= -1 && fx < image.width && fy >= -1 && fy < image.height)) return;
+  const double ax = x - fx, ay = y - fy;
+  const int x0 = static_cast<int>(fx), y0 = static_cast<int>(fy);
+  for (int k = 0; k < 4; ++k) {
+    const int px = x0 + (k & 1), py = y0 + (k >> 1);
+    if (px < 0 || px >= image.width || py < 0 || py >= image.height) continue;
+    const float weight = static_cast<float>(((k & 1) ? ax : 1 - ax) * ((k >> 1) ? ay : 1 - ay));
+    const uint8_t* p = image.row(py) + static_cast<ptrdiff_t>(px) * bpp;
+    sum[0] += weight * p[at.r];
+    sum[1] += weight * p[at.g];
+    sum[2] += weight * p[at.b];
+  }
+}
+
+bool isFinite(const RotatedRect& area) {
+  return std::isfinite(area.centerX) && std::isfinite(area.centerY) && std::isfinite(area.width) &&
+         std::isfinite(area.height) && std::isfinite(area.rotation);
+}
 
 }  // namespace
 
@@ -16,22 +51,15 @@ PicturePoint pictureFromTensor(const RotatedRect& area, double u, double v) {
   return {area.centerX + dx * c - dy * s, area.centerY + dx * s + dy * c};
 }
 
-std::optional<Error> imageToTensor(const media::ImageView& image, const RotatedRect& area,
-                                   int width, int height, float low, float high, float* tensor) {
+Result<void> imageToTensor(const media::ImageView& image, const RotatedRect& area, int width, int height, float low,
+                           float high, float* tensor) {
+  if (!holdsPixels(image)) {
+    return detectionError(DetectionError::noPixels, "the picture is empty or its rows are shorter than its width");
+  }
+  if (width <= 0 || height <= 0 || tensor == nullptr) return detectionError(DetectionError::badCrop, "the tensor has no pixels");
+  if (!isFinite(area)) return detectionError(DetectionError::badCrop, "the area is not a finite rectangle");
   const int bpp = media::bytesPerPixel(image.format);
-  if (image.data == nullptr || image.width <= 0 || image.height <= 0 ||
-      image.bytesPerRow < static_cast<ptrdiff_t>(image.width) * bpp) {
-    return fail("the picture is empty or its rows are shorter than its width");
-  }
-  if (width <= 0 || height <= 0 || tensor == nullptr) return fail("the tensor has no pixels");
-  if (!std::isfinite(area.centerX) || !std::isfinite(area.centerY) || !std::isfinite(area.width) ||
-      !std::isfinite(area.height) || !std::isfinite(area.rotation)) {
-    return fail("the area is not a finite rectangle");
-  }
-  // Offsets of the RGB bytes within a pixel.
-  const int r = image.format == media::PixelFormat::bgra8 ? 2 : 0;
-  const int g = image.format == media::PixelFormat::gray8 ? 0 : 1;
-  const int b = image.format == media::PixelFormat::bgra8 ? 0 : image.format == media::PixelFormat::gray8 ? 0 : 2;
+  const ChannelOffsets channels = channelOffsets(image.format);
   const float scale = (high - low) / 255.0f;
 
   // The picture point under the centre of tensor pixel (0, 0), and its steps per tensor column and
@@ -45,30 +73,16 @@ std::optional<Error> imageToTensor(const media::ImageView& image, const RotatedR
   float* out = tensor;
   for (int row = 0; row < height; ++row) {
     for (int column = 0; column < width; ++column, out += 3) {
-      double x = origin.x + column * stepXx + row * stepYx - 0.5;
-      double y = origin.y + column * stepXy + row * stepYy - 0.5;
-      double fx = std::floor(x), fy = std::floor(y);
-      double ax = x - fx, ay = y - fy;
-      float sum[3] = {0, 0, 0};
-      // The four neighbours; those outside the picture count as black.
-      if (fx >= -1 && fx < image.width && fy >= -1 && fy < image.height) {
-        int x0 = static_cast<int>(fx), y0 = static_cast<int>(fy);
-        for (int k = 0; k < 4; ++k) {
-          int px = x0 + (k & 1), py = y0 + (k >> 1);
-          if (px < 0 || px >= image.width || py < 0 || py >= image.height) continue;
-          float weight = static_cast<float>(((k & 1) ? ax : 1 - ax) * ((k >> 1) ? ay : 1 - ay));
-          const uint8_t* p = image.row(py) + static_cast<ptrdiff_t>(px) * bpp;
-          sum[0] += weight * p[r];
-          sum[1] += weight * p[g];
-          sum[2] += weight * p[b];
-        }
-      }
+      const double x = origin.x + column * stepXx + row * stepYx - 0.5;
+      const double y = origin.y + column * stepXy + row * stepYy - 0.5;
+      float sum[3];
+      samplePixel(image, bpp, channels, x, y, sum);
       out[0] = low + scale * sum[0];
       out[1] = low + scale * sum[1];
       out[2] = low + scale * sum[2];
     }
   }
-  return std::nullopt;
+  return {};
 }
 
 Letterbox letterbox(int pictureWidth, int pictureHeight, int tensorWidth, int tensorHeight) {

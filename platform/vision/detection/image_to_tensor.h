@@ -1,11 +1,11 @@
 // Fills a model's float input tensor from a picture: the part of the picture under a rotated
 // rectangle, resampled bilinearly to the tensor's size, pixel values mapped to the model's range.
+// Plain functions of their arguments: safe to call from any thread.
 #pragma once
-
-#include <optional>
 
 #include "platform/media/image.h"
 #include "platform/result.h"
+#include "platform/vision/pixels.h"
 
 namespace platform::vision {
 
@@ -34,8 +34,10 @@ PicturePoint pictureFromTensor(const RotatedRect& area, double u, double v);
 // reads black pixels, as MediaPipe's zero border does before the value mapping: those tensor
 // values are `low` (for example -1 for a model that takes [-1, 1]), not 0.
 // `image` may be rgb8, bgra8 or gray8 (grey copied to all three channels), with any row stride.
-std::optional<Error> imageToTensor(const media::ImageView& image, const RotatedRect& area,
-                                   int width, int height, float low, float high, float* tensor);
+// Fails (detection_errors.h) when the picture holds no pixels (noPixels), or the area is not a
+// finite rectangle or the tensor has no pixels (badCrop); the tensor is then left as it was.
+Result<void> imageToTensor(const media::ImageView& image, const RotatedRect& area, int width, int height, float low,
+                           float high, float* tensor);
 
 // How a whole picture fits a detector's tensor with its aspect ratio kept: `area` covers the
 // picture plus the padding (use it with imageToTensor and pictureFromTensor), and the padding is

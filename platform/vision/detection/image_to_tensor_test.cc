@@ -6,6 +6,8 @@
 #include <functional>
 #include <numbers>
 
+#include "platform/vision/detection/detection_errors.h"
+
 namespace platform::vision {
 namespace {
 
@@ -19,7 +21,7 @@ media::Image testPicture(int width, int height) {
 std::vector<float> fill(const media::ImageView& view, const RotatedRect& area, int width,
                         int height, float low = 0, float high = 255) {
   std::vector<float> tensor(size_t(width) * height * 3, -999.0f);
-  EXPECT_EQ(imageToTensor(view, area, width, height, low, high, tensor.data()), std::nullopt);
+  EXPECT_TRUE(imageToTensor(view, area, width, height, low, high, tensor.data()).ok());
   return tensor;
 }
 
@@ -98,17 +100,34 @@ TEST(ImageToTensorTest, ReadsBgraWithRowPaddingLikeRgb) {
   EXPECT_EQ(fill(view, area, 4, 4), fill(picture.view(), area, 4, 4));
 }
 
-TEST(ImageToTensorTest, RefusesBrokenPicturesAndTensors) {
+TEST(ImageToTensorTest, RefusesBrokenPicturesAndTensorsAndLeavesTheTensorAlone) {
   media::Image picture = testPicture(2, 2);
-  std::vector<float> tensor(12);
   media::ImageView shortRows = picture.view();
   shortRows.bytesPerRow = 5;
-  media::ImageView empty{};
-  RotatedRect area{1, 1, 2, 2, 0};
-  EXPECT_TRUE(imageToTensor(shortRows, area, 2, 2, 0, 1, tensor.data()).has_value());
-  EXPECT_TRUE(imageToTensor(empty, area, 2, 2, 0, 1, tensor.data()).has_value());
-  EXPECT_TRUE(imageToTensor(picture.view(), area, 0, 2, 0, 1, tensor.data()).has_value());
-  EXPECT_TRUE(imageToTensor(picture.view(), {NAN, 1, 2, 2, 0}, 2, 2, 0, 1, tensor.data()).has_value());
+  const RotatedRect area{1, 1, 2, 2, 0};
+  const struct {
+    const char* what;
+    media::ImageView image;
+    RotatedRect area;
+    int width;
+    DetectionError code;
+  } cases[] = {
+      {"rows shorter than the width", shortRows, area, 2, DetectionError::noPixels},
+      {"no picture", media::ImageView{}, area, 2, DetectionError::noPixels},
+      {"a tensor without columns", picture.view(), area, 0, DetectionError::badCrop},
+      {"an area that is not a number", picture.view(), {NAN, 1, 2, 2, 0}, 2, DetectionError::badCrop},
+      {"an endless area", picture.view(), {1, 1, INFINITY, 2, 0}, 2, DetectionError::badCrop},
+  };
+  for (const auto& c : cases) {
+    std::vector<float> tensor(12, -7.0f);
+    const Result<void> filled = imageToTensor(c.image, c.area, c.width, 2, 0, 1, tensor.data());
+    ASSERT_FALSE(filled.ok()) << c.what;
+    EXPECT_EQ(filled.error().domain, kDetectionDomain) << c.what;
+    EXPECT_EQ(filled.error().code, static_cast<int64_t>(c.code)) << c.what;
+    EXPECT_EQ(tensor, std::vector<float>(12, -7.0f)) << c.what;
+  }
+  EXPECT_FALSE(holdsPixels(shortRows));
+  EXPECT_TRUE(holdsPixels(picture.view()));
 }
 
 TEST(ImageToTensorTest, LetterboxPadsTheShortSideAndMapsBack) {

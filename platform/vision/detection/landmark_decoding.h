@@ -1,5 +1,7 @@
 // Raw outputs of a landmark model (points in the pixels of its input crop) turned into points in
 // the picture.
+// Plain functions of their arguments: safe to call from any thread, they never fail and never
+// read past the spans they are given.
 #pragma once
 
 #include <optional>

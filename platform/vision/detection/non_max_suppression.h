@@ -1,4 +1,5 @@
 // Keeping one detection per object when a detector reports the same object several times.
+// Plain functions of their arguments: safe to call from any thread.
 #pragma once
 
 #include <vector>

@@ -1,5 +1,6 @@
 // Rotated crop rectangles (RotatedRect of image_to_tensor.h): where a landmark model looks in the
-// picture, and how a point of its crop maps back to the picture.
+// picture, and how a point of its crop maps back to the picture. Plain functions of their
+// arguments: safe to call from any thread.
 #pragma once
 
 #include "platform/vision/image_point.h"

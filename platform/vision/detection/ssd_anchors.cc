@@ -3,6 +3,12 @@
 #include <cmath>
 
 namespace platform::vision {
+namespace {
+
+// Every anchor sits in the middle of its grid cell, in the published detectors.
+constexpr double kCellOffset = 0.5;
+
+}  // namespace
 
 std::vector<AnchorCentre> ssdAnchors(const SsdAnchorOptions& options) {
   std::vector<AnchorCentre> anchors;
@@ -18,7 +24,7 @@ std::vector<AnchorCentre> ssdAnchors(const SsdAnchorOptions& options) {
       const int columns = static_cast<int>(std::ceil(static_cast<double>(options.inputWidth) / stride));
       for (int y = 0; y < rows; ++y) {
         for (int x = 0; x < columns; ++x) {
-          const AnchorCentre centre{(x + options.offsetX) / columns, (y + options.offsetY) / rows};
+          const AnchorCentre centre{(x + kCellOffset) / columns, (y + kCellOffset) / rows};
           anchors.insert(anchors.end(), perCell, centre);
         }
       }

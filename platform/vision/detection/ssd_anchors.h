@@ -1,5 +1,5 @@
 // Anchor centres of an SSD-style detector: the fixed grid against which the detector's raw box
-// and keypoint values are decoded.
+// and keypoint values are decoded. A plain function of its options: safe to call from any thread.
 #pragma once
 
 #include <vector>
@@ -12,9 +12,6 @@ struct SsdAnchorOptions {
   // One entry per output layer, in the model's order. Layers that share a stride share a grid:
   // each cell of that grid gets the anchors of all those layers, one after another.
   std::vector<int> strides;
-  // Where in its grid cell an anchor sits, as a fraction of the cell.
-  double offsetX = 0.5;
-  double offsetY = 0.5;
   // Each layer has one anchor per cell at its own scale and, when this is on, a second one at a
   // scale between its own and the next layer's.
   bool interpolatedScale = true;

@@ -32,10 +32,10 @@ TEST(SsdAnchors, CountsAndOrderOfThePublishedDetectors) {
   expectAnchors("palm", {192, 192, {8, 16, 16, 16}}, 2016,
                 {{1151, {23.5 / 24, 23.5 / 24}}, {1152, {0.5 / 12, 0.5 / 12}}, {1158, {1.5 / 12, 0.5 / 12}}});
   expectAnchors("face short range", {128, 128, {8, 16, 16, 16}}, 896, {{512, {0.5 / 8, 0.5 / 8}}});
-  expectAnchors("face full range", {192, 192, {4}, 0.5, 0.5, false}, 2304,
+  expectAnchors("face full range", {192, 192, {4}, false}, 2304,
                 {{1, {1.5 / 48, 0.5 / 48}}, {48, {0.5 / 48, 1.5 / 48}}});
   expectAnchors("wide input", {32, 16, {8}}, 16, {{2, {1.5 / 4, 0.5 / 2}}, {8, {0.5 / 4, 1.5 / 2}}});
-  expectAnchors("input not a multiple of the stride", {20, 20, {8}, 0.5, 0.5, false}, 9, {{1, {1.5 / 3, 0.5 / 3}}});
+  expectAnchors("input not a multiple of the stride", {20, 20, {8}, false}, 9, {{1, {1.5 / 3, 0.5 / 3}}});
 }
 
 TEST(SsdAnchors, NoLayersOrNonsenseStridesGiveNoAnchors) {

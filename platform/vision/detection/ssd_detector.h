@@ -3,14 +3,13 @@
 // mapped back to picture pixels. The pose, palm and face detectors differ only in their settings.
 #pragma once
 
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/media/image.h"
-#include "platform/nn/model.h"
 #include "platform/result.h"
 #include "platform/vision/detection/detection_decoding.h"
+#include "platform/vision/detection/pooled_model.h"
 #include "platform/vision/detection/ssd_anchors.h"
 
 namespace platform::vision {
@@ -26,22 +25,24 @@ struct SsdDetectorSettings {
   double suppressionThreshold = 0.3;  // overlap (IoU) above which detections are merged
 };
 
+// Needs the model file fetched by the set-up. Once loaded, detect() may be called from any number
+// of threads at once: each call runs the model on a runtime of its own (pooled_model.h).
 class SsdDetector {
  public:
-  // Reads the model and checks that its input and outputs have the shapes the settings imply.
-  // Slow: once per process.
-  static Result<std::unique_ptr<SsdDetector>> load(const SsdDetectorSettings& settings);
+  // Finds the model's pool and checks that its input and outputs have the shapes the settings
+  // imply. Fails with DetectionError::modelUnavailable (detection_errors.h), naming the file.
+  static Result<SsdDetector> load(const SsdDetectorSettings& settings);
 
   // The detections in the picture, best first, with boxes and keypoints in picture pixels
-  // (origin top-left). Not safe to call from two threads at once.
-  Result<std::vector<Detection>> detect(const media::ImageView& image);
+  // (origin top-left). Fails with DetectionError::noPixels on a picture without pixels, and
+  // with modelFailed when the model cannot run.
+  Result<std::vector<Detection>> detect(const media::ImageView& image) const;
 
  private:
-  SsdDetector(SsdDetectorSettings settings, std::unique_ptr<nn::Model> model, size_t boxesOutput,
-              size_t scoresOutput);
+  SsdDetector(SsdDetectorSettings settings, PooledModel model, size_t boxesOutput, size_t scoresOutput);
 
   SsdDetectorSettings settings_;
-  std::unique_ptr<nn::Model> model_;
+  PooledModel model_;
   std::vector<AnchorCentre> anchors_;
   size_t boxesOutput_;
   size_t scoresOutput_;

@@ -7,11 +7,13 @@
 #include <optional>
 #include <sstream>
 
+#include "platform/vision/faces/face_errors.h"
+
 namespace platform::vision {
 
 namespace {
 
-Error malformed(const std::string& why) { return Error{kCanonicalFaceErrorDomain, 1, "The canonical face data is malformed: " + why}; }
+Error malformed(const std::string& why) { return faceError(FaceError::modelUnavailable, "The canonical face data is malformed: " + why); }
 
 // Just enough of the protocol buffer wire format for this one message.
 class WireReader {
@@ -74,7 +76,7 @@ class WireReader {
 constexpr int kFloatsPerVertex = 5;  // x, y, z, u, v
 
 // Mesh3d: field 3 holds the vertex floats, packed or one by one; the rest is skipped.
-std::optional<Error> readMesh(std::string_view bytes, std::vector<float>& floats) {
+Result<void> readMesh(std::string_view bytes, std::vector<float>& floats) {
   WireReader reader(bytes);
   while (!reader.done()) {
     const std::optional<uint64_t> key = reader.varint();
@@ -93,11 +95,11 @@ std::optional<Error> readMesh(std::string_view bytes, std::vector<float>& floats
       return malformed("a mesh field cannot be read");
     }
   }
-  return std::nullopt;
+  return {};
 }
 
 // WeightedLandmarkRef: field 1 the landmark id, field 2 its weight.
-std::optional<Error> readReference(std::string_view bytes, std::vector<std::pair<uint64_t, float>>& references) {
+Result<void> readReference(std::string_view bytes, std::vector<std::pair<uint64_t, float>>& references) {
   WireReader reader(bytes);
   uint64_t id = 0;
   float weight = 0;
@@ -118,7 +120,7 @@ std::optional<Error> readReference(std::string_view bytes, std::vector<std::pair
     }
   }
   references.emplace_back(id, weight);
-  return std::nullopt;
+  return {};
 }
 
 }  // namespace
@@ -134,8 +136,8 @@ Result<CanonicalFace> parseCanonicalFace(std::string_view bytes) {
     if ((field == 1 || field == 2) && wireType == 2) {
       const std::optional<std::string_view> message = reader.lengthDelimited();
       if (!message) return malformed("a nested message is cut short");
-      const std::optional<Error> failure = field == 1 ? readMesh(*message, floats) : readReference(*message, references);
-      if (failure) return *failure;
+      const Result<void> read = field == 1 ? readMesh(*message, floats) : readReference(*message, references);
+      if (!read) return read.error();
     } else if (!reader.skip(wireType)) {
       return malformed("a field cannot be read");
     }
@@ -161,7 +163,7 @@ Result<CanonicalFace> loadCanonicalFace(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
   std::ostringstream contents;
   if (!file || !(contents << file.rdbuf())) {
-    return Error{kCanonicalFaceErrorDomain, 2, "The canonical face data could not be read from " + path};
+    return faceError(FaceError::modelUnavailable, "The canonical face data could not be read from " + path);
   }
   return parseCanonicalFace(contents.str());
 }

@@ -18,16 +18,14 @@ struct CanonicalFace {
   std::vector<double> weights;  // one per vertex; 0 for points that take no part in the fit
 };
 
-inline constexpr const char* kCanonicalFaceErrorDomain = "platform.vision.canonical_face";
-
 // Reads the geometry pipeline metadata (a serialised protocol buffer: a mesh whose vertices hold
-// position and texture coordinates, and a list of weighted landmark references). Fails, naming
-// the reason, on truncated or malformed bytes, a mesh whose buffer is not whole vertices, a
-// reference to a vertex that does not exist, a coordinate that is not finite, or a weight that is
-// negative or not finite.
+// position and texture coordinates, and a list of weighted landmark references). Fails with
+// FaceError::modelUnavailable (face_errors.h), naming the reason, on truncated or malformed bytes,
+// a mesh whose buffer is not whole vertices, a reference to a vertex that does not exist, a
+// coordinate that is not finite, or a weight that is negative or not finite.
 Result<CanonicalFace> parseCanonicalFace(std::string_view bytes);
 
-// The same, read from a file.
+// The same, read from a file; a file that cannot be read fails the same way.
 Result<CanonicalFace> loadCanonicalFace(const std::string& path);
 
 }  // namespace platform::vision

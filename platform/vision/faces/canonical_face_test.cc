@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "platform/vision/faces/face_errors.h"
+
 namespace platform::vision {
 namespace {
 
@@ -75,9 +77,13 @@ TEST(CanonicalFace, MalformedDataIsRefusedWithAReason) {
   for (const auto& c : cases) {
     const Result<CanonicalFace> face = parseCanonicalFace(c.bytes);
     ASSERT_FALSE(face.ok()) << c.what;
-    EXPECT_EQ(face.error().domain, kCanonicalFaceErrorDomain) << c.what;
+    EXPECT_EQ(face.error().domain, kFacesDomain) << c.what;
+    EXPECT_EQ(face.error().code, static_cast<int64_t>(FaceError::modelUnavailable)) << c.what;
   }
-  EXPECT_FALSE(loadCanonicalFace("/nonexistent/geometry.binarypb").ok());
+  const Result<CanonicalFace> unreadable = loadCanonicalFace("/nonexistent/geometry.binarypb");
+  ASSERT_FALSE(unreadable.ok());
+  EXPECT_EQ(unreadable.error().domain, kFacesDomain);
+  EXPECT_NE(unreadable.error().description.find("/nonexistent/geometry.binarypb"), std::string::npos);
 }
 
 }  // namespace

@@ -1,19 +1,23 @@
-// How the face service reports its failures.
+// How the face service reports its failures: under platform.faces (platform/errors.h), with a
+// FaceError code.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <utility>
 
-#include "platform/result.h"
+#include "platform/errors.h"
 
 namespace platform::vision {
 
-inline constexpr const char* kFaceServiceErrorDomain = "platform.vision.face";
-
-enum class FaceServiceError : int64_t {
-  modelUnavailable = 1,  // a model file is missing, unreadable or not the expected model
+enum class FaceError : int64_t {
+  modelUnavailable = 1,  // a model file (or the canonical face) is missing, unreadable or not the expected one
+  noPixels = 2,          // the picture holds no pixels
+  analysisFailed = 3,    // a model could not run on the picture
 };
 
-// "The face analysis is unavailable: <what> could not be loaded (<why>)".
-Error faceModelError(const std::string& what, const std::string& why);
+inline Error faceError(FaceError code, std::string description) {
+  return makeError(kFacesDomain, code, std::move(description));
+}
 
 }  // namespace platform::vision

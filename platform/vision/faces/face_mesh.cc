@@ -2,41 +2,32 @@
 
 #include "platform/vision/detection/detection_decoding.h"
 #include "platform/vision/faces/face_crop.h"
-#include "platform/vision/faces/face_errors.h"
 #include "platform/vision/faces/face_regions.h"
 
 namespace platform::vision {
 
-FaceMesh::FaceMesh(std::unique_ptr<nn::Model> model, size_t points, size_t presence)
-    : model_(std::move(model)), pointsOutput_(points), presenceOutput_(presence) {}
-
-Result<std::unique_ptr<FaceMesh>> FaceMesh::load(const std::string& path, nn::Threads threads) {
-  Result<std::unique_ptr<nn::Model>> model = nn::Model::load(path, threads);
-  if (!model) return faceModelError("the face mesh model", model.error().description);
-  nn::Model& m = *model.value();
-  if (m.inputCount() != 1 || m.inputShape(0).dims != std::vector<int>{1, kFaceMeshInputSize, kFaceMeshInputSize, 3} ||
-      m.outputCount() != 2) {
-    return faceModelError("the face mesh model", "its input or outputs are not those of the face mesh model");
-  }
-  std::optional<size_t> points, presence;
-  for (size_t i = 0; i < 2; ++i) {
-    const size_t count = m.outputShape(i).elementCount();
-    if (count == 3 * kFaceMeshPointCount) points = i;
-    if (count == 1) presence = i;
-  }
-  if (!points || !presence) return faceModelError("the face mesh model", "its outputs are not 468 points and a face flag");
-  return std::unique_ptr<FaceMesh>(new FaceMesh(std::move(model.value()), *points, *presence));
+Result<FaceMesh> FaceMesh::load(nn::Threads threads) {
+  Result<PooledModel> model = PooledModel::open("face_landmark.tflite", kFaceMeshInputSize, kFaceMeshInputSize, threads);
+  if (!model) return model.error();
+  Result<size_t> points = model.value().output("conv2d_21", 3 * kFaceMeshPointCount);
+  if (!points) return points.error();
+  Result<size_t> presence = model.value().output("conv2d_31", 1);
+  if (!presence) return presence.error();
+  return FaceMesh(std::move(model).value(), points.value(), presence.value());
 }
 
-Result<FaceMeshResult> FaceMesh::run(const media::ImageView& picture, const RotatedRect& crop) {
-  if (std::optional<Error> failure =
-          imageToTensor(picture, crop, kFaceMeshInputSize, kFaceMeshInputSize, 0, 1, model_->input(0))) {
-    return *failure;
+Result<FaceMeshResult> FaceMesh::run(const media::ImageView& picture, const RotatedRect& crop) const {
+  Result<nn::ModelPool::Lease> leased = model_.take();
+  if (!leased) return leased.error();
+  nn::ModelPool::Lease& model = leased.value();
+  if (Result<void> filled = imageToTensor(picture, crop, kFaceMeshInputSize, kFaceMeshInputSize, 0, 1, model->input(0));
+      !filled) {
+    return filled.error();
   }
-  if (std::optional<Error> failure = model_->run()) return *failure;
+  if (Result<void> ran = PooledModel::run(model); !ran) return ran.error();
   FaceMeshResult result;
-  result.points = meshInPicture(model_->output(pointsOutput_), kFaceMeshPointCount, crop);
-  result.presence = scoreFromLogit(model_->output(presenceOutput_)[0]);
+  result.points = meshInPicture(model->output(pointsOutput_), kFaceMeshPointCount, crop);
+  result.presence = scoreFromLogit(model->output(presenceOutput_)[0]);
   return result;
 }
 

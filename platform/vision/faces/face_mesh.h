@@ -1,14 +1,13 @@
 // The 468-point face mesh model, run on the crop of one face.
 #pragma once
 
-#include <memory>
-#include <string>
 #include <vector>
 
 #include "platform/media/image.h"
 #include "platform/nn/model.h"
 #include "platform/result.h"
 #include "platform/vision/detection/image_to_tensor.h"
+#include "platform/vision/detection/pooled_model.h"
 #include "platform/vision/faces/procrustes.h"
 
 namespace platform::vision {
@@ -21,19 +20,23 @@ struct FaceMeshResult {
   float presence = 0;
 };
 
+// Needs face_landmark.tflite fetched by the set-up. Once loaded, run() may be called from any
+// number of threads at once: each call runs the model on a runtime of its own (pooled_model.h).
 class FaceMesh {
  public:
-  // Loads face_landmark.tflite from `path` and checks its input and outputs. Slow: once per
-  // process.
-  static Result<std::unique_ptr<FaceMesh>> load(const std::string& path, nn::Threads threads = nn::Threads::all);
+  // Finds face_landmark.tflite's pool of runtimes on `threads` and checks its input and outputs.
+  // Fails with DetectionError::modelUnavailable (detection_errors.h), naming the file.
+  static Result<FaceMesh> load(nn::Threads threads = nn::Threads::one);
 
-  // Runs the model on the part of `picture` under `crop` (see faceMeshCrop).
-  Result<FaceMeshResult> run(const media::ImageView& picture, const RotatedRect& crop);
+  // Runs the model on the part of `picture` under `crop` (see faceMeshCrop). Fails with a
+  // DetectionError: noPixels, badCrop, or modelFailed when the model cannot run.
+  Result<FaceMeshResult> run(const media::ImageView& picture, const RotatedRect& crop) const;
 
  private:
-  FaceMesh(std::unique_ptr<nn::Model> model, size_t points, size_t presence);
+  FaceMesh(PooledModel model, size_t points, size_t presence)
+      : model_(std::move(model)), pointsOutput_(points), presenceOutput_(presence) {}
 
-  std::unique_ptr<nn::Model> model_;
+  PooledModel model_;
   size_t pointsOutput_;
   size_t presenceOutput_;
 };

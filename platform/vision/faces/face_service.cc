@@ -7,10 +7,10 @@
 #include "platform/vision/faces/canonical_face.h"
 #include "platform/vision/faces/face_crop.h"
 #include "platform/vision/faces/face_detector.h"
-#include "platform/vision/faces/face_errors.h"
 #include "platform/vision/faces/face_mesh.h"
 #include "platform/vision/faces/face_regions.h"
 #include "platform/vision/faces/head_pose.h"
+#include "platform/vision/pixels.h"
 
 namespace platform::vision {
 
@@ -19,38 +19,36 @@ namespace {
 // A face whose mesh model is less sure than this that it sees a face is dropped.
 constexpr float kMinFacePresence = 0.5f;
 
-// The models run on the calling thread alone, like the other detectors'. On this two-core machine
-// shared with other work, bench/face_stages measured the mesh at 2.0 ms on one thread against 1.6
-// ms on the pool when the machine was quiet but 7-54 ms on the pool when it was busy: the pool's
-// gain is small and its loss under load large.
-constexpr nn::Threads kThreads = nn::Threads::one;
-
 // The models load on first use and stay loaded for the life of the process; a failure to load is
-// kept too, so every request reports it without trying again.
-Result<SsdDetector*> detector() {
-  static const Result<std::unique_ptr<SsdDetector>> loaded = SsdDetector::load(faceDetectorSettings());
-  if (!loaded) return faceModelError("the face detector", loaded.error().description);
-  return loaded.value().get();
+// kept too, so every request reports it without trying again. They run on the calling thread
+// alone, like the other detectors'. On this two-core machine shared with other work,
+// bench/face_stages measured the mesh at 2.0 ms on one thread against 1.6 ms on the pool when the
+// machine was quiet but 7-54 ms on the pool when it was busy: the pool's gain is small and its
+// loss under load large.
+const Result<SsdDetector>& detector() {
+  static const Result<SsdDetector> loaded = SsdDetector::load(faceDetectorSettings());
+  return loaded;
 }
 
 struct LandmarkModels {
-  std::unique_ptr<FaceMesh> mesh;
+  FaceMesh mesh;
   CanonicalFace canonical;
 };
 
-Result<LandmarkModels*> landmarkModels() {
-  static Result<LandmarkModels> loaded = []() -> Result<LandmarkModels> {
-    Result<std::unique_ptr<FaceMesh>> mesh = FaceMesh::load(nn::modelPath("face_landmark.tflite"), kThreads);
-    if (!mesh) return mesh.error();
-    Result<CanonicalFace> canonical = loadCanonicalFace(nn::modelPath("geometry_pipeline_metadata_landmarks.binarypb"));
-    if (!canonical) return faceModelError("the canonical face", canonical.error().description);
-    if (canonical.value().vertices.size() != kFaceMeshPointCount) {
-      return faceModelError("the canonical face", "it does not have one vertex per mesh point");
-    }
-    return LandmarkModels{std::move(mesh.value()), std::move(canonical.value())};
-  }();
-  if (!loaded) return loaded.error();
-  return &loaded.value();
+Result<LandmarkModels> loadLandmarkModels() {
+  Result<FaceMesh> mesh = FaceMesh::load();
+  if (!mesh) return mesh.error();
+  Result<CanonicalFace> canonical = loadCanonicalFace(nn::modelPath("geometry_pipeline_metadata_landmarks.binarypb"));
+  if (!canonical) return canonical.error();
+  if (canonical.value().vertices.size() != kFaceMeshPointCount) {
+    return faceError(FaceError::modelUnavailable, "The canonical face does not have one vertex per mesh point.");
+  }
+  return LandmarkModels{std::move(mesh).value(), std::move(canonical).value()};
+}
+
+const Result<LandmarkModels>& landmarkModels() {
+  static const Result<LandmarkModels> loaded = loadLandmarkModels();
+  return loaded;
 }
 
 // The detector's box (picture pixels) in the normalised frame of the observations (origin
@@ -60,50 +58,73 @@ NormalizedRect faceBox(const Detection& face, const media::ImageView& image) {
   return NormalizedRect{face.box.xMin / w, 1.0 - face.box.yMax() / h, face.box.width / w, face.box.height / h};
 }
 
-}  // namespace
+// The mesh of the face `detection` found, run a second time on a levelled crop when the first
+// run shows the face turned in the picture.
+Result<FaceMeshResult> meshOf(const FaceMesh& mesh, const media::ImageView& image, const Detection& detection) {
+  const RotatedRect crop = faceMeshCrop(detection);
+  Result<FaceMeshResult> first = mesh.run(image, crop);
+  if (!first) return first;
+  if (const std::optional<RotatedRect> better = levelledCrop(crop, first.value().points)) return mesh.run(image, *better);
+  return first;
+}
 
-Result<std::vector<FaceObservation>> detectFaceLandmarks(const media::ImageView& image) {
-  Result<SsdDetector*> faces = detector();
-  if (!faces) return faces.error();
-  Result<LandmarkModels*> models = landmarkModels();
-  if (!models) return models.error();
-  Result<std::vector<Detection>> detections = faces.value()->detect(image);
-  if (!detections) return detections.error();
-
-  std::vector<FaceObservation> observations;
+// The face's box, regions (from the mesh points) and head angles.
+FaceObservation landmarkedFace(const Detection& detection, const FaceMeshResult& mesh, const CanonicalFace& canonical,
+                               const media::ImageView& image) {
+  FaceObservation observation;
+  observation.confidence = detection.score;
+  observation.boundingBox = faceBox(detection, image);
   const double w = image.width, h = image.height;
-  for (const Detection& detection : detections.value()) {
-    RotatedRect crop = faceMeshCrop(detection);
-    Result<FaceMeshResult> mesh = models.value()->mesh->run(image, crop);
-    if (!mesh) return mesh.error();
-    if (const std::optional<RotatedRect> better = levelledCrop(crop, mesh.value().points)) {
-      Result<FaceMeshResult> again = models.value()->mesh->run(image, *better);
-      if (!again) return again.error();
-      mesh = std::move(again);
-    }
-    if (!(mesh.value().presence >= kMinFacePresence)) continue;
+  std::vector<Point> points;
+  points.reserve(mesh.points.size());
+  for (const Vec3& p : mesh.points) points.push_back({p.x / w, 1.0 - p.y / h});
+  observation.landmarks = faceRegions(points, observation.boundingBox);
+  if (const std::optional<HeadAngles> angles = headAngles(mesh.points, image.width, image.height, canonical)) {
+    observation.yaw = angles->yaw;
+    observation.pitch = angles->pitch;
+    observation.roll = angles->roll;
+  }
+  return observation;
+}
 
-    FaceObservation observation;
-    observation.confidence = detection.score;
-    observation.boundingBox = faceBox(detection, image);
-    std::vector<Point> points;
-    points.reserve(mesh.value().points.size());
-    for (const Vec3& p : mesh.value().points) points.push_back({p.x / w, 1.0 - p.y / h});
-    observation.landmarks = faceRegions(points, observation.boundingBox);
-    if (const std::optional<HeadAngles> angles = headAngles(mesh.value().points, image.width, image.height, models.value()->canonical)) {
-      observation.yaw = angles->yaw;
-      observation.pitch = angles->pitch;
-      observation.roll = angles->roll;
-    }
-    observations.push_back(std::move(observation));
+Result<std::vector<FaceObservation>> landmarkedFaces(const LandmarkModels& models, const std::vector<Detection>& detections,
+                                                     const media::ImageView& image) {
+  std::vector<FaceObservation> observations;
+  for (const Detection& detection : detections) {
+    Result<FaceMeshResult> mesh = meshOf(models.mesh, image, detection);
+    if (!mesh) return mesh.error();
+    if (!(mesh.value().presence >= kMinFacePresence)) continue;
+    observations.push_back(landmarkedFace(detection, mesh.value(), models.canonical, image));
   }
   return observations;
 }
 
+Error noPixels() { return faceError(FaceError::noPixels, "the picture holds no pixels"); }
+
+Result<std::vector<Detection>> detectedFaces(const media::ImageView& image) {
+  const Result<SsdDetector>& faces = detector();
+  if (!faces) return wrapError(kFacesDomain, FaceError::modelUnavailable, faces.error());
+  Result<std::vector<Detection>> detections = faces.value().detect(image);
+  if (!detections) return wrapError(kFacesDomain, FaceError::analysisFailed, detections.error());
+  return detections;
+}
+
+}  // namespace
+
+Result<std::vector<FaceObservation>> detectFaceLandmarks(const media::ImageView& image) {
+  if (!holdsPixels(image)) return noPixels();
+  const Result<LandmarkModels>& models = landmarkModels();
+  if (!models) return wrapError(kFacesDomain, FaceError::modelUnavailable, models.error());
+  Result<std::vector<Detection>> detections = detectedFaces(image);
+  if (!detections) return detections.error();
+  Result<std::vector<FaceObservation>> faces = landmarkedFaces(models.value(), detections.value(), image);
+  if (!faces) return wrapError(kFacesDomain, FaceError::analysisFailed, faces.error());
+  return faces;
+}
+
 Result<std::vector<FaceObservation>> detectFaceRectangles(const media::ImageView& image) {
-  Result<SsdDetector*> faces = detector();
-  if (!faces) return faces.error();
-  Result<std::vector<Detection>> detections = faces.value()->detect(image);
+  if (!holdsPixels(image)) return noPixels();
+  Result<std::vector<Detection>> detections = detectedFaces(image);
   if (!detections) return detections.error();
   std::vector<FaceObservation> observations;
   for (const Detection& detection : detections.value()) {

@@ -1,10 +1,16 @@
 // Finding faces in a picture.
+//
+// Needs the face models fetched by the set-up; they load on first use and stay loaded. Safe to
+// call from any number of threads at once: each call runs the models on runtimes of its own, so
+// calls on two threads run at the same time. Failures are reported under platform.faces
+// (platform/errors.h) with a FaceError code (face_errors.h).
 #pragma once
 
 #include <vector>
 
 #include "platform/media/image.h"
 #include "platform/result.h"
+#include "platform/vision/faces/face_errors.h"
 #include "platform/vision/observations.h"
 
 namespace platform::vision {
@@ -12,7 +18,8 @@ namespace platform::vision {
 // Every face in the picture with its box, landmark regions and head angles, most confident first.
 Result<std::vector<FaceObservation>> detectFaceLandmarks(const media::ImageView& image);
 
-// Every face in the picture with its box and confidence only, most confident first.
+// Every face in the picture with its box and confidence only, most confident first. Loads only
+// the face detector.
 Result<std::vector<FaceObservation>> detectFaceRectangles(const media::ImageView& image);
 
 }  // namespace platform::vision

@@ -11,6 +11,7 @@
 #include "platform/nn/model_files.h"
 #include "platform/vision/faces/canonical_face.h"
 #include "platform/vision/faces/face_regions.h"
+#include "platform/vision/test_threads.h"
 
 namespace platform::vision {
 namespace {
@@ -176,6 +177,47 @@ TEST(FaceService, PixelLayoutsAndTinyPicturesAreHandled) {
 
   const media::Image onePixel{1, 1, {200, 150, 100}};
   EXPECT_TRUE(faces(onePixel).empty());
+}
+
+TEST(FaceService, PicturesWithoutPixelsAreRefusedAsTheServicesOwnFailure) {
+  const media::Image frontal = fixture("astronaut.jpg");
+  media::ImageView shortRows = frontal.view();
+  shortRows.bytesPerRow = frontal.width;
+  for (const media::ImageView& view : {media::ImageView{}, shortRows}) {
+    for (const Result<std::vector<FaceObservation>>& found : {detectFaceLandmarks(view), detectFaceRectangles(view)}) {
+      ASSERT_FALSE(found.ok());
+      EXPECT_EQ(found.error().domain, kFacesDomain);
+      EXPECT_EQ(found.error().code, static_cast<int64_t>(FaceError::noPixels));
+    }
+  }
+}
+
+// Both threads go through the pictures at the same time, in opposite orders, and must find
+// exactly what one thread alone finds.
+TEST(FaceService, TwoThreadsAtOnceFindWhatOneThreadFinds) {
+  const std::vector<media::Image> pictures = {fixture("group.jpg"), fixture("turned.jpg"), fixture("astronaut.jpg")};
+  using Found = std::vector<std::vector<FaceObservation>>;
+  Found landmarksAlone, rectanglesAlone;
+  for (const media::Image& picture : pictures) {
+    landmarksAlone.push_back(faces(picture));
+    rectanglesAlone.push_back(detectFaceRectangles(picture.view()).value());
+  }
+  const auto together = testing::onTwoThreadsAtOnce([&](int thread) {
+    std::pair<Found, Found> found{Found(pictures.size()), Found(pictures.size())};
+    for (size_t k = 0; k < pictures.size(); ++k) {
+      const size_t i = thread == 0 ? k : pictures.size() - 1 - k;
+      const Result<std::vector<FaceObservation>> landmarks = detectFaceLandmarks(pictures[i].view());
+      const Result<std::vector<FaceObservation>> rectangles = detectFaceRectangles(pictures[i].view());
+      if (landmarks.ok()) found.first[i] = landmarks.value();
+      if (rectangles.ok()) found.second[i] = rectangles.value();
+    }
+    return found;
+  });
+  for (int thread = 0; thread < 2; ++thread) {
+    EXPECT_TRUE(together[thread].first == landmarksAlone) << "landmarks on thread " << thread;
+    EXPECT_TRUE(together[thread].second == rectanglesAlone) << "rectangles on thread " << thread;
+  }
+  EXPECT_EQ(landmarksAlone[0].size(), 3u);
 }
 
 }  // namespace

@@ -117,19 +117,25 @@ void GuidedFilter::refine(const FloatPlane& coarse, const BgraPlane& picture, co
                           media::PixelBuffer& mask) {
   const int factor = std::max(settings.subsample, 1);
   const int radius = std::max(settings.radius, 1);
-  const float epsilon = settings.epsilon;
 
   // The fit, on the coarser grid: colours I (three planes) and the mask p stretched to it.
   shrinkColours(picture, factor, colour_);
-  const int width = colour_[0].width, height = colour_[0].height;
-  const size_t count = colour_[0].values.size();
-  mask_.resize(width, height);
+  mask_.resize(colour_[0].width, colour_[0].height);
   stretchBilinear(coarse, mask_);
+  windowMeans(radius);
+  fitWindows(settings.epsilon);
+  // Every point lies in many windows: it takes the mean of their a and b.
+  for (int c = 0; c < 3; ++c) boxMean(a_[c], radius, mean_[c], columns_);
+  boxMean(b_, radius, meanMask_, columns_);
+  applyToPicture(picture, settings.steepness, mask);
+}
 
+void GuidedFilter::windowMeans(int radius) {
   // Window means of I, p, I·p (three) and I·Iᵀ (six).
+  const size_t count = colour_[0].values.size();
   for (int c = 0; c < 3; ++c) boxMean(colour_[c], radius, mean_[c], columns_);
   boxMean(mask_, radius, meanMask_, columns_);
-  work_.resize(width, height);
+  work_.resize(colour_[0].width, colour_[0].height);
   int k = 0;
   for (int c = 0; c < 3; ++c, ++k) {
     for (size_t i = 0; i < count; ++i) work_.values[i] = colour_[c].values[i] * mask_.values[i];
@@ -141,11 +147,14 @@ void GuidedFilter::refine(const FloatPlane& coarse, const BgraPlane& picture, co
       boxMean(work_, radius, products_[k], columns_);
     }
   }
+}
 
+void GuidedFilter::fitWindows(float epsilon) {
   // Per window, p ≈ a·I + b by least squares with a ridge of epsilon on a:
   // a = (Σ + εU)⁻¹ cov(I, p), b = mean p - a·mean I.
-  for (FloatPlane& plane : a_) plane.resize(width, height);
-  b_.resize(width, height);
+  const size_t count = colour_[0].values.size();
+  for (FloatPlane& plane : a_) plane.resize(colour_[0].width, colour_[0].height);
+  b_.resize(colour_[0].width, colour_[0].height);
   for (size_t i = 0; i < count; ++i) {
     const float m0 = mean_[0].values[i], m1 = mean_[1].values[i], m2 = mean_[2].values[i], mp = meanMask_.values[i];
     const float c0 = products_[0].values[i] - m0 * mp;
@@ -167,18 +176,17 @@ void GuidedFilter::refine(const FloatPlane& coarse, const BgraPlane& picture, co
     a_[2].values[i] = a2;
     b_.values[i] = mp - a0 * m0 - a1 * m1 - a2 * m2;
   }
-  // Every point lies in many windows: it takes the mean of their a and b.
-  for (int c = 0; c < 3; ++c) boxMean(a_[c], radius, mean_[c], columns_);
-  boxMean(b_, radius, meanMask_, columns_);
+}
 
+void GuidedFilter::applyToPicture(const BgraPlane& picture, float steepness, media::PixelBuffer& mask) {
   // At the picture's size: a and b interpolated, applied to the pixel's own colours, then
   // pushed away from 0.5 so that the edge the colours draw becomes a sharp one. The coarse rows
   // are stretched across once; each picture row then blends two of them.
+  const int width = mean_[0].width, height = mean_[0].height;
   columnsOf(width, picture.width, x0_, weightX_);
   for (int c = 0; c < 3; ++c) stretchAcross(mean_[c], picture.width, x0_, weightX_, wide_[c]);
   stretchAcross(meanMask_, picture.width, x0_, weightX_, wide_[3]);
   for (std::vector<float>& row : rows_) row.resize(static_cast<size_t>(picture.width));
-  const float steepness = settings.steepness;
   for (int y = 0; y < picture.height; ++y) {
     const float at = std::clamp((y + 0.5f) * height / static_cast<float>(picture.height) - 0.5f, 0.0f, static_cast<float>(height - 1));
     const int top = static_cast<int>(at);

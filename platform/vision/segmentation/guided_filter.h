@@ -29,6 +29,12 @@ class GuidedFilter {
   void refine(const FloatPlane& coarse, const BgraPlane& picture, const GuidedFilterSettings& settings, media::PixelBuffer& mask);
 
  private:
+  // The steps of refine: the window means of the colours, the mask and their products; the
+  // linear fit of the mask to the colours in every window; the fit applied at the picture's size.
+  void windowMeans(int radius);
+  void fitWindows(float epsilon);
+  void applyToPicture(const BgraPlane& picture, float steepness, media::PixelBuffer& mask);
+
   FloatPlane colour_[3], mask_, mean_[3], meanMask_, work_, products_[9], a_[3], b_, wide_[4];
   std::vector<float> columns_, rows_[4];
   std::vector<int> x0_;

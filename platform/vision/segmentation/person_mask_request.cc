@@ -3,6 +3,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/vision/pixels.h"
+
 namespace platform::vision {
 
 namespace {
@@ -34,7 +36,7 @@ Result<void> PersonMaskRequest::performInSequence(const media::ImageView& image,
 }
 
 Result<void> PersonMaskRequest::segment(const media::ImageView& image, PersonSegmenter& segmenter) {
-  if (image.data == nullptr || image.width < 1 || image.height < 1) {
+  if (!holdsPixels(image)) {
     return keep(personSegmentationError(PersonSegmentationError::noPixels, "the frame holds no pixels"));
   }
   Result<std::shared_ptr<media::PixelBuffer>> mask = segmenter.segment(image, quality_);

@@ -25,7 +25,6 @@ class PersonMaskRequest : public RequestWithResults<MaskObservation> {
   explicit PersonMaskRequest(SegmenterMaker makeSegmenter);
 
   void setQuality(MaskQuality quality) { quality_ = quality; }
-  MaskQuality quality() const { return quality_; }
 
   // Segments `image` on its own, with a segmenter of its own.
   Result<void> perform(const media::ImageView& image) override;

@@ -1,4 +1,9 @@
 // Separating people from the background in the frames of a video.
+//
+// A segmenter follows one sequence and is used from one thread at a time; segmenters of other
+// sequences may run on other threads at the same time, each with its own memory, sharing only
+// the models (loaded once per process, each call running them on a runtime of its own). The
+// platform's segmenter needs the selfie segmentation models fetched by the set-up.
 #pragma once
 
 #include <cstdint>
@@ -39,13 +44,14 @@ class PersonSegmenter {
   // The person mask of `frame` (any layout of ImageView, with pixels): a gray8 buffer with
   // memory, rows top first, where larger values mean person (129 and above: person). Its size
   // is the segmenter's choice, may differ from the frame's and between qualities, and may stand
-  // in a different proportion than the frame: callers stretch it over the frame.
+  // in a different proportion than the frame: callers stretch it over the frame. Fails with a
+  // PersonSegmentationError: noPixels for a frame without pixels, outOfMemory, or modelFailed.
   virtual Result<std::shared_ptr<media::PixelBuffer>> segment(const media::ImageView& frame,
                                                               MaskQuality quality) = 0;
 };
 
 // The platform's segmenter for a new sequence: the selfie segmentation models
-// (platform/vision/selfie_segmenter.h says what each quality does).
+// (selfie_segmenter.h says what each quality does).
 std::unique_ptr<PersonSegmenter> makePersonSegmenter();
 
 }  // namespace platform::vision

@@ -4,15 +4,14 @@
 #include <libyuv/scale_argb.h>
 
 #include "platform/media/pixel_buffer.h"
+#include "platform/vision/pixels.h"
 #include "platform/vision/segmentation/person_segmenter.h"
 
 namespace platform::vision {
 
-std::optional<Error> scalePicture(const media::ImageView& picture, int width, int height, BgraPlane& out,
+Result<void> scalePicture(const media::ImageView& picture, int width, int height, BgraPlane& out,
                                   std::vector<uint8_t>& scratch) {
-  const int bpp = media::bytesPerPixel(picture.format);
-  if (picture.data == nullptr || picture.width < 1 || picture.height < 1 ||
-      picture.bytesPerRow < static_cast<ptrdiff_t>(picture.width) * bpp) {
+  if (!holdsPixels(picture)) {
     return personSegmentationError(PersonSegmentationError::noPixels, "the frame holds no pixels");
   }
   if (picture.width > media::kMaxPixelBufferSide || picture.height > media::kMaxPixelBufferSide || width < 1 || height < 1 ||
@@ -43,7 +42,7 @@ std::optional<Error> scalePicture(const media::ImageView& picture, int width, in
                         libyuv::kFilterBox) != 0) {
     return personSegmentationError(PersonSegmentationError::noPixels, "the frame could not be scaled");
   }
-  return std::nullopt;
+  return {};
 }
 
 }  // namespace platform::vision

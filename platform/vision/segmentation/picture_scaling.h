@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <vector>
 
 #include "platform/media/image.h"
@@ -21,8 +20,9 @@ struct BgraPlane {
 // into `out`, averaging every source pixel a target pixel covers when shrinking (no aliasing
 // from a large frame) and interpolating bilinearly when enlarging. `scratch` holds a
 // full-size BGRA copy for rgb8 and gray8 pictures. Both keep their memory between calls. Fails
-// when the picture holds no pixels or a size is out of range.
-std::optional<Error> scalePicture(const media::ImageView& picture, int width, int height, BgraPlane& out,
+// with PersonSegmentationError::noPixels when the picture holds no pixels or a size is out of
+// range. Touches nothing but its arguments: safe on several threads with arguments of their own.
+Result<void> scalePicture(const media::ImageView& picture, int width, int height, BgraPlane& out,
                                   std::vector<uint8_t>& scratch);
 
 }  // namespace platform::vision

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "platform/media/pixel_buffer.h"
+#include "platform/vision/segmentation/person_segmenter.h"
 
 namespace platform::vision {
 namespace {
@@ -32,7 +35,7 @@ TEST(PictureScalingTest, BringsEveryLayoutToBgraAveragingWhenShrinking) {
 
     BgraPlane out;
     std::vector<uint8_t> scratch;
-    ASSERT_EQ(scalePicture(view, 2, 1, out, scratch), std::nullopt);
+    ASSERT_TRUE(scalePicture(view, 2, 1, out, scratch).ok());
     ASSERT_EQ(out.width, 2);
     ASSERT_EQ(out.height, 1);
     ASSERT_EQ(out.bytes.size(), 8u);
@@ -40,7 +43,7 @@ TEST(PictureScalingTest, BringsEveryLayoutToBgraAveragingWhenShrinking) {
       EXPECT_EQ(out.bytes[ch], c.leftBgr[ch]) << bpp << " bytes, channel " << ch;
       EXPECT_EQ(out.bytes[4 + ch], c.rightBgr[ch]) << bpp << " bytes, channel " << ch;
     }
-    ASSERT_EQ(scalePicture(view, 1, 1, out, scratch), std::nullopt);
+    ASSERT_TRUE(scalePicture(view, 1, 1, out, scratch).ok());
     for (int ch = 0; ch < 3; ++ch) EXPECT_NEAR(out.bytes[ch], (c.leftBgr[ch] + c.rightBgr[ch]) / 2, 1) << bpp << " bytes";
   }
 }
@@ -53,10 +56,15 @@ TEST(PictureScalingTest, RefusesPicturesWithoutPixelsAndSizesOutOfRange) {
   noMemory.data = nullptr;
   media::ImageView shortRows = frame->view();
   shortRows.bytesPerRow = 8;
-  EXPECT_TRUE(scalePicture(noMemory, 4, 4, out, scratch));
-  EXPECT_TRUE(scalePicture(shortRows, 4, 4, out, scratch));
-  EXPECT_TRUE(scalePicture(frame->view(), 0, 4, out, scratch));
-  EXPECT_TRUE(scalePicture(frame->view(), 4, media::kMaxPixelBufferSide + 1, out, scratch));
+  for (const auto& [what, view, width, height] :
+       {std::tuple{"no memory", noMemory, 4, 4}, std::tuple{"rows shorter than the width", shortRows, 4, 4},
+        std::tuple{"no columns asked for", frame->view(), 0, 4},
+        std::tuple{"too many rows asked for", frame->view(), 4, media::kMaxPixelBufferSide + 1}}) {
+    const Result<void> scaled = scalePicture(view, width, height, out, scratch);
+    ASSERT_FALSE(scaled.ok()) << what;
+    EXPECT_EQ(scaled.error().domain, kSegmentationDomain) << what;
+    EXPECT_EQ(scaled.error().code, static_cast<int64_t>(PersonSegmentationError::noPixels)) << what;
+  }
 }
 
 }  // namespace

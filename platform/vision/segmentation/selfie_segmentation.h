@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstddef>
-#include <optional>
 #include <vector>
 
 #include "platform/result.h"
@@ -42,8 +41,9 @@ GridSize selfieGrid(SelfieModel model);
 // Fills `probabilities` (resized to the model's grid) with each point's probability, 0 to 1, of
 // showing a person in `input`, a picture of exactly selfieGrid(model): the whole frame stretched
 // to it, as the models expect (no letterbox). The model is loaded once per process, on first
-// use, and runs on the calling thread. Fails when the model cannot be loaded or run, or the
-// input has another size.
-std::optional<Error> segmentPicture(SelfieModel model, const BgraPlane& input, FloatPlane& probabilities);
+// use; each call runs it on the calling thread with a runtime of its own, so any number of
+// threads may call at once. Fails with PersonSegmentationError::modelFailed when the model cannot
+// be loaded or run, or the input has another size.
+Result<void> segmentPicture(SelfieModel model, const BgraPlane& input, FloatPlane& probabilities);
 
 }  // namespace platform::vision

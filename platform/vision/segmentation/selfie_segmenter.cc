@@ -4,6 +4,7 @@
 #include <cmath>
 #include <optional>
 
+#include "platform/vision/pixels.h"
 #include "platform/vision/segmentation/mask_steadying.h"
 #include "platform/vision/segmentation/picture_scaling.h"
 #include "platform/vision/segmentation/selfie_segmentation.h"
@@ -17,7 +18,7 @@ class SelfieSegmenter final : public PersonSegmenter {
 
   Result<std::shared_ptr<media::PixelBuffer>> segment(const media::ImageView& frame,
                                                       MaskQuality quality) override {
-    if (frame.data == nullptr || frame.width < 1 || frame.height < 1) {
+    if (!holdsPixels(frame)) {
       return personSegmentationError(PersonSegmentationError::noPixels, "the frame holds no pixels");
     }
     // Steadying follows one run of accurate frames; any other frame breaks it.
@@ -25,15 +26,15 @@ class SelfieSegmenter final : public PersonSegmenter {
 
     const SelfieModel model = quality == MaskQuality::fast ? SelfieModel::landscape : SelfieModel::general;
     const GridSize grid = selfieGrid(model);
-    if (std::optional<Error> failure = scalePicture(frame, grid.width, grid.height, input_, scratch_)) return *failure;
-    if (std::optional<Error> failure = segmentPicture(model, input_, probabilities_)) return *failure;
+    if (Result<void> scaled = scalePicture(frame, grid.width, grid.height, input_, scratch_); !scaled) return scaled.error();
+    if (Result<void> segmented = segmentPicture(model, input_, probabilities_); !segmented) return segmented.error();
     if (quality != MaskQuality::accurate) return toMask(probabilities_);
 
     steadier_.steady(probabilities_);
     const double shrink = std::min(1.0, double(settings_.refinedLongerSide) / std::max(frame.width, frame.height));
     const int width = std::max(1, static_cast<int>(std::lround(frame.width * shrink)));
     const int height = std::max(1, static_cast<int>(std::lround(frame.height * shrink)));
-    if (std::optional<Error> failure = scalePicture(frame, width, height, guidePicture_, scratch_)) return *failure;
+    if (Result<void> scaled = scalePicture(frame, width, height, guidePicture_, scratch_); !scaled) return scaled.error();
     Result<std::shared_ptr<media::PixelBuffer>> mask = newMask(width, height);
     if (mask.ok()) filter_.refine(probabilities_, guidePicture_, settings_.refinement, *mask.value());
     return mask;

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "platform/media/still_image.h"
+#include "platform/vision/test_threads.h"
 #include "tests/support/person_outline.h"
 
 namespace platform::vision {
@@ -194,6 +195,34 @@ TEST(SelfieSegmenterTest, RefusesAFrameWithoutPixels) {
       ASSERT_FALSE(mask.ok());
       EXPECT_EQ(mask.error().domain, kSegmentationDomain);
       EXPECT_EQ(mask.error().code, static_cast<int64_t>(PersonSegmentationError::noPixels));
+    }
+  }
+}
+
+// A sequence of every quality over the man moving across the coast and the man at his webcam.
+std::vector<std::shared_ptr<PixelBuffer>> masksOfASequence(const std::vector<std::shared_ptr<PixelBuffer>>& frames) {
+  std::unique_ptr<PersonSegmenter> segmenter = makeSelfieSegmenter();
+  std::vector<std::shared_ptr<PixelBuffer>> masks;
+  for (size_t i = 0; i < frames.size(); ++i) {
+    masks.push_back(segment(*segmenter, frames[i]->view(), kQualities[(i / 2) % 3]));
+  }
+  return masks;
+}
+
+// Two sequences on two threads at once: each gets the masks it gets alone, steadying included.
+TEST(SelfieSegmenterTest, TwoSequencesOnTwoThreadsAtOnceGetTheMasksEachGetsAlone) {
+  std::vector<std::shared_ptr<PixelBuffer>> frames;
+  for (int shift : {0, 6, 12, 18}) frames.push_back(frameOf(test_support::webcamManOnTheCoast(400, 300, shift).picture));
+  frames.push_back(frameOf(picture("webcam_400x300.jpg")));
+  frames.push_back(frameOf(picture("city_400x225.jpg")));
+  const std::vector<std::shared_ptr<PixelBuffer>> reversed(frames.rbegin(), frames.rend());
+  const std::vector<std::shared_ptr<PixelBuffer>> alone[2] = {masksOfASequence(frames), masksOfASequence(reversed)};
+  const auto together = testing::onTwoThreadsAtOnce([&](int thread) { return masksOfASequence(thread == 0 ? frames : reversed); });
+  for (int thread = 0; thread < 2; ++thread) {
+    ASSERT_EQ(together[thread].size(), alone[thread].size());
+    for (size_t i = 0; i < alone[thread].size(); ++i) {
+      ASSERT_TRUE(together[thread][i] && alone[thread][i]);
+      EXPECT_TRUE(same(*together[thread][i], *alone[thread][i])) << "thread " << thread << ", frame " << i;
     }
   }
 }

@@ -13,7 +13,6 @@ class TextRecognitionRequest : public RequestWithResults<TextObservation> {
   void setRecognitionLevel(TextRecognitionLevel level) { options_.recognitionLevel = level; }
   void setUsesLanguageCorrection(bool value) { options_.usesLanguageCorrection = value; }
   void setDetectsScript(bool value) { options_.detectsScript = value; }
-  const TextRecognitionOptions& options() const { return options_; }
 
   Result<void> perform(const media::ImageView& image) override;
 

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "platform/json.h"
+#include "platform/vision/pixels.h"
 #include "platform/vision/text/text_models.h"
 
 namespace platform::vision {
@@ -46,13 +47,12 @@ struct EngineSettings {
 };
 
 Error modelMissing(const std::string& models) {
-  return Error{kTextErrorDomain, static_cast<int64_t>(TextRecognitionError::modelMissing),
-               "The text recognition model \"" + models + "\" could not be loaded from " + kTesseractModelFolder + "."};
+  return makeError(kTextDomain, TextRecognitionError::modelMissing,
+                   "The text recognition model \"" + models + "\" could not be loaded from " + kTesseractModelFolder + ".");
 }
 
 Error recognitionFailed() {
-  return Error{kTextErrorDomain, static_cast<int64_t>(TextRecognitionError::recognitionFailed),
-               "The text in the picture could not be recognised."};
+  return makeError(kTextDomain, TextRecognitionError::recognitionFailed, "The text in the picture could not be recognised.");
 }
 
 // The engines of this process, one per setting that has been asked for, each started on first
@@ -218,7 +218,7 @@ class SingleThreaded {
 
 Result<std::vector<TextObservation>> recognizeText(const media::ImageView& image,
                                                                const TextRecognitionOptions& options) {
-  if (image.data == nullptr || image.width <= 0 || image.height <= 0) return recognitionFailed();
+  if (!holdsPixels(image)) return recognitionFailed();
   if (image.width < kSmallestReadableSide || image.height < kSmallestReadableSide) {
     return std::vector<TextObservation>{};
   }
@@ -256,7 +256,7 @@ Result<std::vector<TextObservation>> recognizeText(const media::ImageView& image
 }
 
 Result<std::optional<ScriptDetection>> detectTextScript(const media::ImageView& image) {
-  if (image.data == nullptr || image.width <= 0 || image.height <= 0) return recognitionFailed();
+  if (!holdsPixels(image)) return recognitionFailed();
   if (image.width < kSmallestReadableSide || image.height < kSmallestReadableSide) return std::optional<ScriptDetection>{};
   TextEngines& engines = TextEngines::shared();
   std::lock_guard<std::mutex> hold(engines.lock());

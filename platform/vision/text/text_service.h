@@ -1,10 +1,16 @@
 // Reading the lines of text in a picture.
+//
+// Needs Tesseract's English and script-detection models (the tesseract-ocr-eng and -osd packages).
+// Safe to call from any thread: the engines start on first use, stay for the life of the process,
+// and read one picture at a time (calls from several threads wait for each other). Failures are
+// reported under platform.text (platform/errors.h) with a TextRecognitionError code.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <vector>
 
+#include "platform/errors.h"
 #include "platform/media/image.h"
 #include "platform/result.h"
 #include "platform/vision/observations.h"
@@ -25,8 +31,6 @@ struct TextRecognitionOptions {
   bool detectsScript = false;
 };
 
-inline constexpr const char* kTextErrorDomain = "platform.text";
-
 enum class TextRecognitionError : int64_t {
   modelMissing = 1,       // the model could not be loaded (tesseract-ocr-* packages missing)
   recognitionFailed = 2,  // Tesseract could not analyse the picture
@@ -34,8 +38,8 @@ enum class TextRecognitionError : int64_t {
 
 // Every line of text in `image`, in reading order, each with one candidate: its text (UTF-8, no
 // line end) and confidence (0 to 1), and the line's box in the normalised frame (origin
-// bottom-left). A picture without text gives no lines. The engines are started on first use
-// and kept for the life of the process; calls are serialised, so any thread may call.
+// bottom-left). A picture without text, or too small to hold any, gives no lines; a picture
+// without pixels fails with recognitionFailed.
 Result<std::vector<TextObservation>> recognizeText(const media::ImageView& image,
                                                                const TextRecognitionOptions& options);
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/media/still_image.h"
+#include "platform/vision/test_threads.h"
 
 namespace platform::vision {
 namespace {
@@ -84,10 +85,17 @@ TEST(TextService, BlankPicturesHaveNoLinesAndEmptyOnesFail) {
   ASSERT_TRUE(tiny.ok());
   EXPECT_TRUE(tiny.value().empty());
 
-  Result<std::vector<TextObservation>> none = recognizeText(media::ImageView{}, {});
-  ASSERT_FALSE(none.ok());
-  EXPECT_EQ(none.error().domain, kTextErrorDomain);
-  EXPECT_EQ(none.error().code, static_cast<int64_t>(TextRecognitionError::recognitionFailed));
+  // Rows shorter than the width would lead Tesseract past the end of the pixels.
+  const media::Image page = picture("date.jpg");
+  media::ImageView shortRows = page.view();
+  shortRows.bytesPerRow = page.width;
+  for (const media::ImageView& view : {media::ImageView{}, shortRows}) {
+    Result<std::vector<TextObservation>> none = recognizeText(view, {});
+    ASSERT_FALSE(none.ok());
+    EXPECT_EQ(none.error().domain, kTextDomain);
+    EXPECT_EQ(none.error().code, static_cast<int64_t>(TextRecognitionError::recognitionFailed));
+    EXPECT_FALSE(detectTextScript(view).ok());
+  }
 }
 
 TEST(TextService, EachSettingStartsItsEngineOnceAndReusesIt) {
@@ -124,6 +132,28 @@ TEST(TextService, ScriptDetectionNamesTheScriptOfAPage) {
   Result<std::optional<ScriptDetection>> blank = detectTextScript(picture("blank.jpg").view());
   ASSERT_TRUE(blank.ok());
   EXPECT_FALSE(blank.value());  // nothing to tell from
+}
+
+// The engines read one picture at a time; callers on two threads wait for each other and each
+// gets what it gets alone.
+TEST(TextService, TwoThreadsAtOnceReadWhatOneThreadReads) {
+  const std::vector<media::Image> pages = {picture("date.jpg"), picture("sign.jpg"), picture("paragraph.jpg")};
+  using Read = std::vector<std::vector<TextObservation>>;
+  const auto readAll = [&](const std::vector<size_t>& order) {
+    Read read(pages.size());
+    for (const size_t i : order) {
+      Result<std::vector<TextObservation>> lines = recognizeText(pages[i].view(), {});
+      EXPECT_TRUE(lines.ok());
+      if (lines.ok()) read[i] = lines.value();
+    }
+    return read;
+  };
+  const Read alone = readAll({0, 1, 2});
+  const auto together = testing::onTwoThreadsAtOnce(
+      [&](int thread) { return readAll(thread == 0 ? std::vector<size_t>{0, 1, 2} : std::vector<size_t>{2, 1, 0}); });
+  EXPECT_TRUE(together[0] == alone);
+  EXPECT_TRUE(together[1] == alone);
+  EXPECT_EQ(texts(alone[2]), kParagraph);
 }
 
 }  // namespace
