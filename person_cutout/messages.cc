@@ -1,27 +1,22 @@
 #include "person_cutout/messages.h"
 
-#include <cerrno>
-#include <cstdlib>
-#include <string>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <string>
+
 #include "person_cutout/run_state.h"
+#include "platform/write_all.h"
 
 namespace person_cutout {
 namespace {
 
-// One write call for the whole line, so that lines from one run never interleave; the loop only
-// finishes what a signal or a full pipe cut short.
+// The whole line in one write, so that lines from one run never interleave. A line that
+// cannot be delivered has nowhere else to go.
 void writeLine(std::string_view text) {
   std::string line(text);
   line += '\n';
-  size_t sent = 0;
-  while (sent < line.size()) {
-    const ssize_t wrote = ::write(STDERR_FILENO, line.data() + sent, line.size() - sent);
-    if (wrote < 0 && errno == EINTR) continue;
-    if (wrote <= 0) return;
-    sent += static_cast<size_t>(wrote);
-  }
+  static_cast<void>(platform::writeAll(STDERR_FILENO, line));
 }
 
 }  // namespace

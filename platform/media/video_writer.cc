@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "platform/media/ffmpeg_support.h"
+#include "platform/write_all.h"
 
 #include <libyuv/convert_from_argb.h>
 
@@ -31,15 +32,7 @@ Error videoError(VideoError code, std::string description) {
 
 int writeBytes(void* opaque, uint8_t* data, int size) {
   const int file = *static_cast<int*>(opaque);
-  int done = 0;
-  while (done < size) {
-    const ssize_t wrote = ::write(file, data + done, static_cast<size_t>(size - done));
-    if (wrote < 0) {
-      if (errno == EINTR) continue;
-      return AVERROR(errno);
-    }
-    done += static_cast<int>(wrote);
-  }
+  if (const std::error_code failed = writeAll(file, data, static_cast<size_t>(size))) return AVERROR(failed.value());
   return size;
 }
 
