@@ -40,13 +40,13 @@ void handle(const PixelBuffer& picture, MediaTime sampleTime) {
 
   PixelBufferPool* pool = writer->pixelBufferPool();
   if (pool == nullptr) fail(kCannotWrite);
-  const std::shared_ptr<PixelBuffer> frame = pool->createPixelBuffer();
+  const std::shared_ptr<PixelBuffer> frame = pool->makeBuffer();
   if (!frame) fail(kOutOfMemory);
   // Stretched to cover the whole frame: the two scales are independent.
   const double across = static_cast<double>(width) / static_cast<double>(mask.width);
   const double down = static_cast<double>(height) / static_cast<double>(mask.height);
-  if (const std::optional<platform::Error> failure = context.render(mask, across, down, *frame)) {
-    fail(std::string(kCannotWrite) + ": " + failure->description);
+  if (const platform::Result<void> drawn = context.render(mask, across, down, *frame); !drawn) {
+    fail(std::string(kCannotWrite) + ": " + drawn.error().description);
   }
 
   // Wait while the writer holds us back; a writer that has stopped writing will never be ready,

@@ -170,7 +170,7 @@ std::shared_ptr<PixelBuffer> FfmpegVideoReader::take(std::unique_ptr<PixelBuffer
   if (!pool || pool->width() != width || pool->height() != height) {
     pool = std::make_unique<PixelBufferPool>(PixelFormat::bgra8, width, height, 4);
   }
-  return pool->createPixelBuffer();
+  return pool->makeBuffer();
 }
 
 std::shared_ptr<PixelBuffer> FfmpegVideoReader::toBgra(const AVFrame& frame) {
@@ -200,7 +200,7 @@ std::shared_ptr<PixelBuffer> FfmpegVideoReader::toBgra(const AVFrame& frame) {
     failWith(VideoError::outOfMemory, "out of memory for a frame");
     return nullptr;
   }
-  uint8_t* planes[4] = {picture->baseAddress, nullptr, nullptr, nullptr};
+  uint8_t* planes[4] = {picture->data, nullptr, nullptr, nullptr};
   int strides[4] = {static_cast<int>(picture->bytesPerRow), 0, 0, 0};
   sws_scale(scaler_.get(), frame.data, frame.linesize, 0, frame.height, planes, strides);
   return picture;

@@ -213,7 +213,7 @@ bool VideoWriter::appendPixelBuffer(const PixelBuffer& frame, MediaTime time) {
     return false;
   }
   if (frame.format != PixelFormat::bgra8 || frame.width != settings_.width || frame.height != settings_.height ||
-      frame.baseAddress == nullptr) {
+      frame.data == nullptr) {
     failWith(VideoError::wrongFrame, "a frame is not a BGRA picture of the video's size");
     return false;
   }
@@ -231,7 +231,7 @@ bool VideoWriter::appendPixelBuffer(const PixelBuffer& frame, MediaTime time) {
   }
   // Full-range BT.601 4:2:0 ("J420"): grey v gives luma v exactly. libyuv's ARGB is our BGRA
   // byte order. It is many times faster here than libswscale, which has no direct path from BGRA.
-  libyuv::ARGBToJ420(frame.baseAddress, static_cast<int>(frame.bytesPerRow), picture->data[0], picture->linesize[0],
+  libyuv::ARGBToJ420(frame.data, static_cast<int>(frame.bytesPerRow), picture->data[0], picture->linesize[0],
                      picture->data[1], picture->linesize[1], picture->data[2], picture->linesize[2], frame.width,
                      frame.height);
   picture->pts = tick;

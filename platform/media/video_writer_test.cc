@@ -75,7 +75,7 @@ TEST(VideoWriterTest, WritesOneH264TrackWithTheAskedSettings) {
   ASSERT_NE(pool, nullptr);
   const int kFrames = 40;
   for (int i = 0; i < kFrames; ++i) {
-    std::shared_ptr<PixelBuffer> frame = pool->createPixelBuffer();
+    std::shared_ptr<PixelBuffer> frame = pool->makeBuffer();
     ASSERT_TRUE(frame);
     EXPECT_EQ(frame->width, 64);
     EXPECT_EQ(frame->height, 48);
@@ -116,7 +116,7 @@ TEST(VideoWriterTest, WhiteAndBlackSurviveTheRoundTripAsFullRange) {
   ASSERT_TRUE(writer);
   const uint8_t levels[][2] = {{255, 0}, {0, 255}, {200, 64}};
   for (int i = 0; i < 3; ++i) {
-    std::shared_ptr<PixelBuffer> frame = writer->pixelBufferPool()->createPixelBuffer();
+    std::shared_ptr<PixelBuffer> frame = writer->pixelBufferPool()->makeBuffer();
     paint(*frame, levels[i][0], levels[i][1]);
     ASSERT_TRUE(writer->appendPixelBuffer(*frame, MediaTime{20 * i, 600}));
   }
@@ -145,7 +145,7 @@ TEST(VideoWriterTest, KeepsTimesRisingInTheTrackScale) {
   // repeated time.
   const MediaTime times[] = {{0, 1}, {1, 600}, {1, 1000}, {3, 1000}, {40, 1000}};
   for (const MediaTime& time : times) {
-    std::shared_ptr<PixelBuffer> frame = writer->pixelBufferPool()->createPixelBuffer();
+    std::shared_ptr<PixelBuffer> frame = writer->pixelBufferPool()->makeBuffer();
     paint(*frame, 0, 0);
     ASSERT_TRUE(writer->appendPixelBuffer(*frame, time));
   }
@@ -181,7 +181,7 @@ TEST(VideoWriterTest, CancellingRemovesOnlyTheFileItCreated) {
   const std::string path = (folder / "cut.mp4");
   {
     std::unique_ptr<VideoWriter> writer = started(path, maskSettings(16, 16, 600));
-    std::shared_ptr<PixelBuffer> frame = writer->pixelBufferPool()->createPixelBuffer();
+    std::shared_ptr<PixelBuffer> frame = writer->pixelBufferPool()->makeBuffer();
     paint(*frame, 255, 0);
     ASSERT_TRUE(writer->appendPixelBuffer(*frame, kMediaTimeZero));
     ASSERT_TRUE(test_support::exists(path));
@@ -201,7 +201,7 @@ TEST(VideoWriterTest, CancellingRemovesOnlyTheFileItCreated) {
   {
     // A completed file is the caller's.
     std::unique_ptr<VideoWriter> writer = started(path, maskSettings(16, 16, 600));
-    std::shared_ptr<PixelBuffer> frame = writer->pixelBufferPool()->createPixelBuffer();
+    std::shared_ptr<PixelBuffer> frame = writer->pixelBufferPool()->makeBuffer();
     paint(*frame, 255, 0);
     ASSERT_TRUE(writer->appendPixelBuffer(*frame, kMediaTimeZero));
     finish(*writer);
