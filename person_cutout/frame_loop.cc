@@ -15,11 +15,6 @@ namespace {
 
 constexpr MediaTime kStep{1, 600};  // how far a frame whose time does not rise is moved on
 
-std::string writerReason() {
-  const std::optional<platform::Error> error = writer->error();
-  return error ? error->description : std::string(kUnknown);
-}
-
 // Segments, measures, draws and appends one frame.
 void handle(const PixelBuffer& picture, MediaTime sampleTime) {
   if (const platform::Result<void> done = vision->perform({&request}, picture); !done) {
@@ -38,7 +33,7 @@ void handle(const PixelBuffer& picture, MediaTime sampleTime) {
     }
   }
 
-  PixelBufferPool* pool = writer->pixelBufferPool();
+  PixelBufferPool* pool = writer->bufferPool();
   if (pool == nullptr) fail(kCannotWrite);
   const std::shared_ptr<PixelBuffer> frame = pool->makeBuffer();
   if (!frame) fail(kOutOfMemory);
@@ -51,10 +46,12 @@ void handle(const PixelBuffer& picture, MediaTime sampleTime) {
 
   // Wait while the writer holds us back; a writer that has stopped writing will never be ready,
   // and the append below reports why.
-  while (!writer->isReadyForMoreMediaData() && writer->status() == VideoWriterStatus::writing) usleep(2000);
+  while (!writer->readyForMoreFrames() && writer->status() == VideoWriterStatus::writing) usleep(2000);
 
   const MediaTime time = writeTime(frames, sampleTime, last);
-  if (!writer->appendPixelBuffer(*frame, time)) fail(std::string(kCannotWrite) + ": " + writerReason());
+  if (const platform::Result<void> appended = writer->append(*frame, time); !appended) {
+    fail(std::string(kCannotWrite) + ": " + reasonOf(appended.error()));
+  }
   last = time;
   ++frames;
   if (frames % 15 == 0) note("progress " + std::to_string(frames) + " " + std::to_string(std::max(expected, frames)));
@@ -73,10 +70,17 @@ void runFrameLoop() {
   covered = 0.0;
   tops.clear();
   last = kMediaTimeZero;
+  readFailed = false;
   started = std::chrono::steady_clock::now();
-  while (std::optional<VideoSample> sample = reader->copyNextSampleBuffer()) {
-    if (!sample->imageBuffer) continue;
-    handle(*sample->imageBuffer, sample->presentationTime);
+  for (;;) {
+    platform::Result<std::optional<VideoSample>> sample = reader->nextSample();
+    if (!sample) {
+      readFailed = true;  // finishing tells this apart from the end
+      return;
+    }
+    if (!sample.value()) return;
+    if (!sample.value()->picture) continue;
+    handle(*sample.value()->picture, sample.value()->time);
   }
 }
 

@@ -19,27 +19,27 @@ using namespace platform::media;
 using platform::Error;
 using platform::Result;
 
+// How a hand-made reader ends after its samples.
+enum class End { atTheEnd, brokenOff };
+
 // Samples made by hand: a picture (or none) and a time each.
 class HandMadeReader final : public VideoReader {
  public:
-  HandMadeReader(std::deque<VideoSample> samples, VideoReaderStatus end) : samples_(std::move(samples)), end_(end) {}
-  bool startReading() override { return true; }
-  std::optional<VideoSample> copyNextSampleBuffer() override {
+  HandMadeReader(std::deque<VideoSample> samples, End end) : samples_(std::move(samples)), end_(end) {}
+  Result<void> start() override { return {}; }
+  Result<std::optional<VideoSample>> nextSample() override {
     if (samples_.empty()) {
-      status_ = end_;
-      return std::nullopt;
+      if (end_ == End::brokenOff) return Error{"test", 4, "the file breaks off"};
+      return std::optional<VideoSample>();
     }
     VideoSample sample = samples_.front();
     samples_.pop_front();
-    return sample;
+    return std::optional<VideoSample>(std::move(sample));
   }
-  VideoReaderStatus status() const override { return status_; }
-  std::optional<Error> error() const override { return std::nullopt; }
 
  private:
   std::deque<VideoSample> samples_;
-  VideoReaderStatus end_;
-  VideoReaderStatus status_ = VideoReaderStatus::reading;
+  End end_;
 };
 
 // Masks made by hand, one per frame in turn; a step may instead fail or give no mask.
@@ -83,14 +83,14 @@ class FrameLoopTest : public testing::Test {
   // Sets up the run state as the earlier steps would, with hand-made frames and masks and a real
   // writer at `target`.
   void prepare(std::deque<VideoSample> samples, std::vector<MaskStep> masks, int64_t cutWidth, int64_t cutHeight,
-               int32_t timeScale, VideoReaderStatus end = VideoReaderStatus::completed) {
+               int32_t timeScale, End end = End::atTheEnd) {
     reader = std::make_unique<HandMadeReader>(std::move(samples), end);
     request = platform::vision::PersonMaskRequest([masks = std::move(masks)] { return std::make_unique<HandMadeSegmenter>(masks); });
     vision = std::make_unique<platform::vision::SequenceRequestHandler>();
     width = cutWidth;
     height = cutHeight;
     track = VideoTrack{};
-    track.naturalTimeScale = timeScale;
+    track.timeScale = timeScale;
     target = (folder_ / "cut.mp4");
     expected = 1;
     prepareWriter();
@@ -209,7 +209,7 @@ TEST_F(FrameLoopTest, AWriterThatStoppedIsReportedNotWaitedForForever) {
       {
         prepare({pictureAt({0, 25})}, {personFrom(8, 8, 0)}, 16, 16, 25);
         const std::shared_ptr<PixelBuffer> wrong = makePixelBuffer(PixelFormat::bgra8, 8, 8);
-        writer->appendPixelBuffer(*wrong, kMediaTimeZero);  // the writer fails and stops taking frames
+        EXPECT_FALSE(writer->append(*wrong, kMediaTimeZero));  // the writer fails and stops taking frames
         runFrameLoop();
       },
       testing::ExitedWithCode(1), "^Error: the cut-out could not be written: a frame is not a BGRA picture");
@@ -219,7 +219,7 @@ TEST_F(FrameLoopTest, FinishingChecksHowReadingEndedBeforeCountingFrames) {
   const std::string path = (folder_ / "cut.mp4");
   EXPECT_EXIT(
       {
-        prepare({}, {personFrom(8, 8, 0)}, 16, 16, 25, VideoReaderStatus::failed);
+        prepare({}, {personFrom(8, 8, 0)}, 16, 16, 25, End::brokenOff);
         runFrameLoop();
         finishCutOut();
       },

@@ -22,11 +22,15 @@ void writeLine(std::string_view text) {
 }  // namespace
 
 void fail(std::string_view message) {
-  if (writer && writer->status() != platform::media::VideoWriterStatus::completed) writer->cancelWriting();
+  if (writer) writer->cancel();  // removes the file unless it is complete
   writeLine("Error: " + std::string(message));
   std::exit(1);
 }
 
 void note(std::string_view text) { writeLine(text); }
+
+std::string reasonOf(const platform::Error& error) {
+  return error.description.empty() ? std::string(kUnknown) : error.description;
+}
 
 }  // namespace person_cutout

@@ -1,7 +1,10 @@
 // Every message of `matte`, and the two routines through which they leave the program.
 #pragma once
 
+#include <string>
 #include <string_view>
+
+#include "platform/result.h"
 
 namespace person_cutout {
 
@@ -32,5 +35,9 @@ inline constexpr std::string_view kUnknown = "unknown";
 
 // Writes text + a line feed to standard error in one write.
 void note(std::string_view text);
+
+// The platform's reason for a failure, as the messages show it: its description, or kUnknown
+// when it gives none.
+std::string reasonOf(const platform::Error& error);
 
 }  // namespace person_cutout

@@ -13,8 +13,11 @@ using namespace platform::media;
 
 namespace {
 
-// The completion handler: it touches nothing but `done`.
-void signalDone() { done->release(); }
+// The completion handler: it keeps how finishing went and signals `done`.
+void signalDone(platform::Result<void> outcome) {
+  finishing = std::move(outcome);
+  done->release();
+}
 
 }  // namespace
 
@@ -40,16 +43,12 @@ std::string summaryRecord(int64_t frames, int64_t width, int64_t height, double 
 }
 
 void finishCutOut() {
-  if (reader->status() == VideoReaderStatus::failed) fail(kReadBrokeOff);
+  if (readFailed) fail(kReadBrokeOff);
   if (frames < 1) fail(kNoFrames);
-  writer->markAsFinished();
   done = std::make_unique<std::binary_semaphore>(0);
-  writer->finishWriting(signalDone);
+  writer->finish(signalDone);
   done->acquire();
-  if (writer->status() != VideoWriterStatus::completed) {
-    const std::optional<platform::Error> error = writer->error();
-    fail(std::string(kCannotFinish) + (error ? error->description : std::string(kUnknown)));
-  }
+  if (!finishing) fail(std::string(kCannotFinish) + reasonOf(finishing.error()));
   seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   top = typicalTop(tops);
 }

@@ -5,19 +5,11 @@
 #include "person_cutout/cut_out_size.h"
 #include "person_cutout/messages.h"
 #include "person_cutout/run_state.h"
+#include "platform/errors.h"
 
 namespace person_cutout {
 
 using namespace platform::media;
-
-namespace {
-
-std::string writerReason() {
-  const std::optional<platform::Error> error = writer->error();
-  return error ? error->description : std::string(kUnknown);
-}
-
-}  // namespace
 
 void openVideo() {
   platform::Result<std::shared_ptr<VideoAsset>> opened = VideoAsset::open(source);
@@ -26,13 +18,13 @@ void openVideo() {
   if (asset->videoTracks().empty()) fail(kNoPicture);
   track = asset->videoTracks().front();
 
-  turned = !track.preferredTransform.isIdentity();
-  shown = turned ? track.uprightSize : track.naturalSize;
+  turned = !track.displayMatrix.isIdentity();
+  shown = turned ? track.uprightSize : track.storedSize;
   platform::Result<std::unique_ptr<VideoReader>> made =
       makeVideoReader(asset, track, turned ? FrameOrientation::upright : FrameOrientation::asStored);
   if (!made) fail(kCannotOpen);
   reader = std::move(made.value());
-  if (!reader->startReading()) fail(kCannotRead);
+  if (!reader->start()) fail(kCannotRead);
 }
 
 void sizeCutOut() {
@@ -47,7 +39,8 @@ void prepareWriter() {
   platform::Result<std::unique_ptr<VideoWriter>> created = VideoWriter::create(target);
   if (!created) {
     // Something appeared at the path after the check: it is left as it is.
-    if (created.error().domain == kVideoErrorDomain && created.error().code == static_cast<int64_t>(VideoError::fileExists)) {
+    if (created.error().domain == platform::kVideoDomain &&
+        created.error().code == static_cast<int64_t>(VideoError::fileExists)) {
       fail(kOutputExists);
     }
     fail(kCannotWrite);
@@ -59,13 +52,10 @@ void prepareWriter() {
   settings.height = static_cast<int>(height);
   settings.averageBitRate = 1'800'000;
   settings.maxKeyFrameInterval = 12;
-  settings.allowFrameReordering = false;
-  settings.profileLevel = H264ProfileLevel::highAutoLevel;
-  settings.expectsMediaDataInRealTime = false;
-  settings.mediaTimeScale = track.naturalTimeScale;
-  writer->setVideoSettings(settings);
-  if (!writer->startWriting()) fail(std::string(kCannotWrite) + ": " + writerReason());
-  writer->startSession(kMediaTimeZero);
+  settings.timeScale = track.timeScale;
+  if (const platform::Result<void> started = writer->start(settings); !started) {
+    fail(std::string(kCannotWrite) + ": " + reasonOf(started.error()));
+  }
 }
 
 void prepareSegmentation() {
@@ -73,6 +63,6 @@ void prepareSegmentation() {
   if (!vision) vision = std::make_unique<platform::vision::SequenceRequestHandler>();
 }
 
-void countExpectedFrames() { expected = expectedFrameCount(asset->duration().seconds(), track.nominalFrameRate); }
+void countExpectedFrames() { expected = expectedFrameCount(asset->duration().seconds(), track.frameRate); }
 
 }  // namespace person_cutout
