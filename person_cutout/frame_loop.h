@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "platform/media/media_time.h"
+#include "platform/result.h"
 
 namespace person_cutout {
 
@@ -19,6 +20,6 @@ platform::media::MediaTime writeTime(int64_t written, platform::media::MediaTime
 // Samples without a picture are skipped without a trace. A read that fails ends the loop like
 // the end of the video, with `readFailed` set for the finishing to report. Fails on the first
 // frame that cannot be segmented or written.
-void runFrameLoop();
+platform::Result<void> runFrameLoop();
 
 }  // namespace person_cutout

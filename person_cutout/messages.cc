@@ -2,14 +2,18 @@
 
 #include <unistd.h>
 
-#include <cstdlib>
 #include <string>
 
 #include "person_cutout/run_state.h"
+#include "platform/errors.h"
 #include "platform/write_all.h"
 
 namespace person_cutout {
 namespace {
+
+// The run's own failures carry their message in an error of this domain, with this one code.
+constexpr std::string_view kRunDomain = "matte";
+enum class RunError : int64_t { stopped = 1 };
 
 // The whole line in one write, so that lines from one run never interleave. A line that
 // cannot be delivered has nowhere else to go.
@@ -21,10 +25,14 @@ void writeLine(std::string_view text) {
 
 }  // namespace
 
-void fail(std::string_view message) {
+int fail(std::string_view message) {
   if (writer) writer->cancel();  // removes the file unless it is complete
   writeLine("Error: " + std::string(message));
-  std::exit(1);
+  return 1;
+}
+
+platform::Error failure(std::string_view message) {
+  return platform::makeError(kRunDomain, RunError::stopped, std::string(message));
 }
 
 void note(std::string_view text) { writeLine(text); }

@@ -11,20 +11,21 @@ namespace person_cutout {
 
 using namespace platform::media;
 
-void openVideo() {
+platform::Result<void> openVideo() {
   platform::Result<std::shared_ptr<VideoAsset>> opened = VideoAsset::open(source);
-  if (!opened) fail(kCannotOpen);
+  if (!opened) return failure(kCannotOpen);
   asset = std::move(opened.value());
-  if (asset->videoTracks().empty()) fail(kNoPicture);
+  if (asset->videoTracks().empty()) return failure(kNoPicture);
   track = asset->videoTracks().front();
 
   turned = !track.displayMatrix.isIdentity();
   shown = turned ? track.uprightSize : track.storedSize;
   platform::Result<std::unique_ptr<VideoReader>> made =
       makeVideoReader(asset, track, turned ? FrameOrientation::upright : FrameOrientation::asStored);
-  if (!made) fail(kCannotOpen);
+  if (!made) return failure(kCannotOpen);
   reader = std::move(made.value());
-  if (!reader->start()) fail(kCannotRead);
+  if (!reader->start()) return failure(kCannotRead);
+  return {};
 }
 
 void sizeCutOut() {
@@ -35,15 +36,15 @@ void sizeCutOut() {
   height = size.height;
 }
 
-void prepareWriter() {
+platform::Result<void> prepareWriter() {
   platform::Result<std::unique_ptr<VideoWriter>> created = VideoWriter::create(target);
   if (!created) {
     // Something appeared at the path after the check: it is left as it is.
     if (created.error().domain == platform::kVideoDomain &&
         created.error().code == static_cast<int64_t>(VideoError::fileExists)) {
-      fail(kOutputExists);
+      return failure(kOutputExists);
     }
-    fail(kCannotWrite);
+    return failure(kCannotWrite);
   }
   writer = std::move(created.value());
 
@@ -54,8 +55,9 @@ void prepareWriter() {
   settings.maxKeyFrameInterval = 12;
   settings.timeScale = track.timeScale;
   if (const platform::Result<void> started = writer->start(settings); !started) {
-    fail(std::string(kCannotWrite) + ": " + reasonOf(started.error()));
+    return failure(std::string(kCannotWrite) + ": " + reasonOf(started.error()));
   }
+  return {};
 }
 
 void prepareSegmentation() {
