@@ -5,7 +5,6 @@
 // analysis. Exit status 0 after a run that listed the folder, 1 after either message.
 #include <unistd.h>
 
-#include <cstdlib>
 #include <optional>
 #include <string>
 
@@ -18,20 +17,21 @@ using namespace text_reading;
 
 namespace {
 
-// Writes `message` and a line feed to standard error, unbuffered, and ends the run with status 1.
-[[noreturn]] void fail(const std::string& message) {
+// Writes `message` and a line feed to standard error, unbuffered, and gives the status 1 that
+// ends the run.
+int fail(const std::string& message) {
   // A message that cannot be delivered has nowhere else to go.
   static_cast<void>(platform::writeAll(STDERR_FILENO, message + "\n"));
-  std::exit(1);
+  return 1;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) fail(kUsage);
+  if (argc != 2) return fail(kUsage);
   folder = argv[1];
   std::optional<std::vector<std::string>> chosen = chooseImages(folder);
-  if (!chosen) fail(kFolderUnreadable);
+  if (!chosen) return fail(kFolderUnreadable);
   files = std::move(*chosen);
   for (const std::string& file : files) readImage(file);
   return 0;
