@@ -48,7 +48,8 @@ class VideoWriter {
   VideoWriter(const VideoWriter&) = delete;
   VideoWriter& operator=(const VideoWriter&) = delete;
 
-  // Opens the encoder for `settings` and writes the file's header. Call once.
+  // Opens the encoder for `settings` and writes the file's header. Call once: a second call fails
+  // and changes nothing.
   Result<void> start(const VideoWriterSettings& settings);
 
   // BGRA buffers of the track's size, once writing has begun; nothing before.
@@ -63,9 +64,10 @@ class VideoWriter {
   // stops writing: this and every later call give the failure.
   Result<void> append(const PixelBuffer& frame, MediaTime time);
 
-  // No more frames follow. Codes the frames still held, completes the file and closes it, on a
-  // thread of its own; then calls `completion` once, on that thread, with how it went: success
-  // once the file is complete, otherwise the failure that stopped writing.
+  // No more frames follow (a frame appended after this is refused, and the file is finished
+  // without it). Codes the frames still held, completes the file and closes it, on a thread of
+  // its own; then calls `completion` once, on that thread, with how it went: success once the
+  // file is complete, otherwise the failure that stopped writing.
   void finish(std::function<void(Result<void>)> completion);
 
   // Stops writing and removes the file this writer created, unless another entry has taken its
