@@ -88,7 +88,7 @@ double clipFlicker(const std::string& clip, const SelfieSegmenterSettings& setti
   }
   Result<std::unique_ptr<media::VideoReader>> reader =
       media::makeVideoReader(asset.value(), asset.value()->videoTracks().front(), media::FrameOrientation::upright);
-  if (!reader.ok() || !reader.value()->startReading()) {
+  if (!reader.ok() || !reader.value()->start().ok()) {
     std::fprintf(stderr, "cannot read %s\n", clip.c_str());
     std::exit(1);
   }
@@ -96,9 +96,12 @@ double clipFlicker(const std::string& clip, const SelfieSegmenterSettings& setti
   std::vector<uint8_t> last;
   double change = 0;
   long counted = 0;
-  while (std::optional<media::VideoSample> sample = reader.value()->copyNextSampleBuffer()) {
-    if (!sample->imageBuffer) continue;
-    Result<std::shared_ptr<media::PixelBuffer>> mask = segmenter->segment(sample->imageBuffer->view(), MaskQuality::accurate);
+  for (;;) {
+    Result<std::optional<media::VideoSample>> sample = reader.value()->nextSample();
+    if (!sample.ok()) std::exit(1);
+    if (!sample.value()) break;
+    if (!sample.value()->picture) continue;
+    Result<std::shared_ptr<media::PixelBuffer>> mask = segmenter->segment(sample.value()->picture->view(), MaskQuality::accurate);
     if (!mask.ok()) std::exit(1);
     const media::PixelBuffer& m = *mask.value();
     std::vector<uint8_t> now;

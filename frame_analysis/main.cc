@@ -6,7 +6,6 @@
 #include <malloc.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <optional>
 
@@ -18,9 +17,10 @@ using namespace frame_analysis;
 
 namespace {
 
-[[noreturn]] void quit(const char* message, int status) {
+// Writes `message` to standard error and gives `status` for main to return.
+int quit(const char* message, int status) {
   std::fwrite(message, 1, std::strlen(message), stderr);
-  std::exit(status);
+  return status;
 }
 
 }  // namespace
@@ -32,14 +32,14 @@ int main(int argc, char** argv) {
   // large as one frame's working set, so memory stays flat over long runs.
   mallopt(M_MMAP_THRESHOLD, 64 << 20);
   mallopt(M_TRIM_THRESHOLD, 128 << 20);
-  if (argc != 3 && !(argc == 4 && std::strcmp(argv[3], "faces") == 0)) quit(kUsage, 2);
+  if (argc != 3 && !(argc == 4 && std::strcmp(argv[3], "faces") == 0)) return quit(kUsage, 2);
   const std::optional<double> fps = readFrameRate(argv[2]);
-  if (!fps) quit(kUsage, 2);
+  if (!fps) return quit(kUsage, 2);
   facesOnly = argc == 4;
   folder = argv[1];
 
   std::optional<std::vector<std::string>> chosen = chooseFrames(folder);
-  if (!chosen) quit(kFolderUnreadable, 1);
+  if (!chosen) return quit(kFolderUnreadable, 1);
   files = std::move(*chosen);
 
   for (size_t i = 0; i < files.size(); ++i) analyse(files[i], static_cast<int64_t>(i), *fps);

@@ -26,16 +26,17 @@ bool existsAt(const std::string& location) {
   return ::stat(location.c_str(), &facts) == 0;
 }
 
-void takeArguments(int argc, char** argv) {
+platform::Result<void> takeArguments(int argc, char** argv) {
   args.assign(argv, argv + argc);
-  if (args.size() < 3) fail(kUsage);
+  if (args.size() < 3) return failure(kUsage);
   const std::optional<unsigned> level = qualityOfWord(args.size() >= 4 ? args[3] : "accurate");
-  if (!level) fail(kBadQuality);
+  if (!level) return failure(kBadQuality);
   quality = *level;
   source = fileLocation(args[1]);
   target = fileLocation(args[2]);
-  if (!existsAt(source)) fail(kNoVideo);
-  if (existsAt(target)) fail(kOutputExists);
+  if (!existsAt(source)) return failure(kNoVideo);
+  if (existsAt(target)) return failure(kOutputExists);
+  return {};
 }
 
 }  // namespace person_cutout

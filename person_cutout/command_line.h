@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/result.h"
+
 namespace person_cutout {
 
 // The segmentation quality for a quality word, compared byte for byte: "accurate" 0, "balanced"
@@ -22,6 +24,6 @@ bool existsAt(const std::string& location);
 // Sets `args`, `quality`, `source` and `target`, or fails: too few arguments, a quality word that
 // is not one of the three, no video at the input path, something at the output path, in that
 // order. Arguments after the quality word are ignored.
-void takeArguments(int argc, char** argv);
+platform::Result<void> takeArguments(int argc, char** argv);
 
 }  // namespace person_cutout

@@ -48,12 +48,12 @@ TEST(CommandLineTest, SetsTheRunStateAndIgnoresWordsAfterTheQuality) {
   test_support::writeFile((folder / "in.mp4"), "x");
   std::string words[] = {"matte", (folder / "in.mp4"), (folder / "out.mp4"), "balanced", "extra", "words"};
   char* argv[] = {words[0].data(), words[1].data(), words[2].data(), words[3].data(), words[4].data(), words[5].data()};
-  takeArguments(6, argv);
+  ASSERT_TRUE(takeArguments(6, argv));
   EXPECT_EQ(args.size(), 6u);
   EXPECT_EQ(quality, 1u);
   EXPECT_EQ(source, (folder / "in.mp4"));
   EXPECT_EQ(target, (folder / "out.mp4"));
-  takeArguments(3, argv);
+  ASSERT_TRUE(takeArguments(3, argv));
   EXPECT_EQ(quality, 0u);  // accurate when no word is given
 }
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "platform/media/media_time.h"
+#include "platform/result.h"
 
 namespace person_cutout {
 
@@ -16,8 +17,9 @@ platform::media::MediaTime writeTime(int64_t written, platform::media::MediaTime
 // their starting values and `started`, then for every frame with a picture segments it with
 // `request` through `vision`, adds its mask to `covered`, `personFrames` and `tops`, draws the
 // mask into a frame from the writer's pool and appends it; notes progress every 15 frames.
-// Samples without a picture are skipped without a trace. Fails on the first frame that cannot
-// be segmented or written.
-void runFrameLoop();
+// Samples without a picture are skipped without a trace. A read that fails ends the loop like
+// the end of the video, with `readFailed` set for the finishing to report. Fails on the first
+// frame that cannot be segmented or written.
+platform::Result<void> runFrameLoop();
 
 }  // namespace person_cutout

@@ -6,23 +6,35 @@
 // ("Error: " and the reason on standard error).
 #include "person_cutout/command_line.h"
 #include "person_cutout/frame_loop.h"
+#include "person_cutout/messages.h"
 #include "person_cutout/summary_record.h"
 #include "person_cutout/video_setup.h"
 
 using namespace person_cutout;
+using platform::Result;
 
-int main(int argc, char** argv) {
-  takeArguments(argc, argv);
+namespace {
 
-  openVideo();
+// The run from the arguments to the summary; the first step that fails ends it.
+Result<void> cutOut(int argc, char** argv) {
+  if (Result<void> taken = takeArguments(argc, argv); !taken) return taken;
+
+  if (Result<void> opened = openVideo(); !opened) return opened;
   sizeCutOut();
-  prepareWriter();
+  if (Result<void> prepared = prepareWriter(); !prepared) return prepared;
   prepareSegmentation();
   countExpectedFrames();
 
-  runFrameLoop();
+  if (Result<void> looped = runFrameLoop(); !looped) return looped;
 
-  finishCutOut();
-  printSummary();
+  if (Result<void> finished = finishCutOut(); !finished) return finished;
+  return printSummary();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const Result<void> run = cutOut(argc, argv);
+  if (!run) return fail(run.error().description);
   return 0;
 }

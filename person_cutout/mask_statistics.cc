@@ -12,7 +12,7 @@ constexpr uint8_t kPerson = 129;
 
 MaskMeasure measureMask(const platform::media::PixelBuffer& mask) {
   MaskMeasure measure;
-  if (mask.baseAddress == nullptr) return measure;
+  if (mask.data == nullptr) return measure;
   measure.measured = true;
 
   int64_t persons = 0, points = 0;

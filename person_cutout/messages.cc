@@ -1,37 +1,44 @@
 #include "person_cutout/messages.h"
 
-#include <cerrno>
-#include <cstdlib>
-#include <string>
 #include <unistd.h>
 
+#include <string>
+
 #include "person_cutout/run_state.h"
+#include "platform/errors.h"
+#include "platform/write_all.h"
 
 namespace person_cutout {
 namespace {
 
-// One write call for the whole line, so that lines from one run never interleave; the loop only
-// finishes what a signal or a full pipe cut short.
+// The run's own failures carry their message in an error of this domain, with this one code.
+constexpr std::string_view kRunDomain = "matte";
+enum class RunError : int64_t { stopped = 1 };
+
+// The whole line in one write, so that lines from one run never interleave. A line that
+// cannot be delivered has nowhere else to go.
 void writeLine(std::string_view text) {
   std::string line(text);
   line += '\n';
-  size_t sent = 0;
-  while (sent < line.size()) {
-    const ssize_t wrote = ::write(STDERR_FILENO, line.data() + sent, line.size() - sent);
-    if (wrote < 0 && errno == EINTR) continue;
-    if (wrote <= 0) return;
-    sent += static_cast<size_t>(wrote);
-  }
+  static_cast<void>(platform::writeAll(STDERR_FILENO, line));
 }
 
 }  // namespace
 
-void fail(std::string_view message) {
-  if (writer && writer->status() != platform::media::VideoWriterStatus::completed) writer->cancelWriting();
+int fail(std::string_view message) {
+  if (writer) writer->cancel();  // removes the file unless it is complete
   writeLine("Error: " + std::string(message));
-  std::exit(1);
+  return 1;
+}
+
+platform::Error failure(std::string_view message) {
+  return platform::makeError(kRunDomain, RunError::stopped, std::string(message));
 }
 
 void note(std::string_view text) { writeLine(text); }
+
+std::string reasonOf(const platform::Error& error) {
+  return error.description.empty() ? std::string(kUnknown) : error.description;
+}
 
 }  // namespace person_cutout

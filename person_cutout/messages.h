@@ -1,7 +1,12 @@
 // Every message of `matte`, and the two routines through which they leave the program.
+//
+// A step that fails gives back a failure() carrying its message; main ends the run with fail().
 #pragma once
 
+#include <string>
 #include <string_view>
+
+#include "platform/result.h"
 
 namespace person_cutout {
 
@@ -26,11 +31,18 @@ inline constexpr std::string_view kUnknown = "unknown";
 
 // Ends the run: removes the cut-out file if this run created it and did not complete it (a
 // broken file would block a retry with the same path, and a file the run did not create is never
-// touched), writes "Error: " + message + a line feed to standard error in one write, and exits
-// with status 1.
-[[noreturn]] void fail(std::string_view message);
+// touched), writes "Error: " + message + a line feed to standard error in one write, and gives
+// the exit status, 1, for main to return.
+int fail(std::string_view message);
+
+// The failure of one of matte's own steps: its description is the message for fail().
+platform::Error failure(std::string_view message);
 
 // Writes text + a line feed to standard error in one write.
 void note(std::string_view text);
+
+// The platform's reason for a failure, as the messages show it: its description, or kUnknown
+// when it gives none.
+std::string reasonOf(const platform::Error& error);
 
 }  // namespace person_cutout

@@ -27,9 +27,11 @@ int64_t personFrames = 0;
 double covered = 0;
 std::vector<double> tops;
 platform::media::MediaTime last = platform::media::kMediaTimeZero;
+bool readFailed = false;
 std::chrono::steady_clock::time_point started;
 
 std::unique_ptr<std::binary_semaphore> done;
+platform::Result<void> finishing;
 double seconds = 0;
 double top = 0;
 

@@ -13,8 +13,11 @@ using namespace platform::media;
 
 namespace {
 
-// The completion handler: it touches nothing but `done`.
-void signalDone() { done->release(); }
+// The completion handler: it keeps how finishing went and signals `done`.
+void signalDone(platform::Result<void> outcome) {
+  finishing = std::move(outcome);
+  done->release();
+}
 
 }  // namespace
 
@@ -39,25 +42,25 @@ std::string summaryRecord(int64_t frames, int64_t width, int64_t height, double 
          ", \"aspect\": " + fixedPoint(static_cast<double>(width) / static_cast<double>(height), 4) + "}";
 }
 
-void finishCutOut() {
-  if (reader->status() == VideoReaderStatus::failed) fail(kReadBrokeOff);
-  if (frames < 1) fail(kNoFrames);
-  writer->markAsFinished();
+platform::Result<void> finishCutOut() {
+  if (readFailed) return failure(kReadBrokeOff);
+  if (frames < 1) return failure(kNoFrames);
   done = std::make_unique<std::binary_semaphore>(0);
-  writer->finishWriting(signalDone);
+  writer->finish(signalDone);
   done->acquire();
-  if (writer->status() != VideoWriterStatus::completed) {
-    const std::optional<platform::Error> error = writer->error();
-    fail(std::string(kCannotFinish) + (error ? error->description : std::string(kUnknown)));
-  }
+  if (!finishing) return failure(std::string(kCannotFinish) + reasonOf(finishing.error()));
   seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   top = typicalTop(tops);
+  return {};
 }
 
-void printSummary() {
+platform::Result<void> printSummary() {
   const std::string line = summaryRecord(frames, width, height, seconds, personFrames, covered, top) + "\n";
   // A summary that cannot be delivered is a failed run, not a silent success.
-  if (std::fwrite(line.data(), 1, line.size(), stdout) != line.size() || std::fflush(stdout) != 0) fail(kSummaryLost);
+  if (std::fwrite(line.data(), 1, line.size(), stdout) != line.size() || std::fflush(stdout) != 0) {
+    return failure(kSummaryLost);
+  }
+  return {};
 }
 
 }  // namespace person_cutout

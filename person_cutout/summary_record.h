@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/result.h"
+
 namespace person_cutout {
 
 // `value` in fixed-point notation with `digits` digits after the point, rounded as printf's "%.Nf"
@@ -24,9 +26,10 @@ std::string summaryRecord(int64_t frames, int64_t width, int64_t height, double 
 // After the loop: fails when reading broke off or no frame was written, finishes the cut-out and
 // waits for the writer, fails when it did not complete the file, then sets `seconds`, sorts
 // `tops` and sets `top`.
-void finishCutOut();
+platform::Result<void> finishCutOut();
 
-// Writes the summary record and a line feed to standard output.
-void printSummary();
+// Writes the summary record and a line feed to standard output; fails when it cannot be
+// delivered.
+platform::Result<void> printSummary();
 
 }  // namespace person_cutout

@@ -5,34 +5,27 @@
 #include "person_cutout/cut_out_size.h"
 #include "person_cutout/messages.h"
 #include "person_cutout/run_state.h"
+#include "platform/errors.h"
 
 namespace person_cutout {
 
 using namespace platform::media;
 
-namespace {
-
-std::string writerReason() {
-  const std::optional<platform::Error> error = writer->error();
-  return error ? error->description : std::string(kUnknown);
-}
-
-}  // namespace
-
-void openVideo() {
+platform::Result<void> openVideo() {
   platform::Result<std::shared_ptr<VideoAsset>> opened = VideoAsset::open(source);
-  if (!opened) fail(kCannotOpen);
+  if (!opened) return failure(kCannotOpen);
   asset = std::move(opened.value());
-  if (asset->videoTracks().empty()) fail(kNoPicture);
+  if (asset->videoTracks().empty()) return failure(kNoPicture);
   track = asset->videoTracks().front();
 
-  turned = !track.preferredTransform.isIdentity();
-  shown = turned ? track.uprightSize : track.naturalSize;
+  turned = !track.displayMatrix.isIdentity();
+  shown = turned ? track.uprightSize : track.storedSize;
   platform::Result<std::unique_ptr<VideoReader>> made =
       makeVideoReader(asset, track, turned ? FrameOrientation::upright : FrameOrientation::asStored);
-  if (!made) fail(kCannotOpen);
+  if (!made) return failure(kCannotOpen);
   reader = std::move(made.value());
-  if (!reader->startReading()) fail(kCannotRead);
+  if (!reader->start()) return failure(kCannotRead);
+  return {};
 }
 
 void sizeCutOut() {
@@ -43,14 +36,15 @@ void sizeCutOut() {
   height = size.height;
 }
 
-void prepareWriter() {
+platform::Result<void> prepareWriter() {
   platform::Result<std::unique_ptr<VideoWriter>> created = VideoWriter::create(target);
   if (!created) {
     // Something appeared at the path after the check: it is left as it is.
-    if (created.error().domain == kVideoErrorDomain && created.error().code == static_cast<int64_t>(VideoError::fileExists)) {
-      fail(kOutputExists);
+    if (created.error().domain == platform::kVideoDomain &&
+        created.error().code == static_cast<int64_t>(VideoError::fileExists)) {
+      return failure(kOutputExists);
     }
-    fail(kCannotWrite);
+    return failure(kCannotWrite);
   }
   writer = std::move(created.value());
 
@@ -59,13 +53,11 @@ void prepareWriter() {
   settings.height = static_cast<int>(height);
   settings.averageBitRate = 1'800'000;
   settings.maxKeyFrameInterval = 12;
-  settings.allowFrameReordering = false;
-  settings.profileLevel = H264ProfileLevel::highAutoLevel;
-  settings.expectsMediaDataInRealTime = false;
-  settings.mediaTimeScale = track.naturalTimeScale;
-  writer->setVideoSettings(settings);
-  if (!writer->startWriting()) fail(std::string(kCannotWrite) + ": " + writerReason());
-  writer->startSession(kMediaTimeZero);
+  settings.timeScale = track.timeScale;
+  if (const platform::Result<void> started = writer->start(settings); !started) {
+    return failure(std::string(kCannotWrite) + ": " + reasonOf(started.error()));
+  }
+  return {};
 }
 
 void prepareSegmentation() {
@@ -73,6 +65,6 @@ void prepareSegmentation() {
   if (!vision) vision = std::make_unique<platform::vision::SequenceRequestHandler>();
 }
 
-void countExpectedFrames() { expected = expectedFrameCount(asset->duration().seconds(), track.nominalFrameRate); }
+void countExpectedFrames() { expected = expectedFrameCount(asset->duration().seconds(), track.frameRate); }
 
 }  // namespace person_cutout

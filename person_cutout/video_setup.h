@@ -2,12 +2,14 @@
 // order a run takes them. Each step sets its part of the run state or fails.
 #pragma once
 
+#include "platform/result.h"
+
 namespace person_cutout {
 
 // Opens `source`, takes its first video track and starts reading it as BGRA frames, turned
 // upright when its display matrix says so (`turned`, `shown`). Fails: "this file has no
 // picture", "the video could not be opened", "the video could not be read".
-void openVideo();
+platform::Result<void> openVideo();
 
 // Sets `longest`, `shrink`, `width` and `height` from `shown`.
 void sizeCutOut();
@@ -16,7 +18,7 @@ void sizeCutOut();
 // writer: `width` x `height`, 1.8 Mbit/s, a key frame at least every 12 frames, no reordering,
 // the input track's time scale. Fails: "the output file already exists" (something took the path
 // since the check), "the cut-out could not be written", "...: " + reason.
-void prepareWriter();
+platform::Result<void> prepareWriter();
 
 // Sets up `request` at `quality` with one-byte masks, the sequence handler `vision` (unless one
 // is set already) and the rendering `context`.

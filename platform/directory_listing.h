@@ -1,4 +1,4 @@
-// Listing a folder's direct entries.
+// Listing a folder's direct entries, and the path arithmetic around it. Safe from any thread.
 #pragma once
 
 #include <optional>

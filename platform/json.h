@@ -1,4 +1,5 @@
 // JSON values and the one way the programs write them: keys sorted, compact, "/" escaped.
+// Plain values and pure functions: safe from any thread.
 #pragma once
 
 #include <initializer_list>

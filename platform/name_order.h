@@ -1,4 +1,4 @@
-// The order in which the programs take folder entries.
+// The order in which the programs take folder entries. Pure functions: safe from any thread.
 #pragma once
 
 #include <string>

@@ -1,4 +1,4 @@
-// Reading numbers from command-line text.
+// Reading numbers from command-line text, whatever the process's locale. Safe from any thread.
 #pragma once
 
 #include <optional>

@@ -1,4 +1,5 @@
 // Pictures in memory: an owning RGB image and a view that also covers other pixel layouts.
+// Plain values: any number of threads may read one picture at once.
 #pragma once
 
 #include <cstddef>

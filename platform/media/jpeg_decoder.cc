@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "platform/errors.h"
 #include "platform/media/picture_decoders.h"
 
 namespace platform::media {
@@ -25,8 +26,7 @@ void cmykToRgb(const std::vector<unsigned char>& cmyk, std::vector<uint8_t>& rgb
 }  // namespace
 
 Error stillImageFailure(StillImageError code, const std::string& path, const std::string& reason) {
-  return Error{kStillImageErrorDomain, static_cast<int64_t>(code),
-               "The picture \"" + path + "\" could not be read: " + reason + "."};
+  return makeError(kImageDomain, code, "The picture \"" + path + "\" could not be read: " + reason + ".");
 }
 
 bool isJpeg(const std::vector<unsigned char>& bytes) {

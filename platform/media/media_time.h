@@ -1,4 +1,5 @@
 // Media time: an exact rational time, value / timeScale seconds, as the video services use it.
+// Plain values and pure functions: safe from any thread.
 #pragma once
 
 #include <compare>

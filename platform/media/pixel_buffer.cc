@@ -25,7 +25,7 @@ std::unique_ptr<PixelBuffer> allocate(PixelFormat format, int width, int height)
   buffer->width = width;
   buffer->height = height;
   buffer->bytesPerRow = static_cast<ptrdiff_t>(stride);
-  buffer->baseAddress = memory;
+  buffer->data = memory;
   buffer->memory.reset(memory);
   return buffer;
 }
@@ -46,7 +46,7 @@ PixelBufferPool::PixelBufferPool(PixelFormat format, int width, int height, size
   shelf_->free.reserve(keep);  // putting a buffer back never allocates
 }
 
-std::shared_ptr<PixelBuffer> PixelBufferPool::createPixelBuffer() {
+std::shared_ptr<PixelBuffer> PixelBufferPool::makeBuffer() {
   std::unique_ptr<PixelBuffer> buffer;
   {
     std::lock_guard<std::mutex> hold(shelf_->lock);

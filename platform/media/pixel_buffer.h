@@ -1,5 +1,8 @@
 // Pixel buffers: pictures in memory that the media and vision services hand to each other, and
 // pools that hand out buffers of one size again and again without new allocations.
+//
+// A buffer is a plain value: it may be read from any number of threads at once, and written by
+// one thread while no other reads it. A pool may be used from any number of threads at once.
 #pragma once
 
 #include <cstddef>
@@ -12,27 +15,23 @@
 
 namespace platform::media {
 
-// Four-character codes of the pixel layouts callers may ask for.
-inline constexpr uint32_t kPixelFormat32BGRA = 0x42475241;          // 'BGRA': PixelFormat::bgra8
-inline constexpr uint32_t kPixelFormatOneComponent8 = 0x4C303038;  // 'L008': PixelFormat::gray8
-
 // The largest side, in pixels, of a buffer this platform makes.
 inline constexpr int kMaxPixelBufferSide = 16384;
 
 // One picture: one byte (gray8) or four bytes (bgra8) per pixel, rows top first; row y starts at
-// baseAddress + y * bytesPerRow. A buffer may hold no memory (baseAddress null); readers must
-// check before touching pixels.
+// data + y * bytesPerRow. A buffer may hold no memory (data null); readers must check before
+// touching pixels.
 struct PixelBuffer {
   PixelFormat format = PixelFormat::gray8;
   int width = 0;
   int height = 0;
   ptrdiff_t bytesPerRow = 0;
-  uint8_t* baseAddress = nullptr;
+  uint8_t* data = nullptr;
 
-  uint8_t* row(int y) const { return baseAddress + y * bytesPerRow; }
-  ImageView view() const { return ImageView{baseAddress, width, height, bytesPerRow, format}; }
+  uint8_t* row(int y) const { return data + y * bytesPerRow; }
+  ImageView view() const { return ImageView{data, width, height, bytesPerRow, format}; }
 
-  // Owns the memory at baseAddress when the buffer was made by makePixelBuffer or a pool.
+  // Owns the memory at data when the buffer was made by makePixelBuffer or a pool.
   struct FreeMemory {
     void operator()(uint8_t* memory) const;
   };
@@ -52,12 +51,11 @@ class PixelBufferPool {
   // Keeps at most `keep` released buffers for reuse; the rest are freed.
   PixelBufferPool(PixelFormat format, int width, int height, size_t keep = 8);
 
-  PixelFormat format() const { return format_; }
   int width() const { return width_; }
   int height() const { return height_; }
 
   // A buffer of the pool's format and size, or nothing when memory cannot be had.
-  std::shared_ptr<PixelBuffer> createPixelBuffer();
+  std::shared_ptr<PixelBuffer> makeBuffer();
 
  private:
   struct Shelf {

@@ -3,10 +3,12 @@
 #include <cmath>
 #include <cstring>
 
+#include "platform/errors.h"
+
 namespace platform::media {
 namespace {
 
-Error renderError(std::string description) { return Error{kRenderErrorDomain, 1, std::move(description)}; }
+Error renderError(RenderError code, std::string description) { return makeError(kRenderDomain, code, std::move(description)); }
 
 void putGrey(uint8_t* pixel, uint8_t grey) {
   pixel[0] = grey;  // blue
@@ -40,16 +42,16 @@ void RenderContext::computeTaps(std::vector<Tap>& taps, int targetSize, int sour
   }
 }
 
-std::optional<Error> RenderContext::render(const PixelBuffer& mask, double scaleAcross, double scaleDown, PixelBuffer& target) {
-  if (target.format != PixelFormat::bgra8 || target.baseAddress == nullptr || target.width < 1 || target.height < 1) {
-    return renderError("the picture to draw into is not a BGRA picture with pixels");
+Result<void> RenderContext::render(const PixelBuffer& mask, double scaleAcross, double scaleDown, PixelBuffer& target) {
+  if (target.format != PixelFormat::bgra8 || target.data == nullptr || target.width < 1 || target.height < 1) {
+    return renderError(RenderError::wrongTarget, "the picture to draw into is not a BGRA picture with pixels");
   }
-  if (mask.format != PixelFormat::gray8) return renderError("the mask is not one byte per pixel");
-  const bool drawable = mask.baseAddress != nullptr && mask.width > 0 && mask.height > 0 &&
+  if (mask.format != PixelFormat::gray8) return renderError(RenderError::wrongMask, "the mask is not one byte per pixel");
+  const bool drawable = mask.data != nullptr && mask.width > 0 && mask.height > 0 &&
                         std::isfinite(scaleAcross) && std::isfinite(scaleDown) && scaleAcross > 0 && scaleDown > 0;
   if (!drawable) {
     fillBlack(target);
-    return std::nullopt;
+    return {};
   }
 
   const Scale scale{target.width, target.height, mask.width, mask.height, scaleAcross, scaleDown};
@@ -93,7 +95,7 @@ std::optional<Error> RenderContext::render(const PixelBuffer& mask, double scale
       std::memcpy(out + 4 * x, &pixel, 4);
     }
   }
-  return std::nullopt;
+  return {};
 }
 
 }  // namespace platform::media

@@ -1,8 +1,12 @@
 // Drawing one-byte masks into BGRA pictures.
+//
+// Needs: a gray8 mask and a bgra8 target with memory. Gives: the target filled with the scaled
+// mask, or a failure of the render domain (platform/errors.h) with the target untouched. A
+// context keeps working tables between draws, so it belongs to one thread at a time; use one per
+// thread.
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <vector>
 
 #include "platform/media/pixel_buffer.h"
@@ -10,7 +14,10 @@
 
 namespace platform::media {
 
-inline constexpr const char* kRenderErrorDomain = "platform.render";
+enum class RenderError : int64_t {
+  wrongTarget = 1,  // the target is not a bgra8 buffer with memory
+  wrongMask = 2,    // the mask is not gray8
+};
 
 // Draws masks scaled into BGRA pictures. Keeps the sampling tables of the last scale it drew, so
 // a run of frames of one size computes them once; it keeps no pictures between draws.
@@ -22,8 +29,8 @@ class RenderContext {
   // target are cut off; target parts that the scaled mask does not reach take its edge values. A
   // mask without pixels (no memory or no area, or a scale that is not a positive number) draws
   // black. Fails, leaving the target untouched, when the target is not a bgra8 buffer with
-  // memory or the mask is not gray8.
-  std::optional<Error> render(const PixelBuffer& mask, double scaleAcross, double scaleDown, PixelBuffer& target);
+  // memory or the mask is not gray8 (see RenderError).
+  Result<void> render(const PixelBuffer& mask, double scaleAcross, double scaleDown, PixelBuffer& target);
 
  private:
   // Where target column or row i samples the mask: between source index `low` and `low` + 1,

@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "platform/errors.h"
+
 namespace platform::media {
 namespace {
 
@@ -58,7 +60,7 @@ TEST(RenderContextTest, StretchesTheMaskBilinearlyOverTheWholeTarget) {
   for (const Case& c : cases) {
     const std::shared_ptr<PixelBuffer> mask = maskOf(c.maskWidth, c.mask);
     const std::shared_ptr<PixelBuffer> target = scribbled(c.width, c.height);
-    ASSERT_FALSE(context.render(*mask, double(c.width) / mask->width, double(c.height) / mask->height, *target)) << c.name;
+    ASSERT_TRUE(context.render(*mask, double(c.width) / mask->width, double(c.height) / mask->height, *target)) << c.name;
     EXPECT_EQ(greys(*target), c.expected) << c.name;
   }
 }
@@ -69,7 +71,7 @@ TEST(RenderContextTest, DrawsAMaskWithoutPixelsAsBlack) {
   empty.width = 4;
   empty.height = 4;
   const std::shared_ptr<PixelBuffer> target = scribbled(3, 2);
-  ASSERT_FALSE(context.render(empty, 0.75, 0.5, *target));
+  ASSERT_TRUE(context.render(empty, 0.75, 0.5, *target));
   EXPECT_EQ(greys(*target), std::vector<int>(6, 0));
 }
 
@@ -77,10 +79,15 @@ TEST(RenderContextTest, RefusesTargetsAndMasksOfOtherLayouts) {
   RenderContext context;
   const std::shared_ptr<PixelBuffer> mask = maskOf(1, {9});
   const std::shared_ptr<PixelBuffer> greyTarget = makePixelBuffer(PixelFormat::gray8, 2, 2);
-  EXPECT_TRUE(context.render(*mask, 2, 2, *greyTarget));
+  const Result<void> wrongTarget = context.render(*mask, 2, 2, *greyTarget);
+  ASSERT_FALSE(wrongTarget);
+  EXPECT_EQ(wrongTarget.error().domain, kRenderDomain);
+  EXPECT_EQ(wrongTarget.error().code, static_cast<int64_t>(RenderError::wrongTarget));
   const std::shared_ptr<PixelBuffer> colourMask = makePixelBuffer(PixelFormat::bgra8, 1, 1);
   const std::shared_ptr<PixelBuffer> target = scribbled(2, 2);
-  EXPECT_TRUE(context.render(*colourMask, 2, 2, *target));
+  const Result<void> wrongMask = context.render(*colourMask, 2, 2, *target);
+  ASSERT_FALSE(wrongMask);
+  EXPECT_EQ(wrongMask.error().code, static_cast<int64_t>(RenderError::wrongMask));
   EXPECT_EQ(target->row(0)[3], 0x5A);  // untouched
 }
 

@@ -1,4 +1,8 @@
 // Decoding still pictures from files.
+//
+// Needs: a path to a JPEG or PNG file. Gives: its pixels as RGB, or a failure of the image domain
+// (platform/errors.h) that names the file and the reason. Safe to call from any number of
+// threads at once; each call gives its own picture.
 #pragma once
 
 #include <cstdint>
@@ -12,8 +16,6 @@ namespace platform::media {
 // Pictures with more pixels than this are refused before any pixel memory is taken.
 inline constexpr int64_t kMaxStillImagePixels = 100'000'000;
 
-inline constexpr const char* kStillImageErrorDomain = "platform.image";
-
 enum class StillImageError : int64_t {
   noSuchFile = 1,
   isAFolder = 2,
@@ -24,11 +26,12 @@ enum class StillImageError : int64_t {
   tooLarge = 7,
 };
 
-// The first picture of the JPEG file at `path`, as RGB with its rows top first. The orientation
-// tag, if any, is not applied. A failure names the file and the reason (see StillImageError).
-// The last picture decoded is kept (one, so memory stays flat): decoding the same file again
-// while it is unchanged (same device, inode, size, modification and change times) gives a copy
-// of it without reading or decoding the file again.
+// The first picture of the JPEG or PNG file at `path`, as RGB with its rows top first. The
+// orientation tag, if any, is not applied. A failure names the file and the reason (see
+// StillImageError).
+// Each thread keeps the last picture it decoded (one, so memory stays flat): decoding the same
+// file again on that thread while it is unchanged (same device, inode, size, modification and
+// change times) gives a copy of it without reading or decoding the file again.
 Result<Image> decodeStillImage(const std::string& path);
 
 }  // namespace platform::media

@@ -6,10 +6,13 @@
 #include <sys/stat.h>
 #include <turbojpeg.h>
 
+#include <atomic>
 #include <filesystem>
 #include <stdexcept>
+#include <thread>
 #include <vector>
 
+#include "platform/errors.h"
 #include "tests/support/jpeg_fixtures.h"
 #include "tests/support/files.h"
 
@@ -97,7 +100,7 @@ TEST(DecodeStillImage, ReportsEachKindOfFailureWithItsCode) {
   for (const auto& c : cases) {
     const Result<Image> image = decodeStillImage(folder / c.name);
     ASSERT_FALSE(image.ok()) << c.name;
-    EXPECT_EQ(image.error().domain, kStillImageErrorDomain) << c.name;
+    EXPECT_EQ(image.error().domain, kImageDomain) << c.name;
     EXPECT_EQ(image.error().code, static_cast<int64_t>(c.code)) << c.name << ": " << image.error().description;
     EXPECT_NE(image.error().description.find(c.name), std::string::npos) << image.error().description;
   }
@@ -149,6 +152,35 @@ TEST(DecodeStillImage, AFileChangedInPlaceIsDecodedAfresh) {
   // A file that has gone is an error, not the picture it used to hold.
   std::filesystem::remove(path);
   EXPECT_FALSE(decodeStillImage(path).ok());
+}
+
+TEST(DecodeStillImage, TwoThreadsDecodingAtOnceEachGetTheirOwnPicture) {
+  const std::string files[2] = {std::string(TEST_FIXTURES_DIR) + "/tiny.jpg",
+                                std::string(TEST_FIXTURES_DIR) + "/people/coast_400x300.jpg"};
+  std::vector<uint8_t> expected[2];
+  for (int i = 0; i < 2; ++i) {
+    const Result<Image> image = decodeStillImage(files[i]);
+    ASSERT_TRUE(image.ok()) << image.error().description;
+    expected[i] = image.value().rgb;
+  }
+  ASSERT_NE(expected[0].size(), expected[1].size());
+
+  std::atomic<int> wrong = 0;
+  auto decodeInTurn = [&](int mine) {
+    for (int round = 0; round < 30; ++round) {
+      // Its own file twice in a row (the second time from the thread's last picture), then the
+      // other thread's file.
+      for (const int which : {mine, mine, 1 - mine}) {
+        const Result<Image> image = decodeStillImage(files[which]);
+        if (!image.ok() || image.value().rgb != expected[which]) ++wrong;
+      }
+    }
+  };
+  std::thread first(decodeInTurn, 0);
+  std::thread second(decodeInTurn, 1);
+  first.join();
+  second.join();
+  EXPECT_EQ(wrong.load(), 0);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "platform/errors.h"
 #include "platform/media/container.h"
 
 extern "C" {
@@ -12,10 +13,10 @@ namespace platform::media {
 namespace {
 
 Error openError(const std::string& reason) {
-  return Error{kVideoErrorDomain, static_cast<int64_t>(VideoError::cannotOpen), "the file could not be opened as a video: " + reason};
+  return makeError(kVideoDomain, VideoError::cannotOpen, "the file could not be opened as a video: " + reason);
 }
 
-AffineTransform displayMatrix(const AVStream* stream) {
+AffineTransform displayMatrixOf(const AVStream* stream) {
   size_t size = 0;
   const uint8_t* data = av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, &size);
   if (data == nullptr || size < 9 * sizeof(int32_t)) return AffineTransform{};
@@ -25,7 +26,7 @@ AffineTransform displayMatrix(const AVStream* stream) {
   return AffineTransform{fixed(matrix[0]), fixed(matrix[1]), fixed(matrix[3]), fixed(matrix[4]), fixed(matrix[6]), fixed(matrix[7])};
 }
 
-float frameRate(const AVStream* stream) {
+float declaredFrameRate(const AVStream* stream) {
   for (const AVRational rate : {stream->avg_frame_rate, stream->r_frame_rate}) {
     if (rate.num > 0 && rate.den > 0) return static_cast<float>(av_q2d(rate));
   }
@@ -76,13 +77,13 @@ Result<std::shared_ptr<VideoAsset>> VideoAsset::open(const std::string& path) {
     if (stream->disposition & AV_DISPOSITION_ATTACHED_PIC) continue;  // cover art, not a picture track
     VideoTrack track;
     track.index = static_cast<int>(i);
-    track.preferredTransform = displayMatrix(stream);
-    track.naturalSize = FrameSize{static_cast<double>(stream->codecpar->width), static_cast<double>(stream->codecpar->height)};
-    track.uprightSize = track.preferredTransform.isIdentity()
-                            ? track.naturalSize
-                            : turnedSize(nearestQuarterTurn(track.preferredTransform), track.naturalSize);
-    track.naturalTimeScale = stream->time_base.den;
-    track.nominalFrameRate = frameRate(stream);
+    track.displayMatrix = displayMatrixOf(stream);
+    track.storedSize = FrameSize{static_cast<double>(stream->codecpar->width), static_cast<double>(stream->codecpar->height)};
+    track.uprightSize = track.displayMatrix.isIdentity()
+                            ? track.storedSize
+                            : turnedSize(nearestQuarterTurn(track.displayMatrix), track.storedSize);
+    track.timeScale = stream->time_base.den;
+    track.frameRate = declaredFrameRate(stream);
     asset->tracks_.push_back(track);
   }
   if (raw->duration != AV_NOPTS_VALUE && raw->duration > 0) {

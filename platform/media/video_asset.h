@@ -1,4 +1,8 @@
 // A video file opened for reading: its video tracks, their geometry and timing.
+//
+// Needs: the path of a local file. Gives: what the file declares about its video tracks, or a
+// failure of the video domain (platform/errors.h). An asset and the reader made from it belong
+// to one thread at a time; the track descriptions are plain values.
 #pragma once
 
 #include <cstdint>
@@ -10,8 +14,6 @@
 #include "platform/result.h"
 
 namespace platform::media {
-
-inline constexpr const char* kVideoErrorDomain = "platform.video";
 
 enum class VideoError : int64_t {
   cannotOpen = 1,       // not a file the container readers understand, or not readable at all
@@ -41,14 +43,14 @@ struct FrameSize {
 };
 
 struct VideoTrack {
-  int index = 0;                       // the stream's number in the file
-  AffineTransform preferredTransform;  // the display matrix; the identity when the file has none
-  FrameSize naturalSize;               // the frames as stored
-  // The frames as shown: the natural size after the display matrix's turn (to the nearest
-  // quarter turn) and flip.
+  int index = 0;                 // the stream's number in the file
+  AffineTransform displayMatrix;  // how frames are shown; the identity when the file says nothing
+  FrameSize storedSize;          // the frames as stored
+  // The frames as shown: the stored size after the display matrix's turn (to the nearest quarter
+  // turn) and flip.
   FrameSize uprightSize;
-  int32_t naturalTimeScale = 0;  // ticks per second of the track's presentation times
-  float nominalFrameRate = 0;    // frames per second the file declares; 0 when it declares none
+  int32_t timeScale = 0;  // ticks per second of the track's presentation times
+  float frameRate = 0;    // frames per second the file declares; 0 when it declares none
 };
 
 struct Container;  // the demuxer behind an asset; internal to the media services

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/errors.h"
 #include "tests/support/files.h"
 #include "tests/support/program_run.h"
 
@@ -15,7 +16,7 @@ TEST(VideoAssetTest, ListsVideoTracksWithTheirGeometryAndTiming) {
     const char* file;
     size_t tracks;
     bool identity;
-    FrameSize natural, upright;
+    FrameSize stored, upright;
     int32_t timeScale;
     float frameRate;
     double seconds;
@@ -35,16 +36,16 @@ TEST(VideoAssetTest, ListsVideoTracksWithTheirGeometryAndTiming) {
     EXPECT_NEAR(asset.duration().seconds(), c.seconds, 0.1) << c.file;
     if (c.tracks == 0) continue;
     const VideoTrack& track = asset.videoTracks()[0];
-    EXPECT_EQ(track.preferredTransform.isIdentity(), c.identity) << c.file;
-    EXPECT_EQ(track.naturalSize.width, c.natural.width) << c.file;
-    EXPECT_EQ(track.naturalSize.height, c.natural.height) << c.file;
+    EXPECT_EQ(track.displayMatrix.isIdentity(), c.identity) << c.file;
+    EXPECT_EQ(track.storedSize.width, c.stored.width) << c.file;
+    EXPECT_EQ(track.storedSize.height, c.stored.height) << c.file;
     EXPECT_EQ(track.uprightSize.width, c.upright.width) << c.file;
     EXPECT_EQ(track.uprightSize.height, c.upright.height) << c.file;
-    EXPECT_EQ(track.naturalTimeScale, c.timeScale) << c.file;
-    EXPECT_NEAR(track.nominalFrameRate, c.frameRate, 0.5) << c.file;
+    EXPECT_EQ(track.timeScale, c.timeScale) << c.file;
+    EXPECT_NEAR(track.frameRate, c.frameRate, 0.5) << c.file;
   }
   Result<std::shared_ptr<VideoAsset>> two = VideoAsset::open(kVideos + "two_pictures.mp4");
-  EXPECT_EQ(two.value()->videoTracks()[1].naturalSize.width, 64);
+  EXPECT_EQ(two.value()->videoTracks()[1].storedSize.width, 64);
 }
 
 TEST(VideoAssetTest, RefusesWhatIsNoMediaFile) {
@@ -54,7 +55,7 @@ TEST(VideoAssetTest, RefusesWhatIsNoMediaFile) {
   for (const std::string& path : {(folder / "notes.mp4"), (folder / "empty.mp4"), (folder / "missing.mp4"), folder.path()}) {
     Result<std::shared_ptr<VideoAsset>> opened = VideoAsset::open(path);
     ASSERT_FALSE(opened) << path;
-    EXPECT_EQ(opened.error().domain, kVideoErrorDomain);
+    EXPECT_EQ(opened.error().domain, kVideoDomain);
     EXPECT_EQ(opened.error().code, static_cast<int64_t>(VideoError::cannotOpen)) << path;
   }
 }

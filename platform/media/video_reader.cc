@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "platform/errors.h"
 #include "platform/media/container.h"
 
 extern "C" {
@@ -11,9 +12,7 @@ extern "C" {
 namespace platform::media {
 namespace {
 
-Error videoError(VideoError code, std::string description) {
-  return Error{kVideoErrorDomain, static_cast<int64_t>(code), std::move(description)};
-}
+Error videoError(VideoError code, std::string description) { return makeError(kVideoDomain, code, std::move(description)); }
 
 // The full-range twins of the deprecated "J" formats, which say their range by name.
 AVPixelFormat withoutRangeName(AVPixelFormat format, bool& fullRange) {
@@ -32,21 +31,22 @@ class FfmpegVideoReader final : public VideoReader {
   FfmpegVideoReader(std::shared_ptr<VideoAsset> asset, int stream, ffmpeg::Codec decoder, std::optional<AffineTransform> turn)
       : asset_(std::move(asset)), stream_(stream), decoder_(std::move(decoder)), turn_(turn) {}
 
-  bool startReading() override;
-  std::optional<VideoSample> copyNextSampleBuffer() override;
-  VideoReaderStatus status() const override { return status_; }
-  std::optional<Error> error() const override { return error_; }
+  Result<void> start() override;
+  Result<std::optional<VideoSample>> nextSample() override;
 
  private:
-  void failWith(VideoError code, std::string description) {
-    status_ = VideoReaderStatus::failed;
-    error_ = videoError(code, std::move(description));
+  enum class State { notStarted, reading, ended, failed };
+
+  Error stopWith(VideoError code, std::string description) {
+    state_ = State::failed;
+    failure_ = videoError(code, std::move(description));
+    return *failure_;
   }
-  // Feeds the decoder one packet of the track, or its end. False when reading failed.
-  bool feedDecoder();
-  std::optional<VideoSample> sampleOf(const AVFrame& frame);
-  std::shared_ptr<PixelBuffer> toBgra(const AVFrame& frame);
-  std::shared_ptr<PixelBuffer> turned(const PixelBuffer& stored);
+  // Feeds the decoder one packet of the track, or its end.
+  Result<void> feedDecoder();
+  Result<VideoSample> sampleOf(const AVFrame& frame);
+  Result<std::shared_ptr<PixelBuffer>> toBgra(const AVFrame& frame);
+  Result<std::shared_ptr<PixelBuffer>> turned(const PixelBuffer& stored);
   static std::shared_ptr<PixelBuffer> take(std::unique_ptr<PixelBufferPool>& pool, int width, int height);
 
   std::shared_ptr<VideoAsset> asset_;
@@ -66,40 +66,31 @@ class FfmpegVideoReader final : public VideoReader {
   std::unique_ptr<PixelBufferPool> storedPool_;
   std::unique_ptr<PixelBufferPool> uprightPool_;
   MediaTime lastTime_ = kMediaTimeZero;
-  VideoReaderStatus status_ = VideoReaderStatus::unknown;
-  std::optional<Error> error_;
+  State state_ = State::notStarted;
+  std::optional<Error> failure_;  // why reading stopped, once state_ is failed
 };
 
-bool FfmpegVideoReader::startReading() {
-  if (status_ != VideoReaderStatus::unknown) return false;
+Result<void> FfmpegVideoReader::start() {
+  if (state_ != State::notStarted) return videoError(VideoError::wrongState, "reading has begun already");
   packet_.reset(av_packet_alloc());
   frame_.reset(av_frame_alloc());
-  if (!packet_ || !frame_) {
-    failWith(VideoError::outOfMemory, "out of memory");
-    return false;
-  }
+  if (!packet_ || !frame_) return stopWith(VideoError::outOfMemory, "out of memory");
   const int opened = avcodec_open2(decoder_.get(), nullptr, nullptr);
-  if (opened < 0) {
-    failWith(VideoError::noDecoder, "the decoder did not open: " + ffmpeg::describe(opened));
-    return false;
-  }
-  status_ = VideoReaderStatus::reading;
-  return true;
+  if (opened < 0) return stopWith(VideoError::noDecoder, "the decoder did not open: " + ffmpeg::describe(opened));
+  state_ = State::reading;
+  return {};
 }
 
-bool FfmpegVideoReader::feedDecoder() {
+Result<void> FfmpegVideoReader::feedDecoder() {
   AVFormatContext* format = asset_->container().format.get();
   while (!packetWaiting_) {
     const int read = av_read_frame(format, packet_.get());
     if (read == AVERROR_EOF) {
       draining_ = true;
       avcodec_send_packet(decoder_.get(), nullptr);
-      return true;
+      return {};
     }
-    if (read < 0) {
-      failWith(VideoError::damaged, "the video could not be read further: " + ffmpeg::describe(read));
-      return false;
-    }
+    if (read < 0) return stopWith(VideoError::damaged, "the video could not be read further: " + ffmpeg::describe(read));
     if (packet_->stream_index != stream_) {
       av_packet_unref(packet_.get());
       continue;
@@ -107,55 +98,47 @@ bool FfmpegVideoReader::feedDecoder() {
     // A packet cut short means the file broke off before the data its index promises.
     if (packet_->flags & AV_PKT_FLAG_CORRUPT) {
       av_packet_unref(packet_.get());
-      failWith(VideoError::damaged, "the video breaks off or its data is damaged");
-      return false;
+      return stopWith(VideoError::damaged, "the video breaks off or its data is damaged");
     }
     packetWaiting_ = true;
   }
   const int sent = avcodec_send_packet(decoder_.get(), packet_.get());
-  if (sent == AVERROR(EAGAIN)) return true;  // take frames out first, then send it again
+  if (sent == AVERROR(EAGAIN)) return {};  // take frames out first, then send it again
   packetWaiting_ = false;
   av_packet_unref(packet_.get());
-  if (sent == AVERROR(ENOMEM)) {
-    failWith(VideoError::outOfMemory, "out of memory decoding the video");
-    return false;
-  }
-  return true;  // a packet that does not decode is skipped
+  if (sent == AVERROR(ENOMEM)) return stopWith(VideoError::outOfMemory, "out of memory decoding the video");
+  return {};  // a packet that does not decode is skipped
 }
 
-std::optional<VideoSample> FfmpegVideoReader::copyNextSampleBuffer() {
-  while (status_ == VideoReaderStatus::reading) {
+Result<std::optional<VideoSample>> FfmpegVideoReader::nextSample() {
+  switch (state_) {
+    case State::notStarted: return videoError(VideoError::wrongState, "reading has not begun");
+    case State::failed: return *failure_;
+    case State::ended: return std::optional<VideoSample>();
+    case State::reading: break;
+  }
+  for (;;) {
     const int received = avcodec_receive_frame(decoder_.get(), frame_.get());
     if (received == 0) {
-      std::optional<VideoSample> sample = sampleOf(*frame_);
+      Result<VideoSample> sample = sampleOf(*frame_);
       av_frame_unref(frame_.get());
-      return sample;
+      if (!sample) return sample.error();
+      return std::optional<VideoSample>(std::move(sample.value()));
     }
-    if (received == AVERROR_EOF) {
-      status_ = VideoReaderStatus::completed;
-      break;
+    if (received == AVERROR_EOF || (received == AVERROR(EAGAIN) && draining_)) {
+      state_ = State::ended;
+      return std::optional<VideoSample>();
     }
-    if (received == AVERROR(ENOMEM)) {
-      failWith(VideoError::outOfMemory, "out of memory decoding the video");
-      break;
-    }
+    if (received == AVERROR(ENOMEM)) return stopWith(VideoError::outOfMemory, "out of memory decoding the video");
     if (received != AVERROR(EAGAIN)) continue;  // a frame that did not decode
-    if (draining_) {
-      status_ = VideoReaderStatus::completed;
-      break;
-    }
-    if (!feedDecoder()) break;
+    if (Result<void> fed = feedDecoder(); !fed) return fed.error();
   }
-  return std::nullopt;
 }
 
-std::optional<VideoSample> FfmpegVideoReader::sampleOf(const AVFrame& frame) {
-  std::shared_ptr<PixelBuffer> picture = toBgra(frame);
-  if (!picture) return std::nullopt;
-  if (turn_) {
-    picture = turned(*picture);
-    if (!picture) return std::nullopt;
-  }
+Result<VideoSample> FfmpegVideoReader::sampleOf(const AVFrame& frame) {
+  Result<std::shared_ptr<PixelBuffer>> picture = toBgra(frame);
+  if (picture && turn_) picture = turned(*picture.value());
+  if (!picture) return picture.error();
   const AVRational base = asset_->container().format->streams[stream_]->time_base;
   const int64_t stamp = frame.best_effort_timestamp;
   // A time that the stream lacks, or one beyond the 64-bit range, repeats the time before it.
@@ -163,21 +146,20 @@ std::optional<VideoSample> FfmpegVideoReader::sampleOf(const AVFrame& frame) {
   if (stamp != AV_NOPTS_VALUE && !__builtin_mul_overflow(stamp, static_cast<int64_t>(base.num), &value)) {
     lastTime_ = MediaTime{value, base.den};
   }
-  return VideoSample{std::move(picture), lastTime_};
+  return VideoSample{std::move(picture.value()), lastTime_};
 }
 
 std::shared_ptr<PixelBuffer> FfmpegVideoReader::take(std::unique_ptr<PixelBufferPool>& pool, int width, int height) {
   if (!pool || pool->width() != width || pool->height() != height) {
     pool = std::make_unique<PixelBufferPool>(PixelFormat::bgra8, width, height, 4);
   }
-  return pool->createPixelBuffer();
+  return pool->makeBuffer();
 }
 
-std::shared_ptr<PixelBuffer> FfmpegVideoReader::toBgra(const AVFrame& frame) {
+Result<std::shared_ptr<PixelBuffer>> FfmpegVideoReader::toBgra(const AVFrame& frame) {
   if (frame.width < 1 || frame.height < 1 || frame.width > kMaxPixelBufferSide || frame.height > kMaxPixelBufferSide) {
-    failWith(VideoError::frameTooLarge, "a frame of " + std::to_string(frame.width) + " x " + std::to_string(frame.height) +
-                                            " pixels is beyond what this reader converts");
-    return nullptr;
+    return stopWith(VideoError::frameTooLarge, "a frame of " + std::to_string(frame.width) + " x " +
+                                                   std::to_string(frame.height) + " pixels is beyond what this reader converts");
   }
   bool fullRange = frame.color_range == AVCOL_RANGE_JPEG;
   const AVPixelFormat format = withoutRangeName(static_cast<AVPixelFormat>(frame.format), fullRange);
@@ -186,9 +168,8 @@ std::shared_ptr<PixelBuffer> FfmpegVideoReader::toBgra(const AVFrame& frame) {
     scaler_.reset(sws_getContext(frame.width, frame.height, format, frame.width, frame.height, AV_PIX_FMT_BGRA,
                                  SWS_BILINEAR, nullptr, nullptr, nullptr));
     if (!scaler_) {
-      failWith(VideoError::damaged, std::string("frames of this pixel layout cannot be converted: ") +
-                                        (av_get_pix_fmt_name(format) ? av_get_pix_fmt_name(format) : "unknown"));
-      return nullptr;
+      return stopWith(VideoError::damaged, std::string("frames of this pixel layout cannot be converted: ") +
+                                               (av_get_pix_fmt_name(format) ? av_get_pix_fmt_name(format) : "unknown"));
     }
     // The frame's own colour matrix and range; RGB is always full range.
     const int* coefficients = sws_getCoefficients(frame.colorspace);
@@ -196,26 +177,20 @@ std::shared_ptr<PixelBuffer> FfmpegVideoReader::toBgra(const AVFrame& frame) {
     conversion_ = key;
   }
   std::shared_ptr<PixelBuffer> picture = take(storedPool_, frame.width, frame.height);
-  if (!picture) {
-    failWith(VideoError::outOfMemory, "out of memory for a frame");
-    return nullptr;
-  }
-  uint8_t* planes[4] = {picture->baseAddress, nullptr, nullptr, nullptr};
+  if (!picture) return stopWith(VideoError::outOfMemory, "out of memory for a frame");
+  uint8_t* planes[4] = {picture->data, nullptr, nullptr, nullptr};
   int strides[4] = {static_cast<int>(picture->bytesPerRow), 0, 0, 0};
   sws_scale(scaler_.get(), frame.data, frame.linesize, 0, frame.height, planes, strides);
   return picture;
 }
 
-std::shared_ptr<PixelBuffer> FfmpegVideoReader::turned(const PixelBuffer& stored) {
+Result<std::shared_ptr<PixelBuffer>> FfmpegVideoReader::turned(const PixelBuffer& stored) {
   const AffineTransform& t = *turn_;
   const int a = static_cast<int>(t.a), b = static_cast<int>(t.b), c = static_cast<int>(t.c), d = static_cast<int>(t.d);
   const int width = std::abs(a) * stored.width + std::abs(c) * stored.height;
   const int height = std::abs(b) * stored.width + std::abs(d) * stored.height;
   std::shared_ptr<PixelBuffer> upright = take(uprightPool_, width, height);
-  if (!upright) {
-    failWith(VideoError::outOfMemory, "out of memory for a frame");
-    return nullptr;
-  }
+  if (!upright) return stopWith(VideoError::outOfMemory, "out of memory for a frame");
   // Stored pixel (x, y) lands on (a x + c y, b x + d y), moved so that the corners stay in the
   // picture: a negative factor counts from the far side.
   const int offsetX = (a < 0 ? stored.width - 1 : 0) + (c < 0 ? stored.height - 1 : 0);
@@ -254,8 +229,8 @@ Result<std::unique_ptr<VideoReader>> makeVideoReader(std::shared_ptr<VideoAsset>
     format->streams[i]->discard = static_cast<int>(i) == track.index ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
   }
   std::optional<AffineTransform> turn;
-  if (orientation == FrameOrientation::upright && !track.preferredTransform.isIdentity()) {
-    const AffineTransform quarter = nearestQuarterTurn(track.preferredTransform);
+  if (orientation == FrameOrientation::upright && !track.displayMatrix.isIdentity()) {
+    const AffineTransform quarter = nearestQuarterTurn(track.displayMatrix);
     if (!quarter.isIdentity()) turn = quarter;
   }
   container.reading = true;

@@ -1,4 +1,9 @@
 // Reading the frames of one video track, in presentation order, as BGRA pictures.
+//
+// Needs: an asset opened by VideoAsset::open and one of its tracks. Gives: every frame that
+// decodes, each with its exact time, then the end; or a failure of the video domain
+// (platform/errors.h). A reader and its asset belong to one thread at a time; the pictures it
+// hands out may be read, and let go of, on any thread.
 #pragma once
 
 #include <memory>
@@ -13,11 +18,9 @@ namespace platform::media {
 
 // One sample of a track: its picture and the time at which it is shown.
 struct VideoSample {
-  std::shared_ptr<PixelBuffer> imageBuffer;  // may be empty: a sample without a picture
-  MediaTime presentationTime = kMediaTimeZero;
+  std::shared_ptr<PixelBuffer> picture;  // may be empty: a sample without a picture
+  MediaTime time = kMediaTimeZero;
 };
-
-enum class VideoReaderStatus { unknown = 0, reading = 1, completed = 2, failed = 3, cancelled = 4 };
 
 enum class FrameOrientation {
   asStored,  // the frames as the file stores them
@@ -28,18 +31,15 @@ class VideoReader {
  public:
   virtual ~VideoReader() = default;
 
-  // Begins reading. False when reading cannot begin (the decoder does not open, or reading has
-  // begun already); the status is then failed.
-  virtual bool startReading() = 0;
+  // Begins reading. Fails when the decoder does not open (VideoError::noDecoder), or when
+  // reading has begun already (VideoError::wrongState).
+  virtual Result<void> start() = 0;
 
-  // The next sample in presentation order, or nothing once the track is read to its end or
-  // reading failed (status() tells them apart). The picture is a bgra8 buffer of the frame's own
-  // size; the reader lends it from a pool and takes it back when the caller lets go of it.
-  virtual std::optional<VideoSample> copyNextSampleBuffer() = 0;
-
-  virtual VideoReaderStatus status() const = 0;
-  // Why reading failed; nothing while it has not.
-  virtual std::optional<Error> error() const = 0;
+  // The next sample in presentation order; nothing once the track is read to its end; a failure
+  // when reading broke off (and the same failure from every later call), or before start. The
+  // picture is a bgra8 buffer of the frame's own size; the reader lends it from a pool and takes
+  // it back when the caller lets go of it.
+  virtual Result<std::optional<VideoSample>> nextSample() = 0;
 };
 
 // A reader of `track` of `asset`. One reader per asset. Fails with VideoError::noDecoder when the

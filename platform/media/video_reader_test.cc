@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/errors.h"
 #include "tests/support/files.h"
 #include "tests/support/program_run.h"
 
@@ -16,8 +17,7 @@ const std::string kVideos = std::string(TEST_FIXTURES_DIR) + "/video/";
 
 struct ReadOut {
   std::vector<VideoSample> samples;
-  VideoReaderStatus status = VideoReaderStatus::unknown;
-  std::optional<Error> error;
+  std::optional<Error> failure;  // why reading stopped before the end
 };
 
 ReadOut readAll(const std::string& file, FrameOrientation orientation = FrameOrientation::upright, size_t track = 0) {
@@ -29,11 +29,25 @@ ReadOut readAll(const std::string& file, FrameOrientation orientation = FrameOri
       makeVideoReader(asset.value(), asset.value()->videoTracks().at(track), orientation);
   EXPECT_TRUE(reader) << file;
   if (!reader) return read;
-  EXPECT_TRUE(reader.value()->startReading());
-  while (std::optional<VideoSample> sample = reader.value()->copyNextSampleBuffer()) read.samples.push_back(*sample);
-  EXPECT_FALSE(reader.value()->copyNextSampleBuffer());  // the end stays the end
-  read.status = reader.value()->status();
-  read.error = reader.value()->error();
+  EXPECT_TRUE(reader.value()->start());
+  for (;;) {
+    Result<std::optional<VideoSample>> next = reader.value()->nextSample();
+    if (!next) {
+      read.failure = next.error();
+      // A failure stays the failure.
+      Result<std::optional<VideoSample>> again = reader.value()->nextSample();
+      EXPECT_FALSE(again);
+      if (!again) {
+        EXPECT_EQ(again.error().description, read.failure->description);
+      }
+      return read;
+    }
+    if (!next.value()) break;
+    read.samples.push_back(*next.value());
+  }
+  // The end stays the end.
+  Result<std::optional<VideoSample>> after = reader.value()->nextSample();
+  EXPECT_TRUE(after && !after.value());
   return read;
 }
 
@@ -60,29 +74,28 @@ double meanDifference(const PixelBuffer& picture, const std::string& packed) {
 
 TEST(VideoReaderTest, ReadsEveryFrameAsBgraWithExactRisingTimes) {
   const ReadOut read = readAll("person.mp4");
-  EXPECT_EQ(read.status, VideoReaderStatus::completed);
-  EXPECT_FALSE(read.error);
+  EXPECT_FALSE(read.failure);
   ASSERT_EQ(read.samples.size(), 50u);
   for (size_t i = 0; i < read.samples.size(); ++i) {
     const VideoSample& sample = read.samples[i];
-    ASSERT_TRUE(sample.imageBuffer);
-    EXPECT_EQ(sample.imageBuffer->format, PixelFormat::bgra8);
-    EXPECT_EQ(sample.imageBuffer->width, 160);
-    EXPECT_EQ(sample.imageBuffer->height, 120);
+    ASSERT_TRUE(sample.picture);
+    EXPECT_EQ(sample.picture->format, PixelFormat::bgra8);
+    EXPECT_EQ(sample.picture->width, 160);
+    EXPECT_EQ(sample.picture->height, 120);
     // 25 frames per second in ticks of 1/12800 s.
-    EXPECT_EQ(sample.presentationTime.value, static_cast<int64_t>(512 * i));
-    EXPECT_EQ(sample.presentationTime.timeScale, 12800);
+    EXPECT_EQ(sample.time.value, static_cast<int64_t>(512 * i));
+    EXPECT_EQ(sample.time.timeScale, 12800);
   }
   // The colours agree with ffmpeg's own conversion.
-  EXPECT_LT(meanDifference(*read.samples[0].imageBuffer, ffmpegFirstFrame("person.mp4")), 2.0);
+  EXPECT_LT(meanDifference(*read.samples[0].picture, ffmpegFirstFrame("person.mp4")), 2.0);
 }
 
 TEST(VideoReaderTest, TurnsFramesUprightByTheDisplayMatrix) {
   const ReadOut stored = readAll("person.mp4");
   const ReadOut upright = readAll("person_turned.mp4");
   ASSERT_EQ(upright.samples.size(), 50u);
-  const PixelBuffer& before = *stored.samples[7].imageBuffer;
-  const PixelBuffer& after = *upright.samples[7].imageBuffer;
+  const PixelBuffer& before = *stored.samples[7].picture;
+  const PixelBuffer& after = *upright.samples[7].picture;
   ASSERT_EQ(after.width, 120);
   ASSERT_EQ(after.height, 160);
   // The matrix turns the picture a quarter turn to the left: the stored top row becomes the left
@@ -93,37 +106,37 @@ TEST(VideoReaderTest, TurnsFramesUprightByTheDisplayMatrix) {
     }
   }
   // ffmpeg turns it the same way.
-  EXPECT_LT(meanDifference(*upright.samples[0].imageBuffer, ffmpegFirstFrame("person_turned.mp4")), 2.0);
+  EXPECT_LT(meanDifference(*upright.samples[0].picture, ffmpegFirstFrame("person_turned.mp4")), 2.0);
 
   const ReadOut asStored = readAll("person_turned.mp4", FrameOrientation::asStored);
-  EXPECT_EQ(asStored.samples[0].imageBuffer->width, 160);
+  EXPECT_EQ(asStored.samples[0].picture->width, 160);
 }
 
 TEST(VideoReaderTest, ReadsOnlyTheChosenTrack) {
-  EXPECT_EQ(readAll("two_pictures.mp4", FrameOrientation::upright, 0).samples.at(0).imageBuffer->width, 160);
-  EXPECT_EQ(readAll("two_pictures.mp4", FrameOrientation::upright, 1).samples.at(0).imageBuffer->width, 64);
+  EXPECT_EQ(readAll("two_pictures.mp4", FrameOrientation::upright, 0).samples.at(0).picture->width, 160);
+  EXPECT_EQ(readAll("two_pictures.mp4", FrameOrientation::upright, 1).samples.at(0).picture->width, 64);
 }
 
 TEST(VideoReaderTest, KeepsPresentationTimesThatRepeat) {
   const ReadOut read = readAll("shared_times.mkv");
-  EXPECT_EQ(read.status, VideoReaderStatus::completed);
+  EXPECT_FALSE(read.failure);
   ASSERT_GE(read.samples.size(), 4u);
-  EXPECT_EQ(read.samples[0].presentationTime, read.samples[1].presentationTime);
-  EXPECT_EQ(read.samples[2].presentationTime, read.samples[3].presentationTime);
-  EXPECT_EQ(read.samples[2].presentationTime, (MediaTime{80, 1000}));
+  EXPECT_EQ(read.samples[0].time, read.samples[1].time);
+  EXPECT_EQ(read.samples[2].time, read.samples[3].time);
+  EXPECT_EQ(read.samples[2].time, (MediaTime{80, 1000}));
 }
 
 TEST(VideoReaderTest, FailsWhenTheFileBreaksOff) {
   const ReadOut read = readAll("cut_off.mp4");
-  EXPECT_EQ(read.status, VideoReaderStatus::failed);
-  ASSERT_TRUE(read.error);
-  EXPECT_EQ(read.error->code, static_cast<int64_t>(VideoError::damaged));
+  ASSERT_TRUE(read.failure);
+  EXPECT_EQ(read.failure->domain, kVideoDomain);
+  EXPECT_EQ(read.failure->code, static_cast<int64_t>(VideoError::damaged));
   EXPECT_LT(read.samples.size(), 50u);
 }
 
 TEST(VideoReaderTest, CompletesWithoutFramesWhenNoneDecodes) {
   const ReadOut read = readAll("no_frames.mp4");
-  EXPECT_EQ(read.status, VideoReaderStatus::completed);
+  EXPECT_FALSE(read.failure);
   EXPECT_TRUE(read.samples.empty());
 }
 
@@ -136,9 +149,14 @@ TEST(VideoReaderTest, OneReaderPerAssetAndOneStart) {
   Result<std::unique_ptr<VideoReader>> second = makeVideoReader(asset.value(), track, FrameOrientation::upright);
   ASSERT_FALSE(second);
   EXPECT_EQ(second.error().code, static_cast<int64_t>(VideoError::alreadyReading));
-  EXPECT_FALSE(reader.value()->copyNextSampleBuffer());  // nothing before the start
-  EXPECT_TRUE(reader.value()->startReading());
-  EXPECT_FALSE(reader.value()->startReading());
+  const Result<std::optional<VideoSample>> early = reader.value()->nextSample();
+  ASSERT_FALSE(early);  // nothing before the start
+  EXPECT_EQ(early.error().code, static_cast<int64_t>(VideoError::wrongState));
+  EXPECT_TRUE(reader.value()->start());
+  const Result<void> again = reader.value()->start();
+  ASSERT_FALSE(again);
+  EXPECT_EQ(again.error().code, static_cast<int64_t>(VideoError::wrongState));
+  EXPECT_TRUE(reader.value()->nextSample());  // the second start harmed nothing
 }
 
 }  // namespace

@@ -7,7 +7,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/errors.h"
 #include "platform/media/ffmpeg_support.h"
+#include "platform/write_all.h"
 
 #include <libyuv/convert_from_argb.h>
 
@@ -25,21 +27,11 @@ namespace {
 constexpr const char* kX264Preset = "superfast";
 constexpr int kFileBufferBytes = 1 << 16;
 
-Error videoError(VideoError code, std::string description) {
-  return Error{kVideoErrorDomain, static_cast<int64_t>(code), std::move(description)};
-}
+Error videoError(VideoError code, std::string description) { return makeError(kVideoDomain, code, std::move(description)); }
 
 int writeBytes(void* opaque, uint8_t* data, int size) {
   const int file = *static_cast<int*>(opaque);
-  int done = 0;
-  while (done < size) {
-    const ssize_t wrote = ::write(file, data + done, static_cast<size_t>(size - done));
-    if (wrote < 0) {
-      if (errno == EINTR) continue;
-      return AVERROR(errno);
-    }
-    done += static_cast<int>(wrote);
-  }
+  if (const std::error_code failed = writeAll(file, data, static_cast<size_t>(size))) return AVERROR(failed.value());
   return size;
 }
 
@@ -53,32 +45,105 @@ int64_t seekTo(void* opaque, int64_t offset, int whence) {
   return at < 0 ? AVERROR(errno) : static_cast<int64_t>(at);
 }
 
+bool possibleForH264(const VideoWriterSettings& s) {
+  return s.width >= 2 && s.height >= 2 && s.width % 2 == 0 && s.height % 2 == 0 && s.width <= kMaxPixelBufferSide &&
+         s.height <= kMaxPixelBufferSide && s.timeScale > 0 && s.averageBitRate > 0 && s.maxKeyFrameInterval >= 1;
+}
+
 }  // namespace
 
-struct VideoWriter::Encoder {
+struct VideoWriter::Output {
   int file = -1;  // read by the file callbacks
   ffmpeg::Codec codec;
+  ffmpeg::Frame frame;
+  ffmpeg::Packet packet;
   AVFormatContext* format = nullptr;
   AVIOContext* io = nullptr;
   AVStream* stream = nullptr;
-  ffmpeg::Frame frame;
-  ffmpeg::Packet packet;
 
-  ~Encoder() {
+  ~Output() {
     if (format != nullptr) avformat_free_context(format);  // leaves the custom file context alone
     if (io != nullptr) {
       av_freep(&io->buffer);
       avio_context_free(&io);
     }
   }
+
+  Result<void> openEncoder(const VideoWriterSettings& settings);
+  Result<void> openMuxer(const VideoWriterSettings& settings);
 };
+
+Result<void> VideoWriter::Output::openEncoder(const VideoWriterSettings& s) {
+  const AVCodec* h264 = avcodec_find_encoder_by_name("libx264");
+  if (h264 == nullptr) return videoError(VideoError::cannotEncode, "no H.264 encoder is installed");
+  codec.reset(avcodec_alloc_context3(h264));
+  frame.reset(av_frame_alloc());
+  packet.reset(av_packet_alloc());
+  if (!codec || !frame || !packet) return videoError(VideoError::outOfMemory, "out of memory");
+
+  codec->width = s.width;
+  codec->height = s.height;
+  codec->pix_fmt = AV_PIX_FMT_YUV420P;
+  codec->time_base = AVRational{1, s.timeScale};
+  codec->bit_rate = s.averageBitRate;
+  codec->gop_size = s.maxKeyFrameInterval;
+  codec->max_b_frames = 0;  // frames leave the encoder in the order they came
+  // Full range, tagged so: a white mask decodes as 255, not 235. The matrix is BT.601's, the one
+  // the conversion in append uses.
+  codec->color_range = AVCOL_RANGE_JPEG;
+  codec->colorspace = AVCOL_SPC_SMPTE170M;
+  codec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;  // MPEG-4 keeps the parameter sets in the track header
+  codec->thread_count = 0;
+  av_opt_set(codec->priv_data, "preset", kX264Preset, 0);
+  av_opt_set(codec->priv_data, "profile", "high", 0);
+  const int opened = avcodec_open2(codec.get(), h264, nullptr);
+  if (opened < 0) return videoError(VideoError::cannotEncode, "the H.264 encoder did not open: " + ffmpeg::describe(opened));
+
+  frame->format = AV_PIX_FMT_YUV420P;
+  frame->width = s.width;
+  frame->height = s.height;
+  frame->color_range = AVCOL_RANGE_JPEG;
+  frame->colorspace = AVCOL_SPC_SMPTE170M;
+  if (av_frame_get_buffer(frame.get(), 0) < 0) return videoError(VideoError::outOfMemory, "out of memory");
+  return {};
+}
+
+Result<void> VideoWriter::Output::openMuxer(const VideoWriterSettings& s) {
+  if (avformat_alloc_output_context2(&format, nullptr, "mp4", nullptr) < 0 || format == nullptr) {
+    return videoError(VideoError::outOfMemory, "out of memory");
+  }
+  auto* buffer = static_cast<uint8_t*>(av_malloc(kFileBufferBytes));
+  if (buffer != nullptr) io = avio_alloc_context(buffer, kFileBufferBytes, 1, &file, nullptr, writeBytes, seekTo);
+  if (io == nullptr) {
+    av_free(buffer);
+    return videoError(VideoError::outOfMemory, "out of memory");
+  }
+  format->pb = io;
+  format->flags |= AVFMT_FLAG_CUSTOM_IO;
+  stream = avformat_new_stream(format, nullptr);
+  if (stream == nullptr || avcodec_parameters_from_context(stream->codecpar, codec.get()) < 0) {
+    return videoError(VideoError::outOfMemory, "out of memory");
+  }
+  stream->time_base = codec->time_base;
+  AVDictionary* options = nullptr;
+  // The track keeps the asked time scale (the muxer would pick its own), and so does the movie,
+  // so that the edit placing a first frame that is not at zero is exact too.
+  av_dict_set_int(&options, "video_track_timescale", s.timeScale, 0);
+  av_dict_set_int(&options, "movie_timescale", s.timeScale, 0);
+  const int written = avformat_write_header(format, &options);
+  av_dict_free(&options);
+  if (written < 0) {
+    return videoError(VideoError::cannotWriteFile, "the file's header could not be written: " + ffmpeg::describe(written));
+  }
+  return {};
+}
 
 VideoWriter::VideoWriter(std::string path, int file, uint64_t device, uint64_t inode)
     : path_(std::move(path)), file_(file), device_(device), inode_(inode) {}
 
 VideoWriter::~VideoWriter() {
   if (finisher_.joinable()) finisher_.join();
-  encoder_.reset();
+  output_.reset();
   closeFile();
 }
 
@@ -97,156 +162,55 @@ Result<std::unique_ptr<VideoWriter>> VideoWriter::create(const std::string& path
   return std::unique_ptr<VideoWriter>(new VideoWriter(path, file, facts.st_dev, facts.st_ino));
 }
 
-void VideoWriter::setVideoSettings(const VideoWriterSettings& settings) { settings_ = settings; }
-
-void VideoWriter::failWith(VideoError code, std::string description) {
-  {
-    std::lock_guard<std::mutex> hold(errorLock_);
-    error_ = videoError(code, std::move(description));
-  }
+Error VideoWriter::stopWith(Error failure) {
+  failure_ = failure;
   status_ = VideoWriterStatus::failed;
+  return failure;
 }
 
-std::optional<Error> VideoWriter::error() const {
-  std::lock_guard<std::mutex> hold(errorLock_);
-  return error_;
-}
-
-bool VideoWriter::startWriting() {
-  if (status() != VideoWriterStatus::unknown || file_ < 0) {
-    failWith(VideoError::wrongState, "writing has begun already or was stopped");
-    return false;
+Result<void> VideoWriter::start(const VideoWriterSettings& settings) {
+  if (status() != VideoWriterStatus::notStarted || file_ < 0) {
+    return videoError(VideoError::wrongState, "writing has begun already or was stopped");
   }
-  const VideoWriterSettings& s = settings_;
-  if (s.width < 2 || s.height < 2 || s.width % 2 != 0 || s.height % 2 != 0 || s.width > kMaxPixelBufferSide ||
-      s.height > kMaxPixelBufferSide || s.mediaTimeScale <= 0 || s.averageBitRate <= 0 || s.maxKeyFrameInterval < 1) {
-    failWith(VideoError::cannotEncode, "the video settings are not ones an H.264 track can have");
-    return false;
+  if (!possibleForH264(settings)) {
+    return stopWith(videoError(VideoError::cannotEncode, "the video settings are not ones an H.264 track can have"));
   }
-  const AVCodec* h264 = avcodec_find_encoder_by_name("libx264");
-  if (h264 == nullptr) {
-    failWith(VideoError::cannotEncode, "no H.264 encoder is installed");
-    return false;
-  }
-  auto encoder = std::make_unique<Encoder>();
-  encoder->file = file_;
-  encoder->codec.reset(avcodec_alloc_context3(h264));
-  encoder->frame.reset(av_frame_alloc());
-  encoder->packet.reset(av_packet_alloc());
-  if (!encoder->codec || !encoder->frame || !encoder->packet) {
-    failWith(VideoError::outOfMemory, "out of memory");
-    return false;
-  }
-
-  AVCodecContext* codec = encoder->codec.get();
-  codec->width = s.width;
-  codec->height = s.height;
-  codec->pix_fmt = AV_PIX_FMT_YUV420P;
-  codec->time_base = AVRational{1, s.mediaTimeScale};
-  codec->bit_rate = s.averageBitRate;
-  codec->gop_size = s.maxKeyFrameInterval;
-  if (!s.allowFrameReordering) codec->max_b_frames = 0;
-  // Full range, tagged so: a white mask decodes as 255, not 235. The matrix is BT.601's, the one
-  // the conversion below uses.
-  codec->color_range = AVCOL_RANGE_JPEG;
-  codec->colorspace = AVCOL_SPC_SMPTE170M;
-  codec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;  // MPEG-4 keeps the parameter sets in the track header
-  codec->thread_count = 0;
-  av_opt_set(codec->priv_data, "preset", kX264Preset, 0);
-  av_opt_set(codec->priv_data, "profile", "high", 0);
-  int status = avcodec_open2(codec, h264, nullptr);
-  if (status < 0) {
-    failWith(VideoError::cannotEncode, "the H.264 encoder did not open: " + ffmpeg::describe(status));
-    return false;
-  }
-
-  AVFrame* frame = encoder->frame.get();
-  frame->format = AV_PIX_FMT_YUV420P;
-  frame->width = s.width;
-  frame->height = s.height;
-  frame->color_range = AVCOL_RANGE_JPEG;
-  frame->colorspace = AVCOL_SPC_SMPTE170M;
-  if (av_frame_get_buffer(frame, 0) < 0) {
-    failWith(VideoError::outOfMemory, "out of memory");
-    return false;
-  }
-
-  if (avformat_alloc_output_context2(&encoder->format, nullptr, "mp4", nullptr) < 0 || encoder->format == nullptr) {
-    failWith(VideoError::outOfMemory, "out of memory");
-    return false;
-  }
-  auto* buffer = static_cast<uint8_t*>(av_malloc(kFileBufferBytes));
-  if (buffer != nullptr) encoder->io = avio_alloc_context(buffer, kFileBufferBytes, 1, &encoder->file, nullptr, writeBytes, seekTo);
-  if (encoder->io == nullptr) {
-    av_free(buffer);
-    failWith(VideoError::outOfMemory, "out of memory");
-    return false;
-  }
-  encoder->format->pb = encoder->io;
-  encoder->format->flags |= AVFMT_FLAG_CUSTOM_IO;
-  encoder->stream = avformat_new_stream(encoder->format, nullptr);
-  if (encoder->stream == nullptr || avcodec_parameters_from_context(encoder->stream->codecpar, codec) < 0) {
-    failWith(VideoError::outOfMemory, "out of memory");
-    return false;
-  }
-  encoder->stream->time_base = codec->time_base;
-  AVDictionary* options = nullptr;
-  // The track keeps the asked time scale (the muxer would pick its own), and so does the movie,
-  // so that the edit placing a first frame that is not at zero is exact too.
-  av_dict_set_int(&options, "video_track_timescale", s.mediaTimeScale, 0);
-  av_dict_set_int(&options, "movie_timescale", s.mediaTimeScale, 0);
-  status = avformat_write_header(encoder->format, &options);
-  av_dict_free(&options);
-  if (status < 0) {
-    failWith(VideoError::cannotWriteFile, "the file's header could not be written: " + ffmpeg::describe(status));
-    return false;
-  }
-
-  encoder_ = std::move(encoder);
-  pool_ = std::make_unique<PixelBufferPool>(PixelFormat::bgra8, s.width, s.height, 4);
+  settings_ = settings;
+  auto output = std::make_unique<Output>();
+  output->file = file_;
+  if (Result<void> opened = output->openEncoder(settings); !opened) return stopWith(opened.error());
+  if (Result<void> opened = output->openMuxer(settings); !opened) return stopWith(opened.error());
+  output_ = std::move(output);
+  pool_ = std::make_unique<PixelBufferPool>(PixelFormat::bgra8, settings.width, settings.height, 4);
   status_ = VideoWriterStatus::writing;
-  return true;
+  return {};
 }
 
-void VideoWriter::startSession(MediaTime) {
-  // The file's time line starts where the track's first frame is; MPEG-4 needs no more.
-}
+bool VideoWriter::readyForMoreFrames() const { return status() == VideoWriterStatus::writing && !finished_; }
 
-bool VideoWriter::isReadyForMoreMediaData() const { return status() == VideoWriterStatus::writing && !finished_; }
-
-bool VideoWriter::appendPixelBuffer(const PixelBuffer& frame, MediaTime time) {
-  if (status() != VideoWriterStatus::writing || finished_) {
-    if (status() == VideoWriterStatus::writing) failWith(VideoError::wrongState, "a frame came after the last one");
-    return false;
-  }
+Result<void> VideoWriter::append(const PixelBuffer& frame, MediaTime time) {
+  // A misplaced call changes nothing: a file being finished is finished as it was.
+  if (finished_) return videoError(VideoError::wrongState, "a frame came after the last one");
+  if (status() == VideoWriterStatus::failed) return *failure_;
+  if (status() != VideoWriterStatus::writing) return videoError(VideoError::wrongState, "writing has not begun or was cancelled");
   if (frame.format != PixelFormat::bgra8 || frame.width != settings_.width || frame.height != settings_.height ||
-      frame.baseAddress == nullptr) {
-    failWith(VideoError::wrongFrame, "a frame is not a BGRA picture of the video's size");
-    return false;
+      frame.data == nullptr) {
+    return stopWith(videoError(VideoError::wrongFrame, "a frame is not a BGRA picture of the video's size"));
   }
-  if (!time.isValid()) {
-    failWith(VideoError::wrongState, "a frame came without a valid time");
-    return false;
-  }
-  int64_t tick = time.valueInScale(settings_.mediaTimeScale);
+  if (!time.isValid()) return stopWith(videoError(VideoError::wrongState, "a frame came without a valid time"));
+  int64_t tick = time.valueInScale(settings_.timeScale);
   if (wroteFrame_ && tick <= lastTick_) tick = lastTick_ + 1;
 
-  AVFrame* picture = encoder_->frame.get();
-  if (av_frame_make_writable(picture) < 0) {
-    failWith(VideoError::outOfMemory, "out of memory");
-    return false;
-  }
+  AVFrame* picture = output_->frame.get();
+  if (av_frame_make_writable(picture) < 0) return stopWith(videoError(VideoError::outOfMemory, "out of memory"));
   // Full-range BT.601 4:2:0 ("J420"): grey v gives luma v exactly. libyuv's ARGB is our BGRA
   // byte order. It is many times faster here than libswscale, which has no direct path from BGRA.
-  libyuv::ARGBToJ420(frame.baseAddress, static_cast<int>(frame.bytesPerRow), picture->data[0], picture->linesize[0],
+  libyuv::ARGBToJ420(frame.data, static_cast<int>(frame.bytesPerRow), picture->data[0], picture->linesize[0],
                      picture->data[1], picture->linesize[1], picture->data[2], picture->linesize[2], frame.width,
                      frame.height);
   picture->pts = tick;
-  const int sent = avcodec_send_frame(encoder_->codec.get(), picture);
-  if (sent < 0) {
-    failWith(VideoError::cannotEncode, "the encoder refused a frame: " + ffmpeg::describe(sent));
-    return false;
-  }
+  const int sent = avcodec_send_frame(output_->codec.get(), picture);
+  if (sent < 0) return stopWith(videoError(VideoError::cannotEncode, "the encoder refused a frame: " + ffmpeg::describe(sent)));
   if (wroteFrame_) lastInterval_ = tick - lastTick_;
   lastTick_ = tick;
   wroteFrame_ = true;
@@ -254,70 +218,68 @@ bool VideoWriter::appendPixelBuffer(const PixelBuffer& frame, MediaTime time) {
   return writePackets(false);
 }
 
-bool VideoWriter::writePackets(bool flushing) {
-  AVPacket* packet = encoder_->packet.get();
+Result<void> VideoWriter::writePackets(bool flushing) {
+  AVPacket* packet = output_->packet.get();
   for (;;) {
-    const int received = avcodec_receive_packet(encoder_->codec.get(), packet);
-    if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) return true;
-    if (received < 0) {
-      failWith(VideoError::cannotEncode, "the encoder failed: " + ffmpeg::describe(received));
-      return false;
-    }
-    // Frames leave the encoder in the order they came (no reordering). A frame lasts until the
-    // next one; the last lasts as long as the one before it, so that the track's length covers
-    // it and players show it.
+    const int received = avcodec_receive_packet(output_->codec.get(), packet);
+    if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) return {};
+    if (received < 0) return stopWith(videoError(VideoError::cannotEncode, "the encoder failed: " + ffmpeg::describe(received)));
+    // Frames leave the encoder in the order they came. A frame lasts until the next one; the
+    // last lasts as long as the one before it, so that the track's length covers it and players
+    // show it.
     if (!coding_.empty()) coding_.pop_front();
     if (!coding_.empty()) {
       packet->duration = coding_.front() - packet->pts;
     } else if (flushing) {
-      packet->duration = lastInterval_ > 0 ? lastInterval_ : std::max<int64_t>(1, settings_.mediaTimeScale / 30);
+      packet->duration = lastInterval_ > 0 ? lastInterval_ : std::max<int64_t>(1, settings_.timeScale / 30);
     }
     packet->stream_index = 0;
-    av_packet_rescale_ts(packet, encoder_->codec->time_base, encoder_->stream->time_base);
-    const int wrote = av_write_frame(encoder_->format, packet);
+    av_packet_rescale_ts(packet, output_->codec->time_base, output_->stream->time_base);
+    const int wrote = av_write_frame(output_->format, packet);
     av_packet_unref(packet);
     if (wrote < 0) {
-      failWith(VideoError::cannotWriteFile, "the file could not be written: " + ffmpeg::describe(wrote));
-      return false;
+      return stopWith(videoError(VideoError::cannotWriteFile, "the file could not be written: " + ffmpeg::describe(wrote)));
     }
   }
 }
 
-void VideoWriter::markAsFinished() { finished_ = true; }
-
-void VideoWriter::finishWriting(std::function<void()> completion) {
+void VideoWriter::finish(std::function<void(Result<void>)> completion) {
   if (finisher_.joinable()) finisher_.join();
   finished_ = true;
   finisher_ = std::thread([this, completion = std::move(completion)] {
-    if (status() == VideoWriterStatus::writing) finish();
-    if (completion) completion();
+    Result<void> outcome = completeFile();
+    if (completion) completion(std::move(outcome));
   });
 }
 
-void VideoWriter::finish() {
-  const int flushed = avcodec_send_frame(encoder_->codec.get(), nullptr);
+Result<void> VideoWriter::completeFile() {
+  switch (status()) {
+    case VideoWriterStatus::writing: break;
+    case VideoWriterStatus::completed: return {};
+    case VideoWriterStatus::failed: return *failure_;
+    default: return videoError(VideoError::wrongState, "writing has not begun or was cancelled");
+  }
+  const int flushed = avcodec_send_frame(output_->codec.get(), nullptr);
   if (flushed < 0 && flushed != AVERROR_EOF) {
-    failWith(VideoError::cannotEncode, "the encoder failed: " + ffmpeg::describe(flushed));
-    return;
+    return stopWith(videoError(VideoError::cannotEncode, "the encoder failed: " + ffmpeg::describe(flushed)));
   }
-  if (!writePackets(true)) return;
-  const int trailer = av_write_trailer(encoder_->format);
+  if (Result<void> written = writePackets(true); !written) return written;
+  const int trailer = av_write_trailer(output_->format);
   if (trailer < 0) {
-    failWith(VideoError::cannotWriteFile, "the file could not be completed: " + ffmpeg::describe(trailer));
-    return;
+    return stopWith(videoError(VideoError::cannotWriteFile, "the file could not be completed: " + ffmpeg::describe(trailer)));
   }
-  avio_flush(encoder_->io);
-  if (encoder_->io->error < 0) {
-    failWith(VideoError::cannotWriteFile, "the file could not be completed: " + ffmpeg::describe(encoder_->io->error));
-    return;
+  avio_flush(output_->io);
+  if (output_->io->error < 0) {
+    return stopWith(
+        videoError(VideoError::cannotWriteFile, "the file could not be completed: " + ffmpeg::describe(output_->io->error)));
   }
   const int file = file_;
   file_ = -1;
   if (::close(file) != 0) {
-    failWith(VideoError::cannotWriteFile, std::string("the file could not be completed: ") + std::strerror(errno));
-    return;
+    return stopWith(videoError(VideoError::cannotWriteFile, std::string("the file could not be completed: ") + std::strerror(errno)));
   }
   status_ = VideoWriterStatus::completed;
+  return {};
 }
 
 void VideoWriter::closeFile() {
@@ -325,11 +287,11 @@ void VideoWriter::closeFile() {
   file_ = -1;
 }
 
-void VideoWriter::cancelWriting() {
+void VideoWriter::cancel() {
   if (finisher_.joinable()) finisher_.join();
   if (status() == VideoWriterStatus::completed || status() == VideoWriterStatus::cancelled) return;
   status_ = VideoWriterStatus::cancelled;
-  encoder_.reset();
+  output_.reset();
   pool_.reset();
   closeFile();
   // Only the entry this writer made: if something else now stands at the path, it stays.

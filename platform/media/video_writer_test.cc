@@ -7,6 +7,7 @@
 #include <thread>
 #include <unistd.h>
 
+#include "platform/errors.h"
 #include "tests/support/files.h"
 #include "tests/support/video_probe.h"
 
@@ -19,8 +20,7 @@ VideoWriterSettings maskSettings(int width, int height, int32_t timeScale) {
   settings.height = height;
   settings.averageBitRate = 1'800'000;
   settings.maxKeyFrameInterval = 12;
-  settings.allowFrameReordering = false;
-  settings.mediaTimeScale = timeScale;
+  settings.timeScale = timeScale;
   return settings;
 }
 
@@ -36,22 +36,25 @@ void paint(PixelBuffer& frame, uint8_t left, uint8_t right) {
   }
 }
 
-// Finishes `writer` as a caller on another thread would see it: waits for the one completion.
-void finish(VideoWriter& writer) {
+// Finishes `writer` as a caller on another thread would see it: waits for the one completion
+// and gives what it was told.
+Result<void> finish(VideoWriter& writer) {
   std::binary_semaphore done(0);
   std::atomic<int> calls = 0;
   const std::thread::id caller = std::this_thread::get_id();
   std::atomic<bool> elsewhere = false;
-  writer.markAsFinished();
-  writer.finishWriting([&] {
+  Result<void> outcome;
+  writer.finish([&](Result<void> finished) {
     elsewhere = std::this_thread::get_id() != caller;
     ++calls;
+    outcome = std::move(finished);
     done.release();
   });
   done.acquire();
   std::this_thread::sleep_for(std::chrono::milliseconds(20));
   EXPECT_EQ(calls, 1);
   EXPECT_TRUE(elsewhere);
+  return outcome;
 }
 
 std::unique_ptr<VideoWriter> started(const std::string& path, const VideoWriterSettings& settings) {
@@ -59,10 +62,9 @@ std::unique_ptr<VideoWriter> started(const std::string& path, const VideoWriterS
   EXPECT_TRUE(created) << (created ? "" : created.error().description);
   if (!created) return nullptr;
   std::unique_ptr<VideoWriter> writer = std::move(created.value());
-  EXPECT_EQ(writer->pixelBufferPool(), nullptr);  // no pool before writing begins
-  writer->setVideoSettings(settings);
-  EXPECT_TRUE(writer->startWriting()) << (writer->error() ? writer->error()->description : "");
-  writer->startSession(kMediaTimeZero);
+  EXPECT_EQ(writer->bufferPool(), nullptr);  // no pool before writing begins
+  const Result<void> started = writer->start(settings);
+  EXPECT_TRUE(started) << (started ? "" : started.error().description);
   return writer;
 }
 
@@ -71,20 +73,22 @@ TEST(VideoWriterTest, WritesOneH264TrackWithTheAskedSettings) {
   const std::string path = (folder / "cut.mp4");
   std::unique_ptr<VideoWriter> writer = started(path, maskSettings(64, 48, 12800));
   ASSERT_TRUE(writer);
-  PixelBufferPool* pool = writer->pixelBufferPool();
+  PixelBufferPool* pool = writer->bufferPool();
   ASSERT_NE(pool, nullptr);
   const int kFrames = 40;
   for (int i = 0; i < kFrames; ++i) {
-    std::shared_ptr<PixelBuffer> frame = pool->createPixelBuffer();
+    std::shared_ptr<PixelBuffer> frame = pool->makeBuffer();
     ASSERT_TRUE(frame);
     EXPECT_EQ(frame->width, 64);
     EXPECT_EQ(frame->height, 48);
     paint(*frame, static_cast<uint8_t>(i * 6), 255);
-    ASSERT_TRUE(writer->isReadyForMoreMediaData());
-    ASSERT_TRUE(writer->appendPixelBuffer(*frame, MediaTime{512 * i + 100, 12800}));
+    ASSERT_TRUE(writer->readyForMoreFrames());
+    ASSERT_TRUE(writer->append(*frame, MediaTime{512 * i + 100, 12800}));
   }
-  finish(*writer);
-  ASSERT_EQ(writer->status(), VideoWriterStatus::completed) << writer->error()->description;
+  const Result<void> finished = finish(*writer);
+  ASSERT_TRUE(finished) << finished.error().description;
+  EXPECT_EQ(writer->status(), VideoWriterStatus::completed);
+  EXPECT_FALSE(writer->readyForMoreFrames());
 
   const std::optional<test_support::ProbedVideo> probed = test_support::probe(path);
   ASSERT_TRUE(probed);
@@ -116,12 +120,11 @@ TEST(VideoWriterTest, WhiteAndBlackSurviveTheRoundTripAsFullRange) {
   ASSERT_TRUE(writer);
   const uint8_t levels[][2] = {{255, 0}, {0, 255}, {200, 64}};
   for (int i = 0; i < 3; ++i) {
-    std::shared_ptr<PixelBuffer> frame = writer->pixelBufferPool()->createPixelBuffer();
+    std::shared_ptr<PixelBuffer> frame = writer->bufferPool()->makeBuffer();
     paint(*frame, levels[i][0], levels[i][1]);
-    ASSERT_TRUE(writer->appendPixelBuffer(*frame, MediaTime{20 * i, 600}));
+    ASSERT_TRUE(writer->append(*frame, MediaTime{20 * i, 600}));
   }
-  finish(*writer);
-  ASSERT_EQ(writer->status(), VideoWriterStatus::completed);
+  ASSERT_TRUE(finish(*writer));
 
   const std::vector<std::vector<uint8_t>> planes = test_support::lumaPlanes(path, 64, 32);
   ASSERT_EQ(planes.size(), 3u);
@@ -145,11 +148,11 @@ TEST(VideoWriterTest, KeepsTimesRisingInTheTrackScale) {
   // repeated time.
   const MediaTime times[] = {{0, 1}, {1, 600}, {1, 1000}, {3, 1000}, {40, 1000}};
   for (const MediaTime& time : times) {
-    std::shared_ptr<PixelBuffer> frame = writer->pixelBufferPool()->createPixelBuffer();
+    std::shared_ptr<PixelBuffer> frame = writer->bufferPool()->makeBuffer();
     paint(*frame, 0, 0);
-    ASSERT_TRUE(writer->appendPixelBuffer(*frame, time));
+    ASSERT_TRUE(writer->append(*frame, time));
   }
-  finish(*writer);
+  ASSERT_TRUE(finish(*writer));
   const std::optional<test_support::ProbedVideo> probed = test_support::probe(path);
   ASSERT_TRUE(probed);
   std::vector<int64_t> pts;
@@ -181,11 +184,11 @@ TEST(VideoWriterTest, CancellingRemovesOnlyTheFileItCreated) {
   const std::string path = (folder / "cut.mp4");
   {
     std::unique_ptr<VideoWriter> writer = started(path, maskSettings(16, 16, 600));
-    std::shared_ptr<PixelBuffer> frame = writer->pixelBufferPool()->createPixelBuffer();
+    std::shared_ptr<PixelBuffer> frame = writer->bufferPool()->makeBuffer();
     paint(*frame, 255, 0);
-    ASSERT_TRUE(writer->appendPixelBuffer(*frame, kMediaTimeZero));
+    ASSERT_TRUE(writer->append(*frame, kMediaTimeZero));
     ASSERT_TRUE(test_support::exists(path));
-    writer->cancelWriting();
+    writer->cancel();
     EXPECT_EQ(writer->status(), VideoWriterStatus::cancelled);
     EXPECT_FALSE(test_support::exists(path));
   }
@@ -194,18 +197,18 @@ TEST(VideoWriterTest, CancellingRemovesOnlyTheFileItCreated) {
     std::unique_ptr<VideoWriter> writer = started(path, maskSettings(16, 16, 600));
     test_support::writeFile((folder / "theirs"), "theirs");
     ASSERT_EQ(::rename((folder / "theirs").c_str(), path.c_str()), 0);
-    writer->cancelWriting();
+    writer->cancel();
     EXPECT_EQ(test_support::readFile(path), "theirs");
     ASSERT_EQ(::unlink(path.c_str()), 0);
   }
   {
     // A completed file is the caller's.
     std::unique_ptr<VideoWriter> writer = started(path, maskSettings(16, 16, 600));
-    std::shared_ptr<PixelBuffer> frame = writer->pixelBufferPool()->createPixelBuffer();
+    std::shared_ptr<PixelBuffer> frame = writer->bufferPool()->makeBuffer();
     paint(*frame, 255, 0);
-    ASSERT_TRUE(writer->appendPixelBuffer(*frame, kMediaTimeZero));
-    finish(*writer);
-    writer->cancelWriting();
+    ASSERT_TRUE(writer->append(*frame, kMediaTimeZero));
+    ASSERT_TRUE(finish(*writer));
+    writer->cancel();
     EXPECT_EQ(writer->status(), VideoWriterStatus::completed);
     EXPECT_TRUE(test_support::exists(path));
   }
@@ -216,15 +219,48 @@ TEST(VideoWriterTest, RefusesFramesItCannotCode) {
   std::unique_ptr<VideoWriter> writer = started((folder / "cut.mp4"), maskSettings(16, 16, 600));
   ASSERT_TRUE(writer);
   const std::shared_ptr<PixelBuffer> wrongSize = makePixelBuffer(PixelFormat::bgra8, 18, 16);
-  EXPECT_FALSE(writer->appendPixelBuffer(*wrongSize, kMediaTimeZero));
+  const Result<void> refused = writer->append(*wrongSize, kMediaTimeZero);
+  ASSERT_FALSE(refused);
+  EXPECT_EQ(refused.error().domain, kVideoDomain);
+  EXPECT_EQ(refused.error().code, static_cast<int64_t>(VideoError::wrongFrame));
   EXPECT_EQ(writer->status(), VideoWriterStatus::failed);
-  ASSERT_TRUE(writer->error());
-  EXPECT_EQ(writer->error()->code, static_cast<int64_t>(VideoError::wrongFrame));
-  EXPECT_FALSE(writer->isReadyForMoreMediaData());
+  EXPECT_FALSE(writer->readyForMoreFrames());
 
-  // Finishing a failed writer still calls the completion once, and leaves it failed.
-  finish(*writer);
+  // Writing has stopped: a good frame is refused for the same reason.
+  const Result<void> after = writer->append(*writer->bufferPool()->makeBuffer(), kMediaTimeZero);
+  ASSERT_FALSE(after);
+  EXPECT_EQ(after.error().description, refused.error().description);
+
+  // Finishing a failed writer still calls the completion once, with that failure.
+  const Result<void> finished = finish(*writer);
+  ASSERT_FALSE(finished);
+  EXPECT_EQ(finished.error().code, static_cast<int64_t>(VideoError::wrongFrame));
   EXPECT_EQ(writer->status(), VideoWriterStatus::failed);
+}
+
+TEST(VideoWriterTest, AFrameAfterFinishingBeganIsRefusedAndTheFileCompletesAsItWas) {
+  test_support::TemporaryFolder folder;
+  const std::string path = (folder / "cut.mp4");
+  std::unique_ptr<VideoWriter> writer = started(path, maskSettings(16, 16, 600));
+  ASSERT_TRUE(writer);
+  std::shared_ptr<PixelBuffer> frame = writer->bufferPool()->makeBuffer();
+  paint(*frame, 255, 0);
+  for (int i = 0; i < 2; ++i) ASSERT_TRUE(writer->append(*frame, MediaTime{20 * i, 600}));
+  std::binary_semaphore done(0);
+  Result<void> outcome;
+  writer->finish([&](Result<void> finished) {
+    outcome = std::move(finished);
+    done.release();
+  });
+  const Result<void> late = writer->append(*frame, MediaTime{40, 600});
+  ASSERT_FALSE(late);
+  EXPECT_EQ(late.error().code, static_cast<int64_t>(VideoError::wrongState));
+  EXPECT_FALSE(writer->readyForMoreFrames());
+  done.acquire();
+  ASSERT_TRUE(outcome) << outcome.error().description;
+  const std::optional<test_support::ProbedVideo> probed = test_support::probe(path);
+  ASSERT_TRUE(probed);
+  EXPECT_EQ(probed->frames.size(), 2u);
 }
 
 TEST(VideoWriterTest, RefusesSettingsAnH264TrackCannotHave) {
@@ -232,11 +268,11 @@ TEST(VideoWriterTest, RefusesSettingsAnH264TrackCannotHave) {
   for (VideoWriterSettings settings : {maskSettings(15, 16, 600), maskSettings(0, 0, 600), maskSettings(16, 16, 0)}) {
     Result<std::unique_ptr<VideoWriter>> created = VideoWriter::create((folder / "odd.mp4"));
     ASSERT_TRUE(created);
-    created.value()->setVideoSettings(settings);
-    EXPECT_FALSE(created.value()->startWriting());
-    ASSERT_TRUE(created.value()->error());
-    EXPECT_FALSE(created.value()->error()->description.empty());
-    created.value()->cancelWriting();
+    const Result<void> started = created.value()->start(settings);
+    ASSERT_FALSE(started);
+    EXPECT_EQ(started.error().code, static_cast<int64_t>(VideoError::cannotEncode));
+    EXPECT_FALSE(started.error().description.empty());
+    created.value()->cancel();
   }
 }
 

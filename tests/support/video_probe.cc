@@ -1,5 +1,6 @@
 #include "tests/support/video_probe.h"
 
+#include <charconv>
 #include <sstream>
 
 #include "tests/support/files.h"
@@ -44,7 +45,12 @@ std::optional<ProbedVideo> probe(const std::string& path) {
   ProbedVideo video;
   video.streams = linesOf(streams.standardOutput);
   for (Fields& frame : linesOf(frames.standardOutput)) {
-    video.frames.push_back(ProbedFrame{std::stoll(frame["pts"]), frame["key_frame"] == "1", frame["pict_type"]});
+    // A frame without a time ("N/A") is a file the tests should fail on, not an exception.
+    const std::string& pts = frame["pts"];
+    int64_t time = 0;
+    const std::from_chars_result read = std::from_chars(pts.data(), pts.data() + pts.size(), time);
+    if (read.ec != std::errc() || read.ptr != pts.data() + pts.size()) return std::nullopt;
+    video.frames.push_back(ProbedFrame{time, frame["key_frame"] == "1", frame["pict_type"]});
   }
   return video;
 }

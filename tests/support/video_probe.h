@@ -24,7 +24,7 @@ struct ProbedVideo {
   std::vector<ProbedFrame> frames;  // the first video stream's frames in presentation order
 };
 
-// Nothing when ffprobe cannot read the file.
+// Nothing when ffprobe cannot read the file or a frame has no time.
 std::optional<ProbedVideo> probe(const std::string& path);
 
 // The luma plane of every frame of the first video stream, decoded by ffmpeg without any

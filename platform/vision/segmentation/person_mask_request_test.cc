@@ -109,7 +109,7 @@ TEST(PersonMaskRequestTest, ThePlatformSegmenterGivesOneBytePerPixelMasks) {
     const std::shared_ptr<PixelBuffer>& mask = (*request.results())[0].pixelBuffer;
     ASSERT_TRUE(mask);
     EXPECT_EQ(mask->format, PixelFormat::gray8);
-    EXPECT_NE(mask->baseAddress, nullptr);
+    EXPECT_NE(mask->data, nullptr);
     EXPECT_GT(mask->width, 0);
     EXPECT_GT(mask->height, 0);
   }

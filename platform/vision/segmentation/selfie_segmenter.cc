@@ -46,7 +46,7 @@ class SelfieSegmenter final : public PersonSegmenter {
     if (!pool_ || pool_->width() != width || pool_->height() != height) {
       pool_.emplace(media::PixelFormat::gray8, width, height, 2);
     }
-    std::shared_ptr<media::PixelBuffer> mask = pool_->createPixelBuffer();
+    std::shared_ptr<media::PixelBuffer> mask = pool_->makeBuffer();
     if (!mask) return personSegmentationError(PersonSegmentationError::outOfMemory, "out of memory for the mask");
     return mask;
   }

@@ -50,7 +50,7 @@ std::shared_ptr<PixelBuffer> segment(PersonSegmenter& segmenter, const media::Im
   EXPECT_TRUE(mask.ok()) << mask.error().description;
   if (!mask.ok()) return nullptr;
   EXPECT_EQ(mask.value()->format, PixelFormat::gray8);
-  EXPECT_NE(mask.value()->baseAddress, nullptr);
+  EXPECT_NE(mask.value()->data, nullptr);
   return mask.value();
 }
 
