@@ -72,7 +72,7 @@ double modelMilliseconds(const char* file, int runs) {
   }
   nn::Model& model = *shared.value()->model;
   std::fill_n(model.input(0), model.inputShape(0).elementCount(), 0.5f);
-  return medianMilliseconds(runs, [&] { model.run(); });
+  return medianMilliseconds(runs, [&] { (void)model.run(); });
 }
 
 const char* nameOf(MaskQuality quality) {

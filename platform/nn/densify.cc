@@ -2,10 +2,12 @@
 
 #include <cstdint>
 
+#include "platform/nn/model_errors.h"
+
 namespace platform::nn {
 namespace {
 
-Error fail(const std::string& what) { return Error{"nn.model", 1, "sparse constant: " + what}; }
+Error fail(const std::string& what) { return modelError(ModelError::malformed, "sparse constant: " + what); }
 
 struct Expansion {
   const std::vector<float>& values;

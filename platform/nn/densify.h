@@ -9,8 +9,8 @@
 namespace platform::nn {
 
 // The dense tensor of `denseShape` holding `values` at the places `sparsity` gives, zeros
-// elsewhere. Fails, without reading out of bounds, when the metadata does not fit the shape or
-// the values.
+// elsewhere. Fails (ModelError::malformed), without reading out of bounds, when the metadata does
+// not fit the shape or the values.
 Result<std::vector<float>> densify(const std::vector<float>& values, const Sparsity& sparsity,
                                    const std::vector<int>& denseShape);
 

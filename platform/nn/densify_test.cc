@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/nn/model_errors.h"
+
 namespace platform::nn {
 namespace {
 
@@ -54,7 +56,8 @@ TEST(DensifyTest, RejectsMetadataThatPointsOutside) {
   };
   for (const Case& c : cases) {
     auto result = densify(c.values, c.sparsity, {3, 4});
-    EXPECT_FALSE(result.ok()) << c.name;
+    ASSERT_FALSE(result.ok()) << c.name;
+    EXPECT_EQ(result.error().code, static_cast<int64_t>(ModelError::malformed)) << c.name;
   }
 }
 

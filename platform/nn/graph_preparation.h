@@ -12,9 +12,11 @@
 
 namespace platform::nn {
 
-std::optional<Error> prepareGraph(Graph* graph);
+// Fails with ModelError::malformed or ModelError::unsupported, naming the operation.
+Result<void> prepareGraph(Graph* graph);
 
-// The output shape that `op` computes from its inputs in `graph`, or why it cannot run.
+// The output shape that `op` computes from its inputs in `graph`, or why it cannot run
+// (ModelError::malformed or ModelError::unsupported).
 Result<std::vector<int>> inferOutputShape(const Graph& graph, const Operation& op);
 
 }  // namespace platform::nn

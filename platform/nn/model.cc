@@ -9,15 +9,14 @@
 
 #include "platform/nn/concatenation.h"
 #include "platform/nn/graph_preparation.h"
+#include "platform/nn/model_errors.h"
 #include "platform/nn/thread_pool.h"
 #include "platform/nn/tflite_reader.h"
 
 namespace platform::nn {
 namespace {
 
-constexpr char kDomain[] = "nn.model";
-
-Error fail(const std::string& what) { return Error{kDomain, 1, what}; }
+Error fail(const std::string& what) { return modelError(ModelError::engineFailed, what); }
 
 const char* statusText(xnn_status status) {
   switch (status) {
@@ -32,12 +31,12 @@ const char* statusText(xnn_status status) {
   return "unknown status";
 }
 
-std::optional<Error> initializeXnnpack() {
+Result<void> initializeXnnpack() {
   static xnn_status status = xnn_initialize(nullptr);
   if (status != xnn_status_success) {
     return fail(std::string("cannot initialise XNNPACK: ") + statusText(status));
   }
-  return std::nullopt;
+  return {};
 }
 
 std::pair<float, float> activationRange(Activation activation) {
@@ -112,14 +111,14 @@ struct Model::State {
     }
   }
 
-  std::optional<Error> build(pthreadpool_t pool);
-  std::optional<Error> buildSegment(const std::vector<const Operation*>& ops,
+  Result<void> build(pthreadpool_t pool);
+  Result<void> buildSegment(const std::vector<const Operation*>& ops,
                                     const std::vector<int>& producerStep,
                                     const std::vector<bool>& needsBuffer, size_t stepIndex,
                                     pthreadpool_t pool);
 };
 
-std::optional<Error> Model::State::build(pthreadpool_t pool) {
+Result<void> Model::State::build(pthreadpool_t pool) {
   const size_t tensorCount = graph.tensors.size();
   // Split the operations into steps: runs of XNNPACK operations, and single own kernels.
   std::vector<std::vector<const Operation*>> stepOps;
@@ -173,15 +172,15 @@ std::optional<Error> Model::State::build(pthreadpool_t pool) {
       ++ownKernels;
       continue;
     }
-    if (auto error = buildSegment(stepOps[s], producerStep, needsBuffer, s, pool)) return error;
+    if (Result<void> built = buildSegment(stepOps[s], producerStep, needsBuffer, s, pool); !built.ok()) return built;
   }
-  return std::nullopt;
+  return {};
 }
 
-std::optional<Error> Model::State::buildSegment(const std::vector<const Operation*>& ops,
-                                                const std::vector<int>& producerStep,
-                                                const std::vector<bool>& needsBuffer,
-                                                size_t stepIndex, pthreadpool_t pool) {
+Result<void> Model::State::buildSegment(const std::vector<const Operation*>& ops,
+                                        const std::vector<int>& producerStep,
+                                        const std::vector<bool>& needsBuffer,
+                                        size_t stepIndex, pthreadpool_t pool) {
   // External values: the buffered tensors this segment reads or writes, numbered from 0.
   std::vector<int> externals;
   std::vector<uint32_t> ids(graph.tensors.size(), XNN_INVALID_VALUE_ID);
@@ -411,7 +410,7 @@ std::optional<Error> Model::State::buildSegment(const std::vector<const Operatio
   if (status != xnn_status_success) {
     return fail(std::string("XNNPACK cannot bind the model's buffers: ") + statusText(status));
   }
-  return std::nullopt;
+  return {};
 }
 
 Model::Model(std::unique_ptr<State> state) : state_(std::move(state)) {}
@@ -430,12 +429,12 @@ Result<std::unique_ptr<Model>> Model::load(const std::string& path, Threads thre
 }
 
 Result<std::unique_ptr<Model>> Model::fromGraph(Graph graph, Threads threads) {
-  if (auto error = initializeXnnpack()) return *error;
-  if (auto error = prepareGraph(&graph)) return *error;
+  if (Result<void> initialized = initializeXnnpack(); !initialized.ok()) return initialized.error();
+  if (Result<void> prepared = prepareGraph(&graph); !prepared.ok()) return prepared.error();
   auto state = std::make_unique<State>();
   state->graph = std::move(graph);
   pthreadpool_t pool = threads == Threads::all ? processThreadPool() : nullptr;
-  if (auto error = state->build(pool)) return *error;
+  if (Result<void> built = state->build(pool); !built.ok()) return built.error();
   return std::unique_ptr<Model>(new Model(std::move(state)));
 }
 
@@ -475,7 +474,7 @@ std::optional<size_t> Model::outputIndex(std::string_view name) const {
   return std::nullopt;
 }
 
-std::optional<Error> Model::run() {
+Result<void> Model::run() {
   for (State::Step& step : state_->steps) {
     if (step.runtime == nullptr) {
       step.concatenation.run();
@@ -483,10 +482,10 @@ std::optional<Error> Model::run() {
     }
     xnn_status status = xnn_invoke_runtime(step.runtime);
     if (status != xnn_status_success) {
-      return Error{kDomain, 3, std::string("XNNPACK failed to run the model: ") + statusText(status)};
+      return modelError(ModelError::runFailed, std::string("XNNPACK failed to run the model: ") + statusText(status));
     }
   }
-  return std::nullopt;
+  return {};
 }
 
 double Model::multiplyAdds() const { return state_->multiplyAdds; }

@@ -3,12 +3,13 @@
 //   auto model = Model::load(modelPath("face_detection_full_range.tflite"));
 //   if (!model.ok()) ...;                         // model.error().description says why
 //   float* in = model.value()->input(0);          // fill inputShape(0).elementCount() floats
-//   if (auto error = model.value()->run()) ...;
+//   if (Result<void> ran = model.value()->run(); !ran.ok()) ...;
 //   const float* scores = model.value()->output(*model.value()->outputIndex("classificators"));
 //
 // Tensors are float32, NHWC, densely packed. Input and output buffers belong to the model and stay
 // at the same address for its whole life; run() reads the inputs' current contents and overwrites
-// the outputs. A Model is not safe to run from two threads at once; separate Models are.
+// the outputs. Failures are Errors of kModelDomain with a ModelError code (model_errors.h). A
+// Model is not safe to run from two threads at once; separate Models are.
 #pragma once
 
 #include <cstddef>
@@ -58,8 +59,9 @@ class Model {
   std::string inputName(size_t i) const;
   std::string outputName(size_t i) const;
 
-  // Runs one inference on the current input contents; no allocation. Float32 NHWC tensors.
-  std::optional<Error> run();
+  // Runs one inference on the current input contents; no allocation. Fails only when XNNPACK does
+  // (ModelError::runFailed); the outputs are then undefined.
+  Result<void> run();
 
   // Multiply-adds of one inference (convolutions and fully connected layers), for benchmarks.
   double multiplyAdds() const;

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <limits>
 
-#include "platform/nn/graph_preparation.h"
+#include "platform/nn/model_errors.h"
 
 namespace platform::nn {
 namespace {
@@ -185,10 +185,10 @@ void resizeBilinear(const Operation& op, const Graph& g, const std::vector<std::
 Result<std::vector<std::vector<float>>> evaluateReference(
     const Graph& g, const std::vector<std::vector<float>>& inputs) {
   std::vector<std::vector<float>> v(g.tensors.size());
-  if (inputs.size() != g.inputs.size()) return Error{"nn.reference", 1, "wrong number of inputs"};
+  if (inputs.size() != g.inputs.size()) return modelError(ModelError::invalidInputs, "wrong number of inputs");
   for (size_t i = 0; i < g.inputs.size(); ++i) {
     if (inputs[i].size() != g.tensors[g.inputs[i]].elementCount()) {
-      return Error{"nn.reference", 1, "input " + std::to_string(i) + " has the wrong size"};
+      return modelError(ModelError::invalidInputs, "input " + std::to_string(i) + " has the wrong size");
     }
     v[g.inputs[i]] = inputs[i];
   }
@@ -320,7 +320,7 @@ Result<std::vector<std::vector<float>>> evaluateReference(
       }
       case OpType::dequantize:
       case OpType::densify:
-        return Error{"nn.reference", 1, "graph is not prepared"};
+        return modelError(ModelError::invalidInputs, "graph is not prepared");
     }
     v[op.outputs[0]] = std::move(out);
   }

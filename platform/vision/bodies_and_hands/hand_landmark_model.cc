@@ -31,7 +31,7 @@ Result<std::unique_ptr<HandLandmarkModel>> HandLandmarkModel::load(const std::st
 
 Result<std::optional<HandLandmarks>> HandLandmarkModel::run(const media::ImageView& image, const RotatedRect& area) {
   if (auto error = imageToTensor(image, area, kInputSize, kInputSize, 0, 1, model_->input(0))) return *error;
-  if (auto error = model_->run()) return *error;
+  if (Result<void> ran = model_->run(); !ran.ok()) return ran.error();
   // The presence output already went through a sigmoid inside the model.
   const float presence = model_->output(presenceOutput_)[0];
   if (!(presence >= kMinPresence)) return std::optional<HandLandmarks>();

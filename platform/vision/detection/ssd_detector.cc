@@ -52,7 +52,7 @@ Result<std::vector<Detection>> SsdDetector::detect(const media::ImageView& image
   if (auto error = imageToTensor(image, fit.area, width, height, settings_.low, settings_.high, model_->input(0))) {
     return *error;
   }
-  if (auto error = model_->run()) return *error;
+  if (Result<void> ran = model_->run(); !ran.ok()) return ran.error();
 
   const size_t rows = anchors_.size();
   const std::span<const float> boxes(model_->output(boxesOutput_), rows * (4 + 2 * settings_.keypointCount));

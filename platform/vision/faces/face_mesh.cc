@@ -33,7 +33,7 @@ Result<FaceMeshResult> FaceMesh::run(const media::ImageView& picture, const Rota
           imageToTensor(picture, crop, kFaceMeshInputSize, kFaceMeshInputSize, 0, 1, model_->input(0))) {
     return *failure;
   }
-  if (std::optional<Error> failure = model_->run()) return *failure;
+  if (Result<void> ran = model_->run(); !ran.ok()) return ran.error();
   FaceMeshResult result;
   result.points = meshInPicture(model_->output(pointsOutput_), kFaceMeshPointCount, crop);
   result.presence = scoreFromLogit(model_->output(presenceOutput_)[0]);

@@ -60,7 +60,7 @@ std::optional<Error> segmentPicture(SelfieModel which, const BgraPlane& picture,
     in[1] = bgra[1] * (1.0f / 255.0f);
     in[2] = bgra[0] * (1.0f / 255.0f);
   }
-  if (std::optional<Error> failure = model.run()) return fail("the person segmentation model failed: " + failure->description);
+  if (Result<void> ran = model.run(); !ran.ok()) return fail("the person segmentation model failed: " + ran.error().description);
 
   // The outputs are probabilities already (the models end in a sigmoid); clamped in case a
   // value strays outside [0, 1] or is not a number.
