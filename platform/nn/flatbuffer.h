@@ -28,7 +28,6 @@ class Reader {
   // Keeps the first failure only: later ones are usually consequences of it.
   void fail(std::string_view what);
 
-  size_t size() const { return bytes_.size(); }
   // True when [position, position + length) lies inside the buffer.
   bool contains(uint64_t position, uint64_t length) const {
     return position <= bytes_.size() && length <= bytes_.size() - position;

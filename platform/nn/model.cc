@@ -102,7 +102,6 @@ struct Model::State {
     Concatenation concatenation;
   };
   std::vector<Step> steps;
-  size_t ownKernels = 0;
   double multiplyAdds = 0;
 
   ~State() {
@@ -169,7 +168,6 @@ Result<void> Model::State::build(pthreadpool_t pool) {
       for (int t : op.inputs) inputs.push_back({tensorData[t], graph.tensors[t].shape});
       steps[s].concatenation = Concatenation(inputs, op.options.axis, tensorData[op.outputs[0]],
                                              graph.tensors[op.outputs[0]].shape);
-      ++ownKernels;
       continue;
     }
     if (Result<void> built = buildSegment(stepOps[s], producerStep, needsBuffer, s, pool); !built.ok()) return built;
@@ -454,12 +452,6 @@ float* Model::input(size_t i) {
 const float* Model::output(size_t i) const {
   return i < outputCount() ? state_->tensorData[state_->graph.outputs[i]] : nullptr;
 }
-std::string Model::inputName(size_t i) const {
-  return i < inputCount() ? state_->graph.tensors[state_->graph.inputs[i]].name : std::string();
-}
-std::string Model::outputName(size_t i) const {
-  return i < outputCount() ? state_->graph.tensors[state_->graph.outputs[i]].name : std::string();
-}
 
 std::optional<size_t> Model::inputIndex(std::string_view name) const {
   for (size_t i = 0; i < inputCount(); ++i) {
@@ -489,7 +481,5 @@ Result<void> Model::run() {
 }
 
 double Model::multiplyAdds() const { return state_->multiplyAdds; }
-size_t Model::xnnpackSegmentCount() const { return state_->steps.size() - state_->ownKernels; }
-size_t Model::ownKernelCount() const { return state_->ownKernels; }
 
 }  // namespace platform::nn

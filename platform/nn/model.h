@@ -56,8 +56,6 @@ class Model {
   // Index of the input/output tensor with this name in the model, or nothing.
   std::optional<size_t> inputIndex(std::string_view name) const;
   std::optional<size_t> outputIndex(std::string_view name) const;
-  std::string inputName(size_t i) const;
-  std::string outputName(size_t i) const;
 
   // Runs one inference on the current input contents; no allocation. Fails only when XNNPACK does
   // (ModelError::runFailed); the outputs are then undefined.
@@ -65,9 +63,6 @@ class Model {
 
   // Multiply-adds of one inference (convolutions and fully connected layers), for benchmarks.
   double multiplyAdds() const;
-  // How the runtime split the model: XNNPACK segments and operations run by own kernels.
-  size_t xnnpackSegmentCount() const;
-  size_t ownKernelCount() const;
 
  private:
   struct State;
