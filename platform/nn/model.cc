@@ -10,6 +10,7 @@
 #include "platform/nn/concatenation.h"
 #include "platform/nn/graph_preparation.h"
 #include "platform/nn/model_errors.h"
+#include "platform/nn/output_shape.h"
 #include "platform/nn/thread_pool.h"
 #include "platform/nn/tflite_reader.h"
 
