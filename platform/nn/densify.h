@@ -1,4 +1,5 @@
-// Expands a sparse constant (TFLite's sparsity format) into its dense values.
+// Expands a sparse constant (TFLite's sparsity format) into its dense values. A pure function;
+// safe from any thread.
 #pragma once
 
 #include <vector>

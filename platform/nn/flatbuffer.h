@@ -1,6 +1,8 @@
 // Bounds-checked access to a FlatBuffers binary. Every read checks that it stays inside the buffer;
 // a read that would not records the first failure in the Reader and returns an empty or default
 // value, so a caller walks the whole structure and checks Reader::failed() once at the end.
+// Reading records failures in the Reader: a Reader and its tables belong to one thread. The bytes
+// must outlive them.
 #pragma once
 
 #include <cstddef>

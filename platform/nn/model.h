@@ -8,8 +8,12 @@
 //
 // Tensors are float32, NHWC, densely packed. Input and output buffers belong to the model and stay
 // at the same address for its whole life; run() reads the inputs' current contents and overwrites
-// the outputs. Failures are Errors of kModelDomain with a ModelError code (model_errors.h). A
-// Model is not safe to run from two threads at once; separate Models are.
+// the outputs. Failures are Errors of kModelDomain with a ModelError code (model_errors.h).
+//
+// Threads: a Model is used from one thread at a time (filling inputs, run(), reading outputs);
+// separate Models, of the same file or not, may be loaded and run on separate threads at once.
+// Models made with Threads::all share the process's thread pool, which runs one operator at a
+// time: inferences on it from several threads take turns rather than disturbing each other.
 #pragma once
 
 #include <cstddef>
@@ -37,7 +41,8 @@ enum class Threads {
 
 class Model {
  public:
-  // Reads a .tflite file and builds the runtime for it. Slow: do it once per process.
+  // Reads a .tflite file and builds the runtime for it. Slow: do it once per process. The error's
+  // description starts with the path.
   static Result<std::unique_ptr<Model>> load(const std::string& path, Threads threads = Threads::all);
   // Builds the runtime for a graph already in memory (tests build small graphs by hand).
   static Result<std::unique_ptr<Model>> fromGraph(Graph graph, Threads threads = Threads::all);

@@ -8,6 +8,9 @@
 
 #include <cmath>
 #include <functional>
+#include <latch>
+#include <string>
+#include <thread>
 
 #include "platform/nn/graph_preparation.h"
 #include "platform/nn/reference_ops.h"
@@ -301,6 +304,63 @@ TEST(ModelTest, RunsWithoutAllocating) {
   size_t before = mallinfo2().uordblks;
   for (int i = 0; i < 200; ++i) ASSERT_TRUE(model.value()->run().ok());
   EXPECT_EQ(mallinfo2().uordblks, before);
+}
+
+TEST(ModelTest, SeparateModelsOfOneGraphRunOnTwoThreadsAtOnce) {
+  // Two Models of the same graph, built and run on two threads at the same time with different
+  // inputs, on the shared pool and on their own threads: each must give the reference answer for
+  // its own input on every run. Shared buffers or unguarded set-up would mix or break them.
+  GraphBuilder b;
+  int x = b.input({1, 12, 12, 4});
+  int y = b.op(OpType::conv2d, {x, b.weights({8, 3, 3, 4}), b.weights({8})}, conv(1, same));
+  OpOptions axis;
+  axis.axis = -1;
+  int joined = b.op(OpType::concatenation, {y, x}, axis);
+  b.output(b.op(OpType::depthwiseConv2d, {joined, b.weights({1, 3, 3, 12}), b.weights({12})}, conv(2, same)));
+  const Graph graph = b.graph();
+  Graph prepared = graph;
+  Result<void> ready = prepareGraph(&prepared);
+  ASSERT_TRUE(ready.ok()) << ready.error().description;
+
+  std::vector<float> inputs[2], expected[2];
+  for (int k = 0; k < 2; ++k) {
+    inputs[k] = b.random(graph.tensors[x].elementCount(), -2, 2);
+    auto values = evaluateReference(prepared, {inputs[k]});
+    ASSERT_TRUE(values.ok()) << values.error().description;
+    expected[k] = values.value()[prepared.outputs[0]];
+  }
+  for (Threads threads : {Threads::all, Threads::one}) {
+    std::latch start(2);
+    size_t wrong[2] = {0, 0};
+    std::string failure[2];
+    auto work = [&](int k) {
+      auto model = Model::fromGraph(graph, threads);
+      start.arrive_and_wait();
+      if (!model.ok()) {
+        failure[k] = model.error().description;
+        return;
+      }
+      std::copy(inputs[k].begin(), inputs[k].end(), model.value()->input(0));
+      for (int round = 0; round < 40; ++round) {
+        Result<void> ran = model.value()->run();
+        if (!ran.ok()) {
+          failure[k] = ran.error().description;
+          return;
+        }
+        const float* got = model.value()->output(0);
+        for (size_t i = 0; i < expected[k].size(); ++i) {
+          wrong[k] += !(std::fabs(got[i] - expected[k][i]) <= 1e-4f + 1e-4f * std::fabs(expected[k][i]));
+        }
+      }
+    };
+    std::thread other(work, 1);
+    work(0);
+    other.join();
+    for (int k = 0; k < 2; ++k) {
+      EXPECT_EQ(failure[k], "") << "model " << k;
+      EXPECT_EQ(wrong[k], 0u) << "model " << k << (threads == Threads::all ? " on the pool" : " on its thread");
+    }
+  }
 }
 
 TEST(ModelTest, NamesAndShapesOfInputsAndOutputs) {

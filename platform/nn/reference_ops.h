@@ -1,5 +1,6 @@
 // Plain loops that compute every operation the runtime supports, written for clarity and
-// independent of XNNPACK: the yardstick the tests hold the fast runtime against.
+// independent of XNNPACK: the yardstick the tests hold the fast runtime against. Slow; pure
+// functions of their arguments, safe from any thread.
 #pragma once
 
 #include <vector>

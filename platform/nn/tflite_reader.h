@@ -1,5 +1,6 @@
 // Reads a TensorFlow Lite flatbuffer (.tflite) into a Graph. Every read is bounds-checked: a
 // truncated, damaged or unsupported file gives an Error naming the problem, never a crash.
+// Pure functions of their input; safe from any thread.
 #pragma once
 
 #include <cstdint>
