@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "platform/nn/graph_preparation.h"
+#include "platform/nn/model_errors.h"
 #include "platform/nn/reference_ops.h"
 #include "platform/nn/test_graphs.h"
 
@@ -405,6 +406,19 @@ TEST(ModelTest, RejectsShapesThatWouldOverflow) {
   ASSERT_FALSE(model.ok());
   EXPECT_NE(model.error().description.find("impossible size"), std::string::npos)
       << model.error().description;
+}
+
+TEST(ModelTest, RejectsOperationsThatReadIntegerConstantsAsData) {
+  // A damaged file may point a concatenation at a shape tensor: its kernel would copy floats that
+  // are not there. Refused at load instead of crashing in run().
+  GraphBuilder b;
+  OpOptions o;
+  o.axis = 1;
+  b.output(b.op(OpType::concatenation, {b.input({1, 4}), b.ints({1, 4}, {1, 2, 3, 4})}, o, {1, 8}));
+  auto model = Model::fromGraph(b.graph(), Threads::one);
+  ASSERT_FALSE(model.ok());
+  EXPECT_EQ(model.error().code, static_cast<int64_t>(ModelError::malformed));
+  EXPECT_NE(model.error().description.find("holds no float values"), std::string::npos) << model.error().description;
 }
 
 TEST(ModelTest, RejectsGraphsThatReadTensorsBeforeTheyAreComputed) {

@@ -41,6 +41,14 @@ bool constantFloat(const Tensor* t) {
   return t != nullptr && t->constant && !t->sparsity && t->values.size() == t->elementCount();
 }
 
+// A constant read as data must hold its float values; integer constants (shapes, paddings, axes)
+// hold none, and a kernel would read past them.
+bool holdsFloats(const Tensor& t) { return !t.constant || constantFloat(&t); }
+
+Error noFloats(const Operation& op, const Tensor& t) {
+  return malformed(op, "reads constant '" + t.name + "', which holds no float values");
+}
+
 // Output extent of a window sliding over `size` cells, TensorFlow's SAME or VALID rule.
 int64_t windowOutput(Padding padding, int64_t size, int64_t window, int64_t stride, int64_t dilation) {
   int64_t effective = (window - 1) * dilation + 1;
@@ -191,6 +199,7 @@ Result<Shape64> concatenationShape(const Operands& x) {
   for (size_t i = 0; i < x.op.inputs.size(); ++i) {
     const Tensor* t = x.at(i);
     if (t == nullptr || t->shape.size() != s.size()) return malformed(x.op, "inputs differ in rank");
+    if (!holdsFloats(*t)) return noFloats(x.op, *t);
     for (int d = 0; d < rank; ++d) {
       if (d != axis && t->shape[d] != s[d]) return malformed(x.op, "inputs differ in shape");
     }
@@ -239,6 +248,7 @@ Result<Shape64> computeOutputShape(const Graph& graph, const Operation& op) {
     return malformed(op, "has an invalid stride, dilation, window or block size");
   }
   Operands operands{graph, op, graph.tensors[op.inputs[0]]};
+  if (!holdsFloats(operands.in)) return noFloats(op, operands.in);
   switch (op.type) {
     case OpType::conv2d:
     case OpType::depthwiseConv2d:

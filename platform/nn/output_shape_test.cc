@@ -147,6 +147,14 @@ const ShapeCase kRefused[] = {
     {"depth_the_block_does_not_divide", [](GraphBuilder& b) {
        return Operation{OpType::depthToSpace, {b.input({1, 3, 4, 6})}, {}, with([](OpOptions& o) { o.blockSize = 2; })};
      }, {}, ModelError::malformed, "block size divides"},
+    // Integer constants (shapes, paddings, axes) hold no float values for a kernel to read.
+    {"concatenation_of_an_integer_constant", [](GraphBuilder& b) {
+       return Operation{OpType::concatenation, {b.input({1, 4}), b.ints({1, 4}, {1, 2, 3, 4})}, {},
+                        with([](OpOptions& o) { o.axis = 1; })};
+     }, {}, ModelError::malformed, "holds no float values"},
+    {"relu_of_an_integer_constant", [](GraphBuilder& b) {
+       return Operation{OpType::relu, {b.ints({1, 4}, {1, 2, 3, 4})}, {}, {}};
+     }, {}, ModelError::malformed, "holds no float values"},
     {"load_time_operation", [](GraphBuilder& b) {
        return Operation{OpType::dequantize, {b.weights({4})}, {}, {}};
      }, {}, ModelError::unsupported, "is not run by this runtime"},
