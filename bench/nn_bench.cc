@@ -37,12 +37,12 @@ double medianMilliseconds(Model& model, int runs) {
     float* in = model.input(i);
     for (size_t k = 0; k < model.inputShape(i).elementCount(); ++k) in[k] = 0.5f;
   }
-  for (int i = 0; i < 2; ++i) model.run();
+  for (int i = 0; i < 2; ++i) (void)model.run();
   std::vector<double> times;
   for (int i = 0; i < runs; ++i) {
     auto start = std::chrono::steady_clock::now();
-    if (auto error = model.run()) {
-      std::fprintf(stderr, "run failed: %s\n", error->description.c_str());
+    if (platform::Result<void> ran = model.run(); !ran.ok()) {
+      std::fprintf(stderr, "run failed: %s\n", ran.error().description.c_str());
       std::exit(1);
     }
     times.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());

@@ -19,15 +19,23 @@ namespace {
 
 using namespace platform::nn;
 
+// Runs the model once, or ends the program with XNNPACK's reason.
+void runOrQuit(Model& model) {
+  if (platform::Result<void> ran = model.run(); !ran.ok()) {
+    std::fprintf(stderr, "run failed: %s\n", ran.error().description.c_str());
+    std::exit(1);
+  }
+}
+
 double medianMilliseconds(Model& model, int runs) {
   for (size_t i = 0; i < model.inputCount(); ++i) {
     std::fill_n(model.input(i), model.inputShape(i).elementCount(), 0.5f);
   }
-  model.run();
+  runOrQuit(model);
   std::vector<double> times;
   for (int i = 0; i < runs; ++i) {
     auto start = std::chrono::steady_clock::now();
-    model.run();
+    runOrQuit(model);
     times.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
   }
   std::nth_element(times.begin(), times.begin() + times.size() / 2, times.end());
@@ -79,8 +87,12 @@ int main(int argc, char** argv) {
   }
   int runs = argc > 3 && std::strcmp(argv[2], "--runs") == 0 ? std::max(1, std::atoi(argv[3])) : 11;
   auto graph = readTfliteFile(modelPath(argv[1]));
-  if (!graph.ok() || prepareGraph(&graph.value())) {
-    std::fprintf(stderr, "%s: cannot read\n", argv[1]);
+  if (!graph.ok()) {
+    std::fprintf(stderr, "%s\n", graph.error().description.c_str());
+    return 1;
+  }
+  if (platform::Result<void> prepared = prepareGraph(&graph.value()); !prepared.ok()) {
+    std::fprintf(stderr, "%s: %s\n", argv[1], prepared.error().description.c_str());
     return 1;
   }
   auto whole = Model::fromGraph(graph.value(), Threads::one);

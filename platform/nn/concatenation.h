@@ -1,5 +1,6 @@
 // Concatenation along one axis, an operation XNNPACK (as shipped in Debian 12) lacks. Set up once
-// with fixed buffers; run() only copies.
+// with fixed buffers; run() only copies, from the inputs into the output, and is used by one thread
+// at a time (the Model that owns it).
 #pragma once
 
 #include <cstddef>

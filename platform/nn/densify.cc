@@ -2,10 +2,12 @@
 
 #include <cstdint>
 
+#include "platform/nn/model_errors.h"
+
 namespace platform::nn {
 namespace {
 
-Error fail(const std::string& what) { return Error{"nn.model", 1, "sparse constant: " + what}; }
+Error fail(const std::string& what) { return modelError(ModelError::malformed, "sparse constant: " + what); }
 
 struct Expansion {
   const std::vector<float>& values;
@@ -89,10 +91,14 @@ Result<std::vector<float>> densify(const std::vector<float>& values, const Spars
     seen[static_cast<size_t>(t)] = true;
   }
   std::vector<int> blockSizes(sparsity.blockMap.size(), 0);
+  std::vector<bool> blocked(rank, false);
   for (size_t b = 0; b < sparsity.blockMap.size(); ++b) {
     if (sparsity.blockMap[b] < 0 || static_cast<size_t>(sparsity.blockMap[b]) >= rank) {
       return fail("block map names a missing dimension");
     }
+    // Once per dimension at most, which also bounds the levels expansion walks by twice the rank.
+    if (blocked[static_cast<size_t>(sparsity.blockMap[b])]) return fail("block map blocks a dimension twice");
+    blocked[static_cast<size_t>(sparsity.blockMap[b])] = true;
     for (size_t level = 0; level < levels; ++level) {
       if (static_cast<size_t>(sparsity.traversalOrder[level]) == rank + b) {
         blockSizes[b] = sparsity.dimensions[level].denseSize;

@@ -1,4 +1,5 @@
-// Expands a sparse constant (TFLite's sparsity format) into its dense values.
+// Expands a sparse constant (TFLite's sparsity format) into its dense values. A pure function;
+// safe from any thread.
 #pragma once
 
 #include <vector>
@@ -9,8 +10,8 @@
 namespace platform::nn {
 
 // The dense tensor of `denseShape` holding `values` at the places `sparsity` gives, zeros
-// elsewhere. Fails, without reading out of bounds, when the metadata does not fit the shape or
-// the values.
+// elsewhere. Fails (ModelError::malformed), without reading out of bounds, when the metadata does
+// not fit the shape or the values.
 Result<std::vector<float>> densify(const std::vector<float>& values, const Sparsity& sparsity,
                                    const std::vector<int>& denseShape);
 

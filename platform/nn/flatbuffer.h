@@ -1,6 +1,8 @@
 // Bounds-checked access to a FlatBuffers binary. Every read checks that it stays inside the buffer;
 // a read that would not records the first failure in the Reader and returns an empty or default
 // value, so a caller walks the whole structure and checks Reader::failed() once at the end.
+// Reading records failures in the Reader: a Reader and its tables belong to one thread. The bytes
+// must outlive them.
 #pragma once
 
 #include <cstddef>
@@ -28,7 +30,6 @@ class Reader {
   // Keeps the first failure only: later ones are usually consequences of it.
   void fail(std::string_view what);
 
-  size_t size() const { return bytes_.size(); }
   // True when [position, position + length) lies inside the buffer.
   bool contains(uint64_t position, uint64_t length) const {
     return position <= bytes_.size() && length <= bytes_.size() - position;

@@ -1,5 +1,6 @@
 // A model as a plain graph of tensors and operations, independent of the file it came from and of
 // the engine that runs it. The .tflite reader produces one; tests build small ones by hand.
+// Plain values with no shared state: a Graph may be read from several threads while none writes it.
 #pragma once
 
 #include <cstddef>

@@ -2,19 +2,17 @@
 // densification of constants) into dense float constants, then checks every remaining operation:
 // its tensors exist and have the ranks and types it needs, its constant operands are there, and
 // its declared output shape is the one its inputs give. After this, a runner may size buffers from
-// the declared shapes and trust them.
+// the declared shapes and trust them. Works on the caller's graph only; safe from any thread.
 #pragma once
-
-#include <vector>
 
 #include "platform/nn/graph.h"
 #include "platform/result.h"
 
 namespace platform::nn {
 
-std::optional<Error> prepareGraph(Graph* graph);
-
-// The output shape that `op` computes from its inputs in `graph`, or why it cannot run.
-Result<std::vector<int>> inferOutputShape(const Graph& graph, const Operation& op);
+// Prepares `graph` in place. Needs every tensor index in it to be valid (the readers ensure that).
+// On failure (ModelError::malformed or ModelError::unsupported) the graph may be half folded and
+// is only good for discarding.
+Result<void> prepareGraph(Graph* graph);
 
 }  // namespace platform::nn

@@ -1,4 +1,5 @@
-// IEEE 754 half precision to single precision, for float16 weights widened at load.
+// IEEE 754 half precision to single precision, for float16 weights widened at load. Exact for
+// every half value, NaN and infinities included.
 #pragma once
 
 #include <cstdint>

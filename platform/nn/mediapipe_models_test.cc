@@ -35,7 +35,8 @@ void runOnPicture(Model& model, const std::string& fixture, float low, float hig
   float* in = model.input(0);
   const std::vector<uint8_t>& rgb = image.value().rgb;
   for (size_t i = 0; i < rgb.size(); ++i) in[i] = low + (high - low) * rgb[i] / 255.0f;
-  ASSERT_EQ(model.run(), std::nullopt);
+  Result<void> ran = model.run();
+  ASSERT_TRUE(ran.ok()) << ran.error().description;
 }
 
 const float* output(const Model& model, const std::string& name) {
@@ -217,11 +218,13 @@ TEST(MediaPipeModelsTest, SmallModelsMatchTheReferenceLoops) {
     ASSERT_TRUE(graph.ok()) << graph.error().description;
     auto model = Model::fromGraph(graph.value());
     ASSERT_TRUE(model.ok()) << model.error().description;
-    ASSERT_EQ(prepareGraph(&graph.value()), std::nullopt);
+    Result<void> prepared = prepareGraph(&graph.value());
+    ASSERT_TRUE(prepared.ok()) << prepared.error().description;
     std::vector<float> input(model.value()->inputShape(0).elementCount());
     for (size_t i = 0; i < input.size(); ++i) input[i] = std::sin(0.01f * i);
     std::copy(input.begin(), input.end(), model.value()->input(0));
-    ASSERT_EQ(model.value()->run(), std::nullopt);
+    Result<void> ran = model.value()->run();
+    ASSERT_TRUE(ran.ok()) << ran.error().description;
     auto expected = evaluateReference(graph.value(), {input});
     ASSERT_TRUE(expected.ok()) << expected.error().description;
     for (size_t o = 0; o < model.value()->outputCount(); ++o) {

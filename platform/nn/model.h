@@ -3,12 +3,17 @@
 //   auto model = Model::load(modelPath("face_detection_full_range.tflite"));
 //   if (!model.ok()) ...;                         // model.error().description says why
 //   float* in = model.value()->input(0);          // fill inputShape(0).elementCount() floats
-//   if (auto error = model.value()->run()) ...;
+//   if (Result<void> ran = model.value()->run(); !ran.ok()) ...;
 //   const float* scores = model.value()->output(*model.value()->outputIndex("classificators"));
 //
 // Tensors are float32, NHWC, densely packed. Input and output buffers belong to the model and stay
 // at the same address for its whole life; run() reads the inputs' current contents and overwrites
-// the outputs. A Model is not safe to run from two threads at once; separate Models are.
+// the outputs. Failures are Errors of kModelDomain with a ModelError code (model_errors.h).
+//
+// Threads: a Model is used from one thread at a time (filling inputs, run(), reading outputs);
+// separate Models, of the same file or not, may be loaded and run on separate threads at once.
+// Models made with Threads::all share the process's thread pool, which runs one operator at a
+// time: inferences on it from several threads take turns rather than disturbing each other.
 #pragma once
 
 #include <cstddef>
@@ -36,7 +41,8 @@ enum class Threads {
 
 class Model {
  public:
-  // Reads a .tflite file and builds the runtime for it. Slow: do it once per process.
+  // Reads a .tflite file and builds the runtime for it. Slow: do it once per process. The error's
+  // description starts with the path.
   static Result<std::unique_ptr<Model>> load(const std::string& path, Threads threads = Threads::all);
   // Builds the runtime for a graph already in memory (tests build small graphs by hand).
   static Result<std::unique_ptr<Model>> fromGraph(Graph graph, Threads threads = Threads::all);
@@ -55,17 +61,13 @@ class Model {
   // Index of the input/output tensor with this name in the model, or nothing.
   std::optional<size_t> inputIndex(std::string_view name) const;
   std::optional<size_t> outputIndex(std::string_view name) const;
-  std::string inputName(size_t i) const;
-  std::string outputName(size_t i) const;
 
-  // Runs one inference on the current input contents; no allocation. Float32 NHWC tensors.
-  std::optional<Error> run();
+  // Runs one inference on the current input contents; no allocation. Fails only when XNNPACK does
+  // (ModelError::runFailed); the outputs are then undefined.
+  Result<void> run();
 
   // Multiply-adds of one inference (convolutions and fully connected layers), for benchmarks.
   double multiplyAdds() const;
-  // How the runtime split the model: XNNPACK segments and operations run by own kernels.
-  size_t xnnpackSegmentCount() const;
-  size_t ownKernelCount() const;
 
  private:
   struct State;

@@ -8,8 +8,12 @@
 
 #include <cmath>
 #include <functional>
+#include <latch>
+#include <string>
+#include <thread>
 
 #include "platform/nn/graph_preparation.h"
+#include "platform/nn/model_errors.h"
 #include "platform/nn/reference_ops.h"
 #include "platform/nn/test_graphs.h"
 
@@ -26,7 +30,8 @@ void expectMatchesReference(const Graph& graph, Threads threads, unsigned seed =
   for (int t : graph.inputs) inputs.push_back(random.random(graph.tensors[t].elementCount(), -2, 2));
 
   Graph prepared = graph;
-  ASSERT_EQ(prepareGraph(&prepared), std::nullopt);
+  Result<void> ready = prepareGraph(&prepared);
+  ASSERT_TRUE(ready.ok()) << ready.error().description;
   auto expected = evaluateReference(prepared, inputs);
   ASSERT_TRUE(expected.ok()) << expected.error().description;
 
@@ -38,7 +43,8 @@ void expectMatchesReference(const Graph& graph, Threads threads, unsigned seed =
   }
   // Twice: a second run on the same buffers must give the same answer.
   for (int round = 0; round < 2; ++round) {
-    ASSERT_EQ(model.value()->run(), std::nullopt);
+    Result<void> ran = model.value()->run();
+    ASSERT_TRUE(ran.ok()) << ran.error().description;
     for (size_t o = 0; o < model.value()->outputCount(); ++o) {
       const std::vector<float>& want = expected.value()[graph.outputs[o]];
       ASSERT_EQ(model.value()->outputShape(o).elementCount(), want.size());
@@ -295,10 +301,67 @@ TEST(ModelTest, RunsWithoutAllocating) {
   b.output(b.op(OpType::depthwiseConv2d, {joined, b.weights({1, 3, 3, 16}), b.weights({16})}, conv(1, same)));
   auto model = Model::fromGraph(b.graph());
   ASSERT_TRUE(model.ok()) << model.error().description;
-  ASSERT_EQ(model.value()->run(), std::nullopt);
+  ASSERT_TRUE(model.value()->run().ok());
   size_t before = mallinfo2().uordblks;
-  for (int i = 0; i < 200; ++i) ASSERT_EQ(model.value()->run(), std::nullopt);
+  for (int i = 0; i < 200; ++i) ASSERT_TRUE(model.value()->run().ok());
   EXPECT_EQ(mallinfo2().uordblks, before);
+}
+
+TEST(ModelTest, SeparateModelsOfOneGraphRunOnTwoThreadsAtOnce) {
+  // Two Models of the same graph, built and run on two threads at the same time with different
+  // inputs, on the shared pool and on their own threads: each must give the reference answer for
+  // its own input on every run. Shared buffers or unguarded set-up would mix or break them.
+  GraphBuilder b;
+  int x = b.input({1, 12, 12, 4});
+  int y = b.op(OpType::conv2d, {x, b.weights({8, 3, 3, 4}), b.weights({8})}, conv(1, same));
+  OpOptions axis;
+  axis.axis = -1;
+  int joined = b.op(OpType::concatenation, {y, x}, axis);
+  b.output(b.op(OpType::depthwiseConv2d, {joined, b.weights({1, 3, 3, 12}), b.weights({12})}, conv(2, same)));
+  const Graph graph = b.graph();
+  Graph prepared = graph;
+  Result<void> ready = prepareGraph(&prepared);
+  ASSERT_TRUE(ready.ok()) << ready.error().description;
+
+  std::vector<float> inputs[2], expected[2];
+  for (int k = 0; k < 2; ++k) {
+    inputs[k] = b.random(graph.tensors[x].elementCount(), -2, 2);
+    auto values = evaluateReference(prepared, {inputs[k]});
+    ASSERT_TRUE(values.ok()) << values.error().description;
+    expected[k] = values.value()[prepared.outputs[0]];
+  }
+  for (Threads threads : {Threads::all, Threads::one}) {
+    std::latch start(2);
+    size_t wrong[2] = {0, 0};
+    std::string failure[2];
+    auto work = [&](int k) {
+      auto model = Model::fromGraph(graph, threads);
+      start.arrive_and_wait();
+      if (!model.ok()) {
+        failure[k] = model.error().description;
+        return;
+      }
+      std::copy(inputs[k].begin(), inputs[k].end(), model.value()->input(0));
+      for (int round = 0; round < 40; ++round) {
+        Result<void> ran = model.value()->run();
+        if (!ran.ok()) {
+          failure[k] = ran.error().description;
+          return;
+        }
+        const float* got = model.value()->output(0);
+        for (size_t i = 0; i < expected[k].size(); ++i) {
+          wrong[k] += !(std::fabs(got[i] - expected[k][i]) <= 1e-4f + 1e-4f * std::fabs(expected[k][i]));
+        }
+      }
+    };
+    std::thread other(work, 1);
+    work(0);
+    other.join();
+    for (int k = 0; k < 2; ++k) {
+      EXPECT_EQ(failure[k], "") << "model " << k;
+      EXPECT_EQ(wrong[k], 0u) << "model " << k << (threads == Threads::all ? " on the pool" : " on its thread");
+    }
+  }
 }
 
 TEST(ModelTest, NamesAndShapesOfInputsAndOutputs) {
@@ -343,6 +406,19 @@ TEST(ModelTest, RejectsShapesThatWouldOverflow) {
   ASSERT_FALSE(model.ok());
   EXPECT_NE(model.error().description.find("impossible size"), std::string::npos)
       << model.error().description;
+}
+
+TEST(ModelTest, RejectsOperationsThatReadIntegerConstantsAsData) {
+  // A damaged file may point a concatenation at a shape tensor: its kernel would copy floats that
+  // are not there. Refused at load instead of crashing in run().
+  GraphBuilder b;
+  OpOptions o;
+  o.axis = 1;
+  b.output(b.op(OpType::concatenation, {b.input({1, 4}), b.ints({1, 4}, {1, 2, 3, 4})}, o, {1, 8}));
+  auto model = Model::fromGraph(b.graph(), Threads::one);
+  ASSERT_FALSE(model.ok());
+  EXPECT_EQ(model.error().code, static_cast<int64_t>(ModelError::malformed));
+  EXPECT_NE(model.error().description.find("holds no float values"), std::string::npos) << model.error().description;
 }
 
 TEST(ModelTest, RejectsGraphsThatReadTensorsBeforeTheyAreComputed) {

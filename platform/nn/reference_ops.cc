@@ -4,7 +4,7 @@
 #include <cmath>
 #include <limits>
 
-#include "platform/nn/graph_preparation.h"
+#include "platform/nn/model_errors.h"
 
 namespace platform::nn {
 namespace {
@@ -180,15 +180,156 @@ void resizeBilinear(const Operation& op, const Graph& g, const std::vector<std::
     }
 }
 
+// Add and multiply, broadcasting size-1 dimensions.
+void arithmetic(const Operation& op, const Graph& g, const std::vector<std::vector<float>>& v,
+                std::vector<float>& out) {
+  const std::vector<int>& outShape = g.tensors[op.outputs[0]].shape;
+  const std::vector<float>& a = v[op.inputs[0]];
+  const std::vector<float>& b = v[op.inputs[1]];
+  const std::vector<int>& aShape = g.tensors[op.inputs[0]].shape;
+  const std::vector<int>& bShape = g.tensors[op.inputs[1]].shape;
+  for (size_t i = 0; i < out.size(); ++i) {
+    float x = a[broadcastIndex(aShape, outShape, i)];
+    float y = b[broadcastIndex(bShape, outShape, i)];
+    out[i] = activate(op.type == OpType::add ? x + y : x * y, op.options.activation);
+  }
+}
+
+// Functions of one value, prelu's slope per channel included.
+void activation(const Operation& op, const Graph& g, const std::vector<std::vector<float>>& v,
+                std::vector<float>& out) {
+  const std::vector<float>& in = v[op.inputs[0]];
+  for (size_t i = 0; i < out.size(); ++i) {
+    float x = in[i];
+    switch (op.type) {
+      case OpType::relu: out[i] = std::max(x, 0.0f); break;
+      case OpType::relu6: out[i] = std::clamp(x, 0.0f, 6.0f); break;
+      case OpType::logistic: out[i] = 1.0f / (1.0f + std::exp(-x)); break;
+      case OpType::hardSwish: out[i] = x * std::clamp(x + 3.0f, 0.0f, 6.0f) / 6.0f; break;
+      case OpType::prelu: {
+        size_t channels = static_cast<size_t>(g.tensors[op.inputs[0]].shape.back());
+        out[i] = x >= 0 ? x : x * v[op.inputs[1]][i % channels];
+        break;
+      }
+      default: break;
+    }
+  }
+}
+
+// The mean over height and width of each channel.
+void mean(const Operation& op, const Graph& g, const std::vector<std::vector<float>>& v, std::vector<float>& out) {
+  Shape4 s(g.tensors[op.inputs[0]].shape);
+  const std::vector<float>& in = v[op.inputs[0]];
+  for (int b = 0; b < s.n; ++b)
+    for (int c = 0; c < s.c; ++c) {
+      double sum = 0;
+      for (int y = 0; y < s.h; ++y)
+        for (int x = 0; x < s.w; ++x) sum += in[s.at(b, y, x, c)];
+      out[static_cast<size_t>(b) * s.c + c] = static_cast<float>(sum / (s.h * s.w));
+    }
+}
+
+// Zeros around the input, `before` and `after` elements in each dimension.
+void pad(const Operation& op, const Graph& g, const std::vector<std::vector<float>>& v, std::vector<float>& out) {
+  const std::vector<int>& inShape = g.tensors[op.inputs[0]].shape;
+  const std::vector<int>& outShape = g.tensors[op.outputs[0]].shape;
+  const std::vector<int32_t>& p = g.tensors[op.inputs[1]].ints;
+  const std::vector<float>& in = v[op.inputs[0]];
+  size_t rank = inShape.size();
+  for (size_t i = 0; i < in.size(); ++i) {
+    size_t rest = i, outIndex = 0, outStride = 1;
+    for (size_t k = 0; k < rank; ++k) {
+      size_t d = rank - 1 - k;
+      size_t coordinate = rest % static_cast<size_t>(inShape[d]) + static_cast<size_t>(p[2 * d]);
+      rest /= static_cast<size_t>(inShape[d]);
+      outIndex += coordinate * outStride;
+      outStride *= static_cast<size_t>(outShape[d]);
+    }
+    out[outIndex] = in[i];
+  }
+}
+
+void concatenation(const Operation& op, const Graph& g, const std::vector<std::vector<float>>& v,
+                   std::vector<float>& out) {
+  const std::vector<int>& outShape = g.tensors[op.outputs[0]].shape;
+  int rank = static_cast<int>(outShape.size());
+  int axis = op.options.axis < 0 ? op.options.axis + rank : op.options.axis;
+  size_t outer = 1;
+  for (int d = 0; d < axis; ++d) outer *= static_cast<size_t>(outShape[d]);
+  size_t position = 0;
+  for (size_t k = 0; k < outer; ++k)
+    for (int t : op.inputs) {
+      size_t chunk = g.tensors[t].elementCount() / outer;
+      for (size_t j = 0; j < chunk; ++j) out[position++] = v[t][k * chunk + j];
+    }
+}
+
+// Rows of `depth` input values times weights [outputs, depth], plus the bias.
+void fullyConnected(const Operation& op, const Graph& g, const std::vector<std::vector<float>>& v,
+                    std::vector<float>& out) {
+  const std::vector<float>& in = v[op.inputs[0]];
+  const Tensor& w = g.tensors[op.inputs[1]];
+  size_t outputs = static_cast<size_t>(w.shape[0]), depth = static_cast<size_t>(w.shape[1]);
+  const float* bias = op.inputs.size() > 2 && op.inputs[2] >= 0 ? g.tensors[op.inputs[2]].values.data() : nullptr;
+  for (size_t b = 0; b < in.size() / depth; ++b)
+    for (size_t j = 0; j < outputs; ++j) {
+      double sum = bias ? bias[j] : 0.0;
+      for (size_t i = 0; i < depth; ++i) sum += double(in[b * depth + i]) * w.values[j * depth + i];
+      out[b * outputs + j] = activate(static_cast<float>(sum), op.options.activation);
+    }
+}
+
+void depthToSpace(const Operation& op, const Graph& g, const std::vector<std::vector<float>>& v,
+                  std::vector<float>& out) {
+  Shape4 is(g.tensors[op.inputs[0]].shape), os(g.tensors[op.outputs[0]].shape);
+  const std::vector<float>& in = v[op.inputs[0]];
+  int bs = op.options.blockSize;
+  for (int b = 0; b < os.n; ++b)
+    for (int y = 0; y < os.h; ++y)
+      for (int x = 0; x < os.w; ++x)
+        for (int c = 0; c < os.c; ++c) {
+          int channel = ((y % bs) * bs + (x % bs)) * os.c + c;
+          out[os.at(b, y, x, c)] = in[is.at(b, y / bs, x / bs, channel)];
+        }
+}
+
+// Computes one operation into `out` (sized for its output); false for one the loops do not run.
+bool evaluate(const Operation& op, const Graph& g, const std::vector<std::vector<float>>& v, std::vector<float>& out) {
+  switch (op.type) {
+    case OpType::conv2d:
+    case OpType::depthwiseConv2d: convolution(op, g, v, out); return true;
+    case OpType::transposeConvBias: transposeConvolution(op, g, v, out); return true;
+    case OpType::averagePool2d:
+    case OpType::maxPool2d: pooling(op, g, v, out); return true;
+    case OpType::mean: mean(op, g, v, out); return true;
+    case OpType::add:
+    case OpType::mul: arithmetic(op, g, v, out); return true;
+    case OpType::relu:
+    case OpType::relu6:
+    case OpType::logistic:
+    case OpType::hardSwish:
+    case OpType::prelu: activation(op, g, v, out); return true;
+    case OpType::fullyConnected: fullyConnected(op, g, v, out); return true;
+    case OpType::reshape: out = v[op.inputs[0]]; return true;
+    case OpType::pad: pad(op, g, v, out); return true;
+    case OpType::depthToSpace: depthToSpace(op, g, v, out); return true;
+    case OpType::resizeBilinear: resizeBilinear(op, g, v, out); return true;
+    case OpType::concatenation: concatenation(op, g, v, out); return true;
+    case OpType::dequantize:
+    case OpType::densify: return false;
+  }
+  return false;
+}
+
 }  // namespace
 
 Result<std::vector<std::vector<float>>> evaluateReference(
     const Graph& g, const std::vector<std::vector<float>>& inputs) {
   std::vector<std::vector<float>> v(g.tensors.size());
-  if (inputs.size() != g.inputs.size()) return Error{"nn.reference", 1, "wrong number of inputs"};
+  if (inputs.size() != g.inputs.size()) return modelError(ModelError::invalidInputs, "wrong number of inputs");
   for (size_t i = 0; i < g.inputs.size(); ++i) {
     if (inputs[i].size() != g.tensors[g.inputs[i]].elementCount()) {
-      return Error{"nn.reference", 1, "input " + std::to_string(i) + " has the wrong size"};
+      return modelError(ModelError::invalidInputs, "input " + std::to_string(i) + " has the wrong size");
     }
     v[g.inputs[i]] = inputs[i];
   }
@@ -196,132 +337,8 @@ Result<std::vector<std::vector<float>>> evaluateReference(
     if (g.tensors[t].constant) v[t] = g.tensors[t].values;
   }
   for (const Operation& op : g.operations) {
-    const Tensor& outTensor = g.tensors[op.outputs[0]];
-    std::vector<float> out(outTensor.elementCount());
-    const std::vector<float>& in = v[op.inputs[0]];
-    const std::vector<int>& inShape = g.tensors[op.inputs[0]].shape;
-    const OpOptions& o = op.options;
-    switch (op.type) {
-      case OpType::conv2d:
-      case OpType::depthwiseConv2d:
-        convolution(op, g, v, out);
-        break;
-      case OpType::transposeConvBias:
-        transposeConvolution(op, g, v, out);
-        break;
-      case OpType::averagePool2d:
-      case OpType::maxPool2d:
-        pooling(op, g, v, out);
-        break;
-      case OpType::add:
-      case OpType::mul: {
-        const std::vector<float>& other = v[op.inputs[1]];
-        const std::vector<int>& otherShape = g.tensors[op.inputs[1]].shape;
-        for (size_t i = 0; i < out.size(); ++i) {
-          float a = in[broadcastIndex(inShape, outTensor.shape, i)];
-          float b = other[broadcastIndex(otherShape, outTensor.shape, i)];
-          out[i] = activate(op.type == OpType::add ? a + b : a * b, o.activation);
-        }
-        break;
-      }
-      case OpType::relu:
-        for (size_t i = 0; i < out.size(); ++i) out[i] = std::max(in[i], 0.0f);
-        break;
-      case OpType::relu6:
-        for (size_t i = 0; i < out.size(); ++i) out[i] = std::clamp(in[i], 0.0f, 6.0f);
-        break;
-      case OpType::logistic:
-        for (size_t i = 0; i < out.size(); ++i) out[i] = 1.0f / (1.0f + std::exp(-in[i]));
-        break;
-      case OpType::hardSwish:
-        for (size_t i = 0; i < out.size(); ++i) {
-          out[i] = in[i] * std::clamp(in[i] + 3.0f, 0.0f, 6.0f) / 6.0f;
-        }
-        break;
-      case OpType::prelu: {
-        const std::vector<float>& slope = v[op.inputs[1]];
-        size_t channels = static_cast<size_t>(inShape.back());
-        for (size_t i = 0; i < out.size(); ++i) {
-          out[i] = in[i] >= 0 ? in[i] : in[i] * slope[i % channels];
-        }
-        break;
-      }
-      case OpType::mean: {
-        Shape4 s(inShape);
-        for (int b = 0; b < s.n; ++b)
-          for (int c = 0; c < s.c; ++c) {
-            double sum = 0;
-            for (int y = 0; y < s.h; ++y)
-              for (int x = 0; x < s.w; ++x) sum += in[s.at(b, y, x, c)];
-            out[static_cast<size_t>(b) * s.c + c] = static_cast<float>(sum / (s.h * s.w));
-          }
-        break;
-      }
-      case OpType::pad: {
-        const std::vector<int32_t>& p = g.tensors[op.inputs[1]].ints;
-        size_t rank = inShape.size();
-        for (size_t i = 0; i < in.size(); ++i) {
-          size_t rest = i, outIndex = 0, outStride = 1;
-          for (size_t k = 0; k < rank; ++k) {
-            size_t d = rank - 1 - k;
-            size_t coordinate = rest % static_cast<size_t>(inShape[d]) + static_cast<size_t>(p[2 * d]);
-            rest /= static_cast<size_t>(inShape[d]);
-            outIndex += coordinate * outStride;
-            outStride *= static_cast<size_t>(outTensor.shape[d]);
-          }
-          out[outIndex] = in[i];
-        }
-        break;
-      }
-      case OpType::reshape:
-        out = in;
-        break;
-      case OpType::resizeBilinear:
-        resizeBilinear(op, g, v, out);
-        break;
-      case OpType::concatenation: {
-        int rank = static_cast<int>(outTensor.shape.size());
-        int axis = o.axis < 0 ? o.axis + rank : o.axis;
-        size_t outer = 1;
-        for (int d = 0; d < axis; ++d) outer *= static_cast<size_t>(outTensor.shape[d]);
-        size_t position = 0;
-        for (size_t k = 0; k < outer; ++k)
-          for (int t : op.inputs) {
-            size_t chunk = g.tensors[t].elementCount() / outer;
-            for (size_t j = 0; j < chunk; ++j) out[position++] = v[t][k * chunk + j];
-          }
-        break;
-      }
-      case OpType::fullyConnected: {
-        const Tensor& w = g.tensors[op.inputs[1]];
-        size_t outputs = static_cast<size_t>(w.shape[0]), depth = static_cast<size_t>(w.shape[1]);
-        const float* bias = op.inputs.size() > 2 && op.inputs[2] >= 0
-                                ? g.tensors[op.inputs[2]].values.data()
-                                : nullptr;
-        for (size_t b = 0; b < in.size() / depth; ++b)
-          for (size_t j = 0; j < outputs; ++j) {
-            double sum = bias ? bias[j] : 0.0;
-            for (size_t i = 0; i < depth; ++i) sum += double(in[b * depth + i]) * w.values[j * depth + i];
-            out[b * outputs + j] = activate(static_cast<float>(sum), o.activation);
-          }
-        break;
-      }
-      case OpType::depthToSpace: {
-        Shape4 is(inShape), os(outTensor.shape);
-        int bs = o.blockSize;
-        for (int b = 0; b < os.n; ++b)
-          for (int y = 0; y < os.h; ++y)
-            for (int x = 0; x < os.w; ++x)
-              for (int c = 0; c < os.c; ++c) {
-                int channel = ((y % bs) * bs + (x % bs)) * os.c + c;
-                out[os.at(b, y, x, c)] = in[is.at(b, y / bs, x / bs, channel)];
-              }
-        break;
-      }
-      case OpType::dequantize:
-      case OpType::densify:
-        return Error{"nn.reference", 1, "graph is not prepared"};
-    }
+    std::vector<float> out(g.tensors[op.outputs[0]].elementCount());
+    if (!evaluate(op, g, v, out)) return modelError(ModelError::invalidInputs, "graph is not prepared");
     v[op.outputs[0]] = std::move(out);
   }
   return v;

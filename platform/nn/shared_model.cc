@@ -51,8 +51,7 @@ ModelPool::Lease::~Lease() {
 }
 
 Result<void> ModelPool::Lease::run() {
-  if (std::optional<Error> failure = model_->run()) return *failure;
-  return {};
+  return model_->run();
 }
 
 ModelPool::ModelPool(std::shared_ptr<const Graph> graph, std::string path, Threads threads, std::unique_ptr<Model> first)

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform/nn/graph.h"
-#include "platform/nn/graph_preparation.h"
+#include "platform/nn/output_shape.h"
 
 namespace platform::nn::testing {
 

@@ -1,13 +1,16 @@
 #include "platform/nn/tflite_reader.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 
 #include "platform/nn/flatbuffer.h"
 #include "platform/nn/half.h"
+#include "platform/nn/model_errors.h"
 
 namespace platform::nn {
 namespace {
@@ -16,7 +19,6 @@ using flatbuffer::Reader;
 using flatbuffer::ScalarVector;
 using flatbuffer::Table;
 
-constexpr char kDomain[] = "nn.model";
 // Larger tensors than this are taken as a damaged file, not as something to allocate.
 constexpr uint64_t kMaxTensorElements = uint64_t{1} << 28;
 constexpr int kMaxRank = 6;
@@ -76,7 +78,8 @@ std::optional<OpType> supportedBuiltin(int32_t code) {
   }
 }
 
-Error fail(std::string description) { return Error{kDomain, 1, std::move(description)}; }
+Error malformed(std::string description) { return modelError(ModelError::malformed, std::move(description)); }
+Error unsupported(std::string description) { return modelError(ModelError::unsupported, std::move(description)); }
 
 Padding readPadding(int8_t value) { return value == 0 ? Padding::same : Padding::valid; }
 
@@ -147,16 +150,35 @@ std::optional<std::span<const uint8_t>> bufferBytes(Reader& reader, const Table&
   return std::span<const uint8_t>();
 }
 
-std::optional<Error> readTensor(Reader& reader, const Table& model, const Table& table,
-                                Tensor* tensor) {
+// Copies a checked buffer of `elementSize`-byte elements into the tensor's constants, float16
+// widened to float32.
+void copyConstants(std::span<const uint8_t> bytes, size_t elementSize, Tensor* tensor) {
+  size_t count = bytes.size() / elementSize;
+  if (tensor->type == DataType::int32) {
+    tensor->ints.resize(count);
+    std::memcpy(tensor->ints.data(), bytes.data(), bytes.size());
+  } else if (tensor->type == DataType::float32) {
+    tensor->values.resize(count);
+    std::memcpy(tensor->values.data(), bytes.data(), bytes.size());
+  } else {
+    tensor->values.resize(count);
+    for (size_t i = 0; i < count; ++i) {
+      uint16_t half;
+      std::memcpy(&half, bytes.data() + 2 * i, 2);
+      tensor->values[i] = halfToFloat(half);
+    }
+  }
+}
+
+Result<void> readTensor(Reader& reader, const Table& model, const Table& table, Tensor* tensor) {
   tensor->name = std::string(table.string(3));
   auto shape = table.vector<int32_t>(0);
-  if (shape.size() > kMaxRank) return fail("tensor '" + tensor->name + "' has too many dimensions");
+  if (shape.size() > kMaxRank) return unsupported("tensor '" + tensor->name + "' has too many dimensions");
   uint64_t elements = 1;
   for (uint32_t i = 0; i < shape.size(); ++i) {
-    if (shape[i] < 0) return fail("tensor '" + tensor->name + "' has a negative dimension");
+    if (shape[i] < 0) return malformed("tensor '" + tensor->name + "' has a negative dimension");
     elements *= static_cast<uint64_t>(shape[i]);
-    if (elements > kMaxTensorElements) return fail("tensor '" + tensor->name + "' is too large");
+    if (elements > kMaxTensorElements) return malformed("tensor '" + tensor->name + "' is too large");
     tensor->shape.push_back(shape[i]);
   }
   int8_t type = table.scalar<int8_t>(1, 0);
@@ -165,8 +187,8 @@ std::optional<Error> readTensor(Reader& reader, const Table& model, const Table&
                  : type == 2 ? DataType::int32
                              : DataType::other;
   auto bytes = bufferBytes(reader, model, table.scalar<uint32_t>(2, 0));
-  if (!bytes) return fail("tensor '" + tensor->name + "' refers to a missing or damaged buffer");
-  if (bytes->empty()) return std::nullopt;
+  if (!bytes) return malformed("tensor '" + tensor->name + "' refers to a missing or damaged buffer");
+  if (bytes->empty()) return {};
 
   tensor->constant = true;
   Table sparsity = table.table(6);
@@ -175,35 +197,21 @@ std::optional<Error> readTensor(Reader& reader, const Table& model, const Table&
                        : tensor->type == DataType::float16                                 ? 2
                                                                                            : 0;
   if (elementSize == 0) {
-    return fail("tensor '" + tensor->name + "' holds constants of an unsupported type");
+    return unsupported("tensor '" + tensor->name + "' holds constants of an unsupported type");
   }
   if (bytes->size() % elementSize != 0 ||
       (!tensor->sparsity && bytes->size() / elementSize != elements)) {
-    return fail("tensor '" + tensor->name + "' has a buffer of the wrong size");
+    return malformed("tensor '" + tensor->name + "' has a buffer of the wrong size");
   }
   if (bytes->size() / elementSize > kMaxTensorElements) {
-    return fail("tensor '" + tensor->name + "' is too large");
+    return malformed("tensor '" + tensor->name + "' is too large");
   }
-  size_t count = bytes->size() / elementSize;
-  if (tensor->type == DataType::int32) {
-    tensor->ints.resize(count);
-    std::memcpy(tensor->ints.data(), bytes->data(), bytes->size());
-  } else if (tensor->type == DataType::float32) {
-    tensor->values.resize(count);
-    std::memcpy(tensor->values.data(), bytes->data(), bytes->size());
-  } else {
-    tensor->values.resize(count);
-    for (size_t i = 0; i < count; ++i) {
-      uint16_t half;
-      std::memcpy(&half, bytes->data() + 2 * i, 2);
-      tensor->values[i] = halfToFloat(half);
-    }
-  }
-  return std::nullopt;
+  copyConstants(*bytes, elementSize, tensor);
+  return {};
 }
 
 // Reads the options of one operation, by its type.
-std::optional<Error> readOptions(const Table& op, Operation* operation, std::string_view name) {
+Result<void> readOptions(const Table& op, Operation* operation, std::string_view name) {
   Table options = op.table(4);
   OpOptions& o = operation->options;
   auto activation = [&](int field) -> bool {
@@ -265,10 +273,10 @@ std::optional<Error> readOptions(const Table& op, Operation* operation, std::str
       // MediaPipe stores TfLiteTransposeConvParams as raw bytes: padding (1 same, 2 valid), then
       // the stride in width and in height, each a 32-bit integer.
       auto custom = op.vector<uint8_t>(5);
-      if (custom.size() < 12) return fail(std::string(name) + " has no parameters");
+      if (custom.size() < 12) return malformed(std::string(name) + " has no parameters");
       int32_t params[3];
       std::memcpy(params, custom.bytes(), sizeof(params));
-      if (params[0] != 1 && params[0] != 2) return fail(std::string(name) + " has unknown padding");
+      if (params[0] != 1 && params[0] != 2) return malformed(std::string(name) + " has unknown padding");
       o.padding = params[0] == 1 ? Padding::same : Padding::valid;
       o.strideW = params[1];
       o.strideH = params[2];
@@ -277,8 +285,52 @@ std::optional<Error> readOptions(const Table& op, Operation* operation, std::str
     default:
       break;
   }
-  if (!ok) return fail(std::string(name) + " uses an unsupported fused activation or format");
-  return std::nullopt;
+  if (!ok) return unsupported(std::string(name) + " uses an unsupported fused activation or format");
+  return {};
+}
+
+// Appends the tensor indices in `v` to `out`; false when one names no tensor of `graph`. An
+// `optional` list may hold -1 for an omitted operand.
+bool readTensorIndices(const ScalarVector<int32_t>& v, bool optional, const Graph& graph, std::vector<int>* out) {
+  for (uint32_t i = 0; i < v.size(); ++i) {
+    int32_t index = v[i];
+    if (index == -1 && optional) {
+      out->push_back(-1);
+      continue;
+    }
+    if (index < 0 || static_cast<size_t>(index) >= graph.tensors.size()) return false;
+    out->push_back(index);
+  }
+  return true;
+}
+
+// The operation `op` of the subgraph, its type found in the model's operator `codes`.
+Result<Operation> readOperation(const Table& op, const flatbuffer::TableVector& codes, const Graph& graph) {
+  uint32_t codeIndex = op.scalar<uint32_t>(0, 0);
+  if (codeIndex >= codes.size()) return malformed("an operator refers to an unknown operator code");
+  Table code = codes[codeIndex];
+  // Old files keep the code in a byte; newer ones in an int beside it. The larger one holds it.
+  int32_t builtin = std::max<int32_t>(code.scalar<int8_t>(0, 0), code.scalar<int32_t>(3, 0));
+  Operation operation;
+  std::string name;
+  if (builtin == 32) {
+    name = std::string(code.string(1));
+    if (name != "Convolution2DTransposeBias") {
+      return unsupported("unsupported operator: custom operator '" + name + "'");
+    }
+    operation.type = OpType::transposeConvBias;
+  } else {
+    name = builtinName(builtin);
+    auto type = supportedBuiltin(builtin);
+    if (!type) return unsupported("unsupported operator: " + name);
+    operation.type = *type;
+  }
+  if (!readTensorIndices(op.vector<int32_t>(1), true, graph, &operation.inputs) ||
+      !readTensorIndices(op.vector<int32_t>(2), false, graph, &operation.outputs) || operation.outputs.empty()) {
+    return malformed(name + " names tensors that do not exist");
+  }
+  if (Result<void> options = readOptions(op, &operation, name); !options.ok()) return options.error();
+  return operation;
 }
 
 }  // namespace
@@ -286,12 +338,12 @@ std::optional<Error> readOptions(const Table& op, Operation* operation, std::str
 Result<Graph> readTfliteModel(std::span<const uint8_t> bytes) {
   Reader reader(bytes);
   Table model = reader.root();
-  if (reader.failed()) return fail(reader.error());
-  if (reader.identifier() != "TFL3") return fail("not a TensorFlow Lite model (no TFL3 identifier)");
+  if (reader.failed()) return malformed(reader.error());
+  if (reader.identifier() != "TFL3") return malformed("not a TensorFlow Lite model (no TFL3 identifier)");
 
   auto subgraphs = model.tables(2);
   if (subgraphs.size() == 0) {
-    return fail(reader.failed() ? reader.error() : "the model has no subgraph");
+    return malformed(reader.failed() ? reader.error() : "the model has no subgraph");
   }
   Table subgraph = subgraphs[0];
   Graph graph;
@@ -299,60 +351,23 @@ Result<Graph> readTfliteModel(std::span<const uint8_t> bytes) {
   auto tensors = subgraph.tables(0);
   graph.tensors.resize(tensors.size());
   for (uint32_t i = 0; i < tensors.size() && !reader.failed(); ++i) {
-    if (auto error = readTensor(reader, model, tensors[i], &graph.tensors[i])) return *error;
+    if (Result<void> read = readTensor(reader, model, tensors[i], &graph.tensors[i]); !read.ok()) return read.error();
   }
-  if (reader.failed()) return fail(reader.error());
+  if (reader.failed()) return malformed(reader.error());
 
-  auto tensorIndices = [&](const ScalarVector<int32_t>& v, bool optional,
-                           std::vector<int>* out) -> bool {
-    for (uint32_t i = 0; i < v.size(); ++i) {
-      int32_t index = v[i];
-      if (index == -1 && optional) {
-        out->push_back(-1);
-        continue;
-      }
-      if (index < 0 || static_cast<size_t>(index) >= graph.tensors.size()) return false;
-      out->push_back(index);
-    }
-    return true;
-  };
-  if (!tensorIndices(subgraph.vector<int32_t>(1), false, &graph.inputs) ||
-      !tensorIndices(subgraph.vector<int32_t>(2), false, &graph.outputs)) {
-    return fail("the model's inputs or outputs name tensors that do not exist");
+  if (!readTensorIndices(subgraph.vector<int32_t>(1), false, graph, &graph.inputs) ||
+      !readTensorIndices(subgraph.vector<int32_t>(2), false, graph, &graph.outputs)) {
+    return malformed("the model's inputs or outputs name tensors that do not exist");
   }
 
   auto codes = model.tables(1);
   auto operators = subgraph.tables(3);
   for (uint32_t i = 0; i < operators.size() && !reader.failed(); ++i) {
-    Table op = operators[i];
-    uint32_t codeIndex = op.scalar<uint32_t>(0, 0);
-    if (codeIndex >= codes.size()) return fail("an operator refers to an unknown operator code");
-    Table code = codes[codeIndex];
-    // Old files keep the code in a byte; newer ones in an int beside it. The larger one holds it.
-    int32_t builtin = std::max<int32_t>(code.scalar<int8_t>(0, 0), code.scalar<int32_t>(3, 0));
-    Operation operation;
-    std::string name;
-    if (builtin == 32) {
-      name = std::string(code.string(1));
-      if (name != "Convolution2DTransposeBias") {
-        return fail("unsupported operator: custom operator '" + name + "'");
-      }
-      operation.type = OpType::transposeConvBias;
-    } else {
-      name = builtinName(builtin);
-      auto type = supportedBuiltin(builtin);
-      if (!type) return fail("unsupported operator: " + name);
-      operation.type = *type;
-    }
-    if (!tensorIndices(op.vector<int32_t>(1), true, &operation.inputs) ||
-        !tensorIndices(op.vector<int32_t>(2), false, &operation.outputs) ||
-        operation.outputs.empty()) {
-      return fail(name + " names tensors that do not exist");
-    }
-    if (auto error = readOptions(op, &operation, name)) return *error;
-    graph.operations.push_back(std::move(operation));
+    Result<Operation> operation = readOperation(operators[i], codes, graph);
+    if (!operation.ok()) return operation.error();
+    graph.operations.push_back(std::move(operation.value()));
   }
-  if (reader.failed()) return fail(reader.error());
+  if (reader.failed()) return malformed(reader.error());
   return graph;
 }
 
@@ -361,12 +376,12 @@ Result<Graph> readTfliteFile(const std::string& path) {
   constexpr uintmax_t kMaxFileSize = uintmax_t{1} << 30;
   std::error_code sizeError;
   uintmax_t size = std::filesystem::file_size(path, sizeError);
-  if (sizeError) return Error{kDomain, 2, "cannot open model file " + path + ": " + sizeError.message()};
-  if (size > kMaxFileSize) return Error{kDomain, 2, path + ": a model file larger than 1 GiB is refused"};
+  if (sizeError) return modelError(ModelError::unreadableFile, "cannot open model file " + path + ": " + sizeError.message());
+  if (size > kMaxFileSize) return modelError(ModelError::unreadableFile, path + ": a model file larger than 1 GiB is refused");
   std::ifstream file(path, std::ios::binary);
-  if (!file) return Error{kDomain, 2, "cannot open model file " + path};
+  if (!file) return modelError(ModelError::unreadableFile, "cannot open model file " + path);
   std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-  if (file.bad()) return Error{kDomain, 2, "cannot read model file " + path};
+  if (file.bad()) return modelError(ModelError::unreadableFile, "cannot read model file " + path);
   Result<Graph> graph = readTfliteModel(bytes);
   if (!graph.ok()) {
     Error error = graph.error();

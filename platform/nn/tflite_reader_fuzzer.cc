@@ -11,6 +11,6 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   auto graph = platform::nn::readTfliteModel(std::span<const uint8_t>(data, size));
-  if (graph.ok()) platform::nn::prepareGraph(&graph.value());
+  if (graph.ok()) (void)platform::nn::prepareGraph(&graph.value());
   return 0;
 }

@@ -9,7 +9,9 @@
 
 #include "platform/nn/flatbuffer.h"
 #include "platform/nn/half.h"
+#include "platform/errors.h"
 #include "platform/nn/model.h"
+#include "platform/nn/model_errors.h"
 #include "platform/nn/model_files.h"
 
 namespace platform::nn {
@@ -76,6 +78,8 @@ TEST(TfliteReaderTest, ExplainsFilesThatAreNoModel) {
   for (const Case& c : cases) {
     auto graph = readTfliteModel(c.bytes);
     ASSERT_FALSE(graph.ok()) << c.name;
+    EXPECT_EQ(graph.error().domain, kModelDomain) << c.name;
+    EXPECT_EQ(graph.error().code, static_cast<int64_t>(ModelError::malformed)) << c.name;
     EXPECT_NE(graph.error().description.find(c.message), std::string::npos)
         << c.name << ": " << graph.error().description;
   }
@@ -98,11 +102,14 @@ TEST(TfliteReaderTest, NamesAnOperatorItDoesNotKnow) {
   auto graph = readTfliteModel(bytes);
   ASSERT_FALSE(graph.ok());
   EXPECT_EQ(graph.error().description, "unsupported operator: SOFTMAX");
+  EXPECT_EQ(graph.error().code, static_cast<int64_t>(ModelError::unsupported));
 }
 
 TEST(TfliteReaderTest, MissingFileIsAnError) {
   auto model = Model::load("/nonexistent/model.tflite");
   ASSERT_FALSE(model.ok());
+  EXPECT_EQ(model.error().domain, kModelDomain);
+  EXPECT_EQ(model.error().code, static_cast<int64_t>(ModelError::unreadableFile));
   EXPECT_NE(model.error().description.find("cannot open"), std::string::npos);
 }
 
@@ -125,7 +132,7 @@ TEST(TfliteReaderTest, SurvivesTruncationsAndByteFlips) {
       return;
     }
     ++loaded;
-    EXPECT_EQ(model.value()->run(), std::nullopt);
+    EXPECT_TRUE(model.value()->run().ok());
   };
 
   std::uniform_int_distribution<size_t> anywhere(0, original.size() - 1);

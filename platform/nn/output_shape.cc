@@ -1,0 +1,296 @@
+#include "platform/nn/output_shape.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+
+#include "platform/nn/model_errors.h"
+
+namespace platform::nn {
+namespace {
+
+Error malformed(const Operation& op, const std::string& what) {
+  return modelError(ModelError::malformed, std::string(opName(op.type)) + ": " + what);
+}
+
+Error unsupported(const Operation& op, const std::string& what) {
+  return modelError(ModelError::unsupported, std::string(opName(op.type)) + ": " + what);
+}
+
+// Shapes are computed in 64 bits so that a damaged file cannot overflow them before the size check.
+using Shape64 = std::vector<int64_t>;
+
+Shape64 widen(const std::vector<int>& shape) { return Shape64(shape.begin(), shape.end()); }
+
+// The operation's tensors; `in` is its first input, present.
+struct Operands {
+  const Graph& graph;
+  const Operation& op;
+  const Tensor& in;
+
+  // Input `i`, or null when it is missing or omitted.
+  const Tensor* at(size_t i) const {
+    if (i >= op.inputs.size() || op.inputs[i] < 0) return nullptr;
+    return &graph.tensors[op.inputs[i]];
+  }
+};
+
+bool rank4(const Tensor* t) { return t != nullptr && t->shape.size() == 4; }
+
+bool constantFloat(const Tensor* t) {
+  return t != nullptr && t->constant && !t->sparsity && t->values.size() == t->elementCount();
+}
+
+// A constant read as data must hold its float values; integer constants (shapes, paddings, axes)
+// hold none, and a kernel would read past them.
+bool holdsFloats(const Tensor& t) { return !t.constant || constantFloat(&t); }
+
+Error noFloats(const Operation& op, const Tensor& t) {
+  return malformed(op, "reads constant '" + t.name + "', which holds no float values");
+}
+
+// Output extent of a window sliding over `size` cells, TensorFlow's SAME or VALID rule.
+int64_t windowOutput(Padding padding, int64_t size, int64_t window, int64_t stride, int64_t dilation) {
+  int64_t effective = (window - 1) * dilation + 1;
+  if (padding == Padding::same) return (size + stride - 1) / stride;
+  if (size < effective) return -1;
+  return (size - effective) / stride + 1;
+}
+
+bool optionsInBounds(const OpOptions& o) {
+  return o.strideH >= 1 && o.strideW >= 1 && o.dilationH >= 1 && o.dilationW >= 1 && o.filterH >= 1 &&
+         o.filterW >= 1 && o.depthMultiplier >= 1 && o.blockSize >= 1 && o.strideH <= 1024 &&
+         o.strideW <= 1024 && o.dilationH <= 1024 && o.dilationW <= 1024;
+}
+
+// Convolution, depthwise convolution and transposed convolution: weights [out, h, w, in]
+// ([1, h, w, channels] for depthwise), an optional bias per output channel.
+Result<Shape64> convolutionShape(const Operands& x) {
+  const Operation& op = x.op;
+  const OpOptions& o = op.options;
+  const std::vector<int>& s = x.in.shape;
+  const Tensor* filter = x.at(1);
+  const Tensor* bias = x.at(2);
+  if (!rank4(&x.in) || !rank4(filter) || !constantFloat(filter)) {
+    return unsupported(op, "needs a 4-D input and constant 4-D float weights");
+  }
+  const std::vector<int>& f = filter->shape;
+  bool depthwise = op.type == OpType::depthwiseConv2d;
+  int outChannels = depthwise ? f[3] : f[0];
+  if (depthwise ? (f[0] != 1 || f[3] != s[3] * o.depthMultiplier) : f[3] != s[3]) {
+    return malformed(op, "weights " + shapeText(f) + " do not fit input " + shapeText(s));
+  }
+  if (bias != nullptr && (!constantFloat(bias) || bias->elementCount() != size_t(outChannels))) {
+    return malformed(op, "bias does not fit the weights");
+  }
+  if (f[1] < 1 || f[2] < 1 || f[1] > 64 || f[2] > 64) return malformed(op, "has an invalid kernel size");
+  if (op.type == OpType::transposeConvBias) {
+    int64_t h = o.padding == Padding::same ? int64_t{s[1]} * o.strideH : int64_t{s[1] - 1} * o.strideH + f[1];
+    int64_t w = o.padding == Padding::same ? int64_t{s[2]} * o.strideW : int64_t{s[2] - 1} * o.strideW + f[2];
+    return Shape64{s[0], h, w, outChannels};
+  }
+  int64_t h = windowOutput(o.padding, s[1], f[1], o.strideH, o.dilationH);
+  int64_t w = windowOutput(o.padding, s[2], f[2], o.strideW, o.dilationW);
+  if (h < 1 || w < 1) return malformed(op, "kernel is larger than its input");
+  return Shape64{s[0], h, w, outChannels};
+}
+
+// Average and max pooling over a window of filterH x filterW.
+Result<Shape64> poolingShape(const Operands& x) {
+  const OpOptions& o = x.op.options;
+  const std::vector<int>& s = x.in.shape;
+  if (!rank4(&x.in)) return unsupported(x.op, "needs a 4-D input");
+  if (o.filterH > 256 || o.filterW > 256) return malformed(x.op, "has an invalid window");
+  int64_t h = windowOutput(o.padding, s[1], o.filterH, o.strideH, 1);
+  int64_t w = windowOutput(o.padding, s[2], o.filterW, o.strideW, 1);
+  if (h < 1 || w < 1) return malformed(x.op, "window is larger than its input");
+  return Shape64{s[0], h, w, s[3]};
+}
+
+// Add and multiply: the two operands broadcast against each other, aligned at the last dimension.
+Result<Shape64> broadcastShape(const Operands& x) {
+  const Tensor* other = x.at(1);
+  if (other == nullptr) return malformed(x.op, "needs two inputs");
+  if (other->constant && !constantFloat(other)) return malformed(x.op, "has a broken constant operand");
+  const std::vector<int>& a = x.in.shape;
+  const std::vector<int>& b = other->shape;
+  Shape64 out(std::max(a.size(), b.size()));
+  for (size_t i = 0; i < out.size(); ++i) {
+    int da = i < out.size() - a.size() ? 1 : a[i - (out.size() - a.size())];
+    int db = i < out.size() - b.size() ? 1 : b[i - (out.size() - b.size())];
+    if (da != db && da != 1 && db != 1) {
+      return malformed(x.op, "cannot broadcast " + shapeText(a) + " with " + shapeText(b));
+    }
+    out[i] = da == 1 ? db : da;
+  }
+  return out;
+}
+
+Result<Shape64> preluShape(const Operands& x) {
+  const std::vector<int>& s = x.in.shape;
+  const Tensor* slope = x.at(1);
+  if (!rank4(&x.in) || !constantFloat(slope) || slope->elementCount() != size_t(s[3]) ||
+      slope->shape.empty() || slope->shape.back() != s[3]) {
+    return unsupported(x.op, "needs a 4-D input and one constant slope per channel");
+  }
+  return widen(s);
+}
+
+Result<Shape64> meanShape(const Operands& x) {
+  const std::vector<int>& s = x.in.shape;
+  const Tensor* axes = x.at(1);
+  if (!rank4(&x.in) || axes == nullptr || !axes->constant || axes->ints.size() != 2) {
+    return unsupported(x.op, "needs a 4-D input and constant axes");
+  }
+  std::vector<int> sorted(axes->ints.begin(), axes->ints.end());
+  for (int& a : sorted) a = a < 0 ? a + 4 : a;
+  std::sort(sorted.begin(), sorted.end());
+  if (sorted != std::vector<int>{1, 2}) return unsupported(x.op, "averages only over height and width");
+  return x.op.options.keepDims ? Shape64{s[0], 1, 1, s[3]} : Shape64{s[0], s[3]};
+}
+
+Result<Shape64> padShape(const Operands& x) {
+  const std::vector<int>& s = x.in.shape;
+  const Tensor* paddings = x.at(1);
+  if (paddings == nullptr || !paddings->constant || paddings->ints.size() != 2 * s.size() || s.empty()) {
+    return unsupported(x.op, "needs constant paddings, two per dimension");
+  }
+  Shape64 out = widen(s);
+  for (size_t d = 0; d < s.size(); ++d) {
+    int before = paddings->ints[2 * d];
+    int after = paddings->ints[2 * d + 1];
+    if (before < 0 || after < 0 || before > 4096 || after > 4096) return malformed(x.op, "has invalid paddings");
+    out[d] += before + after;
+  }
+  return out;
+}
+
+// A reshape computes the shape it declares, provided it holds as many elements.
+Result<Shape64> reshapeShape(const Operands& x) {
+  if (x.op.outputs.empty()) return malformed(x.op, "has no output");
+  const Tensor& out = x.graph.tensors[x.op.outputs[0]];
+  if (out.elementCount() != x.in.elementCount()) {
+    return malformed(x.op, "cannot reshape " + shapeText(x.in.shape) + " to " + shapeText(out.shape));
+  }
+  return widen(out.shape);
+}
+
+Result<Shape64> resizeShape(const Operands& x) {
+  const std::vector<int>& s = x.in.shape;
+  const OpOptions& o = x.op.options;
+  const Tensor* size = x.at(1);
+  if (!rank4(&x.in) || size == nullptr || !size->constant || size->ints.size() != 2 || size->ints[0] < 1 ||
+      size->ints[1] < 1 || size->ints[0] > 16384 || size->ints[1] > 16384) {
+    return unsupported(x.op, "needs a 4-D input and a constant output size");
+  }
+  if (o.alignCorners && o.halfPixelCenters) {
+    return malformed(x.op, "cannot both align corners and use half-pixel centres");
+  }
+  return Shape64{s[0], size->ints[0], size->ints[1], s[3]};
+}
+
+Result<Shape64> concatenationShape(const Operands& x) {
+  const std::vector<int>& s = x.in.shape;
+  int rank = static_cast<int>(s.size());
+  int axis = x.op.options.axis < 0 ? x.op.options.axis + rank : x.op.options.axis;
+  if (axis < 0 || axis >= rank) return malformed(x.op, "axis is out of range");
+  Shape64 out = widen(s);
+  out[axis] = 0;
+  for (size_t i = 0; i < x.op.inputs.size(); ++i) {
+    const Tensor* t = x.at(i);
+    if (t == nullptr || t->shape.size() != s.size()) return malformed(x.op, "inputs differ in rank");
+    if (!holdsFloats(*t)) return noFloats(x.op, *t);
+    for (int d = 0; d < rank; ++d) {
+      if (d != axis && t->shape[d] != s[d]) return malformed(x.op, "inputs differ in shape");
+    }
+    out[axis] += t->shape[axis];
+  }
+  return out;
+}
+
+// Weights [outputs, inputs]. Without keepDims the input is flattened to rows of `inputs` values.
+Result<Shape64> fullyConnectedShape(const Operands& x) {
+  const std::vector<int>& s = x.in.shape;
+  const Tensor* filter = x.at(1);
+  const Tensor* bias = x.at(2);
+  if (filter == nullptr || filter->shape.size() != 2 || !constantFloat(filter) || s.empty()) {
+    return unsupported(x.op, "needs constant 2-D float weights");
+  }
+  int outputs = filter->shape[0];
+  int inputs = filter->shape[1];
+  if (inputs < 1 || x.in.elementCount() % size_t(inputs) != 0) {
+    return malformed(x.op, "input " + shapeText(s) + " does not fit weights " + shapeText(filter->shape));
+  }
+  if (bias != nullptr && (!constantFloat(bias) || bias->elementCount() != size_t(outputs))) {
+    return malformed(x.op, "bias does not fit the weights");
+  }
+  if (x.op.options.keepDims) {
+    if (s.back() != inputs) return malformed(x.op, "last input dimension does not fit the weights");
+    Shape64 out = widen(s);
+    out.back() = outputs;
+    return out;
+  }
+  return Shape64{static_cast<int64_t>(x.in.elementCount() / size_t(inputs)), outputs};
+}
+
+Result<Shape64> depthToSpaceShape(const Operands& x) {
+  const std::vector<int>& s = x.in.shape;
+  int b = x.op.options.blockSize;
+  if (!rank4(&x.in) || b > 64 || s[3] % (b * b) != 0) {
+    return malformed(x.op, "needs a 4-D input whose depth the block size divides");
+  }
+  return Shape64{s[0], int64_t{s[1]} * b, int64_t{s[2]} * b, s[3] / (b * b)};
+}
+
+Result<Shape64> computeOutputShape(const Graph& graph, const Operation& op) {
+  if (op.inputs.empty() || op.inputs[0] < 0) return malformed(op, "has no input");
+  if (!optionsInBounds(op.options)) {
+    return malformed(op, "has an invalid stride, dilation, window or block size");
+  }
+  Operands operands{graph, op, graph.tensors[op.inputs[0]]};
+  if (!holdsFloats(operands.in)) return noFloats(op, operands.in);
+  switch (op.type) {
+    case OpType::conv2d:
+    case OpType::depthwiseConv2d:
+    case OpType::transposeConvBias: return convolutionShape(operands);
+    case OpType::averagePool2d:
+    case OpType::maxPool2d: return poolingShape(operands);
+    case OpType::add:
+    case OpType::mul: return broadcastShape(operands);
+    case OpType::relu:
+    case OpType::relu6:
+    case OpType::logistic:
+    case OpType::hardSwish: return widen(operands.in.shape);
+    case OpType::prelu: return preluShape(operands);
+    case OpType::mean: return meanShape(operands);
+    case OpType::pad: return padShape(operands);
+    case OpType::reshape: return reshapeShape(operands);
+    case OpType::resizeBilinear: return resizeShape(operands);
+    case OpType::concatenation: return concatenationShape(operands);
+    case OpType::fullyConnected: return fullyConnectedShape(operands);
+    case OpType::depthToSpace: return depthToSpaceShape(operands);
+    case OpType::dequantize:
+    case OpType::densify: break;  // folded into constants before any shape is asked for
+  }
+  return unsupported(op, "is not run by this runtime");
+}
+
+}  // namespace
+
+Result<std::vector<int>> inferOutputShape(const Graph& graph, const Operation& op) {
+  Result<Shape64> shape = computeOutputShape(graph, op);
+  if (!shape.ok()) return shape.error();
+  // Outputs obey the same bound as the tensors read from a file.
+  constexpr int64_t kLimit = int64_t{1} << 28;
+  int64_t elements = 1;
+  std::vector<int> out;
+  for (int64_t d : shape.value()) {
+    if (d < 0 || d > kLimit) return malformed(op, "computes an output of impossible size");
+    elements *= d;
+    if (elements > kLimit) return malformed(op, "computes an output of impossible size");
+    out.push_back(static_cast<int>(d));
+  }
+  return out;
+}
+
+}  // namespace platform::nn
