@@ -14,10 +14,10 @@
 #include "frame_analysis/colour_sample.h"
 #include "platform/media/still_image.h"
 #include "platform/nn/model_files.h"
+#include "platform/vision/detection/ssd_detector.h"
 #include "platform/vision/faces/canonical_face.h"
 #include "platform/vision/faces/face_crop.h"
 #include "platform/vision/faces/face_detector.h"
-#include "platform/vision/detection/ssd_detector.h"
 #include "platform/vision/faces/face_mesh.h"
 #include "platform/vision/faces/face_regions.h"
 #include "platform/vision/faces/head_pose.h"
@@ -56,13 +56,14 @@ int main(int argc, char** argv) {
   }
   const int runs = argc > 3 ? std::max(1, std::atoi(argv[3])) : 30;
   const platform::media::Image picture = orQuit(platform::media::decodeStillImage(argv[1]), "decoding");
-  const CanonicalFace canonical =
-      orQuit(loadCanonicalFace(platform::nn::modelPath("geometry_pipeline_metadata_landmarks.binarypb")), "canonical face");
+  const CanonicalFace canonical = orQuit(
+      loadCanonicalFace(platform::nn::modelPath("geometry_pipeline_metadata_landmarks.binarypb")), "canonical face");
 
   std::printf("%dx%d picture, median of %d runs, milliseconds\n", picture.width, picture.height, runs);
   std::printf("%-40s %10s %10s\n", "stage", "1 thread", "pool");
   int turn = 0;
-  const double decode = medianMilliseconds(runs, [&] { (void)platform::media::decodeStillImage(argv[1 + (turn++ % 2)]); });
+  const double decode =
+      medianMilliseconds(runs, [&] { (void)platform::media::decodeStillImage(argv[1 + (turn++ % 2)]); });
   // What the colour sample's second decoding of a frame costs now that the last picture is kept.
   const double again = medianMilliseconds(runs, [&] { (void)platform::media::decodeStillImage(argv[1]); });
 
@@ -79,13 +80,16 @@ int main(int argc, char** argv) {
   std::vector<Vec3> points;
   for (const platform::nn::Threads threads : {platform::nn::Threads::one, platform::nn::Threads::all}) {
     const FaceMesh meshModel = orQuit(FaceMesh::load(threads), "mesh");
-    mesh[threads == platform::nn::Threads::one ? 0 : 1] = medianMilliseconds(runs, [&] { (void)meshModel.run(picture.view(), crop); });
+    mesh[threads == platform::nn::Threads::one ? 0 : 1] =
+        medianMilliseconds(runs, [&] { (void)meshModel.run(picture.view(), crop); });
     points = orQuit(meshModel.run(picture.view(), crop), "mesh").points;
   }
   const double angles = medianMilliseconds(runs, [&] { headAngles(points, picture.width, picture.height, canonical); });
   const double w = picture.width, h = picture.height;
-  const NormalizedRect box{found[0].box.xMin / w, 1.0 - found[0].box.yMax() / h, found[0].box.width / w, found[0].box.height / h};
-  const double sample = medianMilliseconds(runs, [&] { frame_analysis::colours(picture, frame_analysis::samplingRect(box)); });
+  const NormalizedRect box{found[0].box.xMin / w, 1.0 - found[0].box.yMax() / h, found[0].box.width / w,
+                           found[0].box.height / h};
+  const double sample =
+      medianMilliseconds(runs, [&] { frame_analysis::colours(picture, frame_analysis::samplingRect(box)); });
 
   std::printf("%-40s %10.2f %10s\n", "face detector (letterbox, run, decode)", detect, "-");
   std::printf("%-40s %10.2f %10.2f\n", "face mesh, per face (crop, run)", mesh[0], mesh[1]);

@@ -73,12 +73,15 @@ std::string jsonString(const std::string& text, size_t& i) {
       continue;
     }
     const char escape = text[++i];
-    if (escape == 'n') out.push_back('\n');
-    else if (escape == 't') out.push_back('\t');
+    if (escape == 'n')
+      out.push_back('\n');
+    else if (escape == 't')
+      out.push_back('\t');
     else if (escape == 'u') {
       out += "?";  // control characters only: look writes everything else as it is
       i += 4;
-    } else out.push_back(escape);  // \" \\ \/
+    } else
+      out.push_back(escape);  // \" \\ \/
   }
   ++i;
   return out;
@@ -108,7 +111,8 @@ std::map<std::string, std::string> lookTexts(const std::string& output) {
 
 int main(int argc, char** argv) {
   const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
-  const std::filesystem::path folder = std::filesystem::temp_directory_path() / ("look_bench_" + std::to_string(getpid()));
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / ("look_bench_" + std::to_string(getpid()));
   std::filesystem::create_directories(folder);
   for (const std::string& name : kPictures) {
     std::filesystem::copy_file(kFixtures + "/text/" + name + ".jpg", folder / (name + ".jpg"));
@@ -146,7 +150,8 @@ int main(int argc, char** argv) {
   const double lookPer = lookSeconds / rounds / count, commandPer = commandSeconds / rounds / count,
                oneThreadPer = oneThreadSeconds / rounds / count;
   std::printf("seconds per image: look %.3f (text and faces, one run over the folder)\n", lookPer);
-  std::printf("                   tesseract command %.3f as installed, %.3f with one thread\n", commandPer, oneThreadPer);
+  std::printf("                   tesseract command %.3f as installed, %.3f with one thread\n", commandPer,
+              oneThreadPer);
   std::printf("look / command: %.2f (as installed), %.2f (one thread)\n", lookPer / commandPer, lookPer / oneThreadPer);
   return 0;
 }

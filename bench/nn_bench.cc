@@ -22,12 +22,18 @@ using platform::nn::Model;
 using platform::nn::Threads;
 
 const char* const kModels[] = {
-    "face_detection_short_range.tflite", "face_detection_full_range.tflite",
-    "face_landmark.tflite",              "pose_detection.tflite",
-    "pose_landmark_lite.tflite",         "pose_landmark_full.tflite",
-    "pose_landmark_heavy.tflite",        "palm_detection_lite.tflite",
-    "palm_detection_full.tflite",        "hand_landmark_lite.tflite",
-    "hand_landmark_full.tflite",         "selfie_segmentation.tflite",
+    "face_detection_short_range.tflite",
+    "face_detection_full_range.tflite",
+    "face_landmark.tflite",
+    "pose_detection.tflite",
+    "pose_landmark_lite.tflite",
+    "pose_landmark_full.tflite",
+    "pose_landmark_heavy.tflite",
+    "palm_detection_lite.tflite",
+    "palm_detection_full.tflite",
+    "hand_landmark_lite.tflite",
+    "hand_landmark_full.tflite",
+    "selfie_segmentation.tflite",
     "selfie_segmentation_landscape.tflite",
 };
 
@@ -53,8 +59,8 @@ double medianMilliseconds(Model& model, int runs) {
 
 void printRow(const char* name, double macs, double ms1, double msAll, unsigned threads) {
   double gflops1 = 2 * macs / ms1 / 1e6, gflopsAll = 2 * macs / msAll / 1e6;
-  std::printf("%-38s %8.1f %9.2f %8.1f %9.2f %8.1f %10.1f\n", name, macs / 1e6, ms1, gflops1, msAll,
-              gflopsAll, gflopsAll / threads);
+  std::printf("%-38s %8.1f %9.2f %8.1f %9.2f %8.1f %10.1f\n", name, macs / 1e6, ms1, gflops1, msAll, gflopsAll,
+              gflopsAll / threads);
 }
 
 }  // namespace
@@ -73,8 +79,8 @@ int main(int argc, char** argv) {
   unsigned threads = std::max(1u, std::thread::hardware_concurrency());
 
   std::printf("median of %d runs; %u threads in the pool; GFLOP/s counts a multiply-add as 2\n", runs, threads);
-  std::printf("%-38s %8s %9s %8s %9s %8s %10s\n", "model", "MMAC", "ms 1 thr", "GFLOP/s", "ms all",
-              "GFLOP/s", "per thread");
+  std::printf("%-38s %8s %9s %8s %9s %8s %10s\n", "model", "MMAC", "ms 1 thr", "GFLOP/s", "ms all", "GFLOP/s",
+              "per thread");
 
   // Peer: one 3x3 convolution, 56x56x128 -> 128 channels, as XNNPACK runs it.
   {
@@ -87,8 +93,8 @@ int main(int argc, char** argv) {
     auto one = Model::fromGraph(b.graph(), Threads::one);
     auto all = Model::fromGraph(b.graph(), Threads::all);
     if (one.ok() && all.ok()) {
-      printRow("peer: one 3x3 conv 56x56x128->128", one.value()->multiplyAdds(),
-               medianMilliseconds(*one.value(), runs), medianMilliseconds(*all.value(), runs), threads);
+      printRow("peer: one 3x3 conv 56x56x128->128", one.value()->multiplyAdds(), medianMilliseconds(*one.value(), runs),
+               medianMilliseconds(*all.value(), runs), threads);
     }
   }
 

@@ -44,8 +44,7 @@ double medianMilliseconds(Model& model, int runs) {
 
 std::string kind(const Graph& graph, const Operation& op) {
   std::string name(opName(op.type));
-  if (op.type == OpType::conv2d || op.type == OpType::depthwiseConv2d ||
-      op.type == OpType::transposeConvBias) {
+  if (op.type == OpType::conv2d || op.type == OpType::depthwiseConv2d || op.type == OpType::transposeConvBias) {
     const std::vector<int>& f = graph.tensors[op.inputs[1]].shape;
     name += ' ';
     name += std::to_string(f[1]);
@@ -121,14 +120,13 @@ int main(int argc, char** argv) {
     sum.macs += model.value()->multiplyAdds();
     total += ms;
   }
-  std::printf("%s: whole model %.2f ms on one thread; operations alone add up to %.2f ms\n", argv[1],
-              wholeMs, total);
+  std::printf("%s: whole model %.2f ms on one thread; operations alone add up to %.2f ms\n", argv[1], wholeMs, total);
   std::printf("%-34s %5s %9s %6s %9s %8s\n", "operation", "count", "ms", "share", "MMAC", "GFLOP/s");
   std::vector<std::pair<std::string, Sum>> rows(sums.begin(), sums.end());
   std::sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) { return a.second.ms > b.second.ms; });
   for (const auto& [name, sum] : rows) {
-    std::printf("%-34s %5d %9.3f %5.1f%% %9.1f %8.1f\n", name.c_str(), sum.count, sum.ms,
-                100 * sum.ms / total, sum.macs / 1e6, sum.macs > 0 ? 2 * sum.macs / sum.ms / 1e6 : 0.0);
+    std::printf("%-34s %5d %9.3f %5.1f%% %9.1f %8.1f\n", name.c_str(), sum.count, sum.ms, 100 * sum.ms / total,
+                sum.macs / 1e6, sum.macs > 0 ? 2 * sum.macs / sum.ms / 1e6 : 0.0);
   }
   return 0;
 }

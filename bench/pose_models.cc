@@ -62,9 +62,12 @@ struct Tally {
     double mean = 0;
     for (double e : errors) mean += e;
     const auto share = [&](double limit) {
-      return errors.empty() ? 0.0 : 100.0 * std::count_if(errors.begin(), errors.end(), [&](double e) { return e <= limit; }) / errors.size();
+      return errors.empty() ? 0.0 : 100.0 * std::count_if(errors.begin(), errors.end(), [&](double e) {
+                                      return e <= limit;
+                                    }) / errors.size();
     };
-    std::printf("%-30s %5d runs %4d found %8.2f ms wall %8.2f ms cpu", name.c_str(), runs, found, wall / runs, cpu / runs);
+    std::printf("%-30s %5d runs %4d found %8.2f ms wall %8.2f ms cpu", name.c_str(), runs, found, wall / runs,
+                cpu / runs);
     if (confirmed >= 0) {
       std::printf("   %d confirmed by %s\n", confirmed, "the reference landmark model");
     } else if (!compared) {
@@ -81,9 +84,10 @@ struct Tally {
 int main(int argc, char** argv) {
   std::vector<std::string> pictures(argv + 1, argv + argc);
   if (pictures.empty()) {
-    for (const char* name : {"pose/one_person.jpg", "pose/two_people.jpg", "pose/dancer_mirrored.jpg",
-                             "pose/open_hand.jpg", "dancer_frames/frame001.jpg", "dancer_frames/frame002.jpg",
-                             "dancer_frames/frame003.jpg", "dancer_frames/frame004.jpg", "dancer_frames/frame005.jpg"}) {
+    for (const char* name :
+         {"pose/one_person.jpg", "pose/two_people.jpg", "pose/dancer_mirrored.jpg", "pose/open_hand.jpg",
+          "dancer_frames/frame001.jpg", "dancer_frames/frame002.jpg", "dancer_frames/frame003.jpg",
+          "dancer_frames/frame004.jpg", "dancer_frames/frame005.jpg"}) {
       pictures.push_back(std::string(TEST_FIXTURES_DIR) + "/" + name);
     }
   }
@@ -124,7 +128,8 @@ int main(int argc, char** argv) {
     for (const Detection& person : need(poseDetector.detect(image), "pose detector")) {
       std::vector<std::optional<Landmarks>> bodies;
       for (size_t m = 0; m < bodyModels.size(); ++m) {
-        bodies.push_back(need(timed(bodyTallies[m], [&] { return bodyModels[m].second.run(image, bodyCrop(person)); }), "pose landmarks"));
+        bodies.push_back(need(timed(bodyTallies[m], [&] { return bodyModels[m].second.run(image, bodyCrop(person)); }),
+                              "pose landmarks"));
         if (bodies.back()) ++bodyTallies[m].found;
       }
       if (!bodies[0]) continue;
@@ -133,13 +138,15 @@ int main(int argc, char** argv) {
                                     middle(reference[23].position, reference[24].position));
       for (size_t m = 1; m < bodies.size(); ++m) {
         if (!bodies[m]) continue;
-        for (const size_t j : kBodyJoints) bodyTallies[m].errors.push_back(distance(bodies[m]->points[j].position, reference[j].position) / torso);
+        for (const size_t j : kBodyJoints)
+          bodyTallies[m].errors.push_back(distance(bodies[m]->points[j].position, reference[j].position) / torso);
       }
     }
 
     std::vector<Detection> palms;
     for (size_t m = 0; m < palmModels.size(); ++m) {
-      std::vector<Detection> found = need(timed(palmTallies[m], [&] { return palmModels[m].second.detect(image); }), "palm detector");
+      std::vector<Detection> found =
+          need(timed(palmTallies[m], [&] { return palmModels[m].second.detect(image); }), "palm detector");
       palmTallies[m].found += static_cast<int>(found.size());
       palmTallies[m].confirmed = std::max(palmTallies[m].confirmed, 0);
       for (const Detection& palm : found) {
@@ -150,7 +157,8 @@ int main(int argc, char** argv) {
     for (const Detection& palm : palms) {
       std::vector<std::optional<Landmarks>> hands;
       for (size_t m = 0; m < handModels.size(); ++m) {
-        hands.push_back(need(timed(handTallies[m], [&] { return handModels[m].second.run(image, handCrop(palm)); }), "hand landmarks"));
+        hands.push_back(need(timed(handTallies[m], [&] { return handModels[m].second.run(image, handCrop(palm)); }),
+                             "hand landmarks"));
         if (hands.back()) ++handTallies[m].found;
       }
       if (!hands[0]) continue;
@@ -158,7 +166,8 @@ int main(int argc, char** argv) {
       const double palmSize = distance(reference[0].position, reference[9].position);
       for (size_t m = 1; m < hands.size(); ++m) {
         if (!hands[m]) continue;
-        for (const size_t j : kHandJoints) handTallies[m].errors.push_back(distance(hands[m]->points[j].position, reference[j].position) / palmSize);
+        for (const size_t j : kHandJoints)
+          handTallies[m].errors.push_back(distance(hands[m]->points[j].position, reference[j].position) / palmSize);
       }
     }
   }

@@ -27,7 +27,8 @@ using namespace platform;
 using namespace platform::vision;
 
 std::shared_ptr<media::PixelBuffer> bgraOf(const media::Image& picture) {
-  std::shared_ptr<media::PixelBuffer> frame = media::makePixelBuffer(media::PixelFormat::bgra8, picture.width, picture.height);
+  std::shared_ptr<media::PixelBuffer> frame =
+      media::makePixelBuffer(media::PixelFormat::bgra8, picture.width, picture.height);
   for (int y = 0; y < picture.height; ++y) {
     for (int x = 0; x < picture.width; ++x) {
       const uint8_t* rgb = &picture.rgb[(static_cast<size_t>(y) * picture.width + x) * 3];
@@ -101,7 +102,8 @@ double clipFlicker(const std::string& clip, const SelfieSegmenterSettings& setti
     if (!sample.ok()) std::exit(1);
     if (!sample.value()) break;
     if (!sample.value()->picture) continue;
-    Result<std::shared_ptr<media::PixelBuffer>> mask = segmenter->segment(sample.value()->picture->view(), MaskQuality::accurate);
+    Result<std::shared_ptr<media::PixelBuffer>> mask =
+        segmenter->segment(sample.value()->picture->view(), MaskQuality::accurate);
     if (!mask.ok()) std::exit(1);
     const media::PixelBuffer& m = *mask.value();
     std::vector<uint8_t> now;
@@ -125,17 +127,27 @@ int main(int argc, char** argv) {
   for (int a = 1; a + 1 < argc; a += 2) {
     const char* option = argv[a];
     const char* value = argv[a + 1];
-    if (std::strcmp(option, "--runs") == 0) runs = std::max(1, std::atoi(value));
-    else if (std::strcmp(option, "--clip") == 0) clip = value;
-    else if (std::strcmp(option, "--picture") == 0) pictureWidth = std::atoi(value) / 4 * 4;
-    else if (std::strcmp(option, "--side") == 0) settings.refinedLongerSide = std::atoi(value);
-    else if (std::strcmp(option, "--radius") == 0) settings.refinement.radius = std::atoi(value);
-    else if (std::strcmp(option, "--epsilon") == 0) settings.refinement.epsilon = static_cast<float>(std::atof(value));
-    else if (std::strcmp(option, "--subsample") == 0) settings.refinement.subsample = std::atoi(value);
-    else if (std::strcmp(option, "--steepness") == 0) settings.refinement.steepness = static_cast<float>(std::atof(value));
-    else if (std::strcmp(option, "--carry") == 0) settings.carry = static_cast<float>(std::atof(value));
+    if (std::strcmp(option, "--runs") == 0)
+      runs = std::max(1, std::atoi(value));
+    else if (std::strcmp(option, "--clip") == 0)
+      clip = value;
+    else if (std::strcmp(option, "--picture") == 0)
+      pictureWidth = std::atoi(value) / 4 * 4;
+    else if (std::strcmp(option, "--side") == 0)
+      settings.refinedLongerSide = std::atoi(value);
+    else if (std::strcmp(option, "--radius") == 0)
+      settings.refinement.radius = std::atoi(value);
+    else if (std::strcmp(option, "--epsilon") == 0)
+      settings.refinement.epsilon = static_cast<float>(std::atof(value));
+    else if (std::strcmp(option, "--subsample") == 0)
+      settings.refinement.subsample = std::atoi(value);
+    else if (std::strcmp(option, "--steepness") == 0)
+      settings.refinement.steepness = static_cast<float>(std::atof(value));
+    else if (std::strcmp(option, "--carry") == 0)
+      settings.carry = static_cast<float>(std::atof(value));
     else {
-      std::fprintf(stderr, "usage: segmentation_bench [--runs N] [--side PIXELS] [--radius R] [--epsilon E] [--carry C]\n");
+      std::fprintf(stderr,
+                   "usage: segmentation_bench [--runs N] [--side PIXELS] [--radius R] [--epsilon E] [--carry C]\n");
       return 2;
     }
   }
@@ -144,12 +156,12 @@ int main(int argc, char** argv) {
   const std::shared_ptr<media::PixelBuffer> picture = bgraOf(known.picture);
   const std::shared_ptr<media::PixelBuffer> frame = stretchedFrame(*picture, 1280, 720);
   std::printf("accurate: refined at up to %d pixels, radius %d, epsilon %g, carry %g; median of %d runs, one thread\n",
-              settings.refinedLongerSide, settings.refinement.radius, settings.refinement.epsilon, settings.carry, runs);
+              settings.refinedLongerSide, settings.refinement.radius, settings.refinement.epsilon, settings.carry,
+              runs);
   std::printf("%-10s %9s %10s %11s %7s %12s %14s\n", "quality", "mask", "edge err", "whole err", "IoU", "ms 1280x720",
               "ms model only");
 
-  const MaskQuality qualities[] = {MaskQuality::fast, MaskQuality::balanced,
-                                                 MaskQuality::accurate};
+  const MaskQuality qualities[] = {MaskQuality::fast, MaskQuality::balanced, MaskQuality::accurate};
   for (MaskQuality quality : qualities) {
     // The edges: a fresh sequence, one frame of the picture whose mask is known.
     std::unique_ptr<PersonSegmenter> still = makeSelfieSegmenter(settings);
@@ -158,8 +170,8 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "%s\n", mask.error().description.c_str());
       return 1;
     }
-    const test_support::MaskError error =
-        test_support::maskError(*mask.value(), known.truth, known.picture.width, known.picture.height, known.picture.width / 50);
+    const test_support::MaskError error = test_support::maskError(*mask.value(), known.truth, known.picture.width,
+                                                                  known.picture.height, known.picture.width / 50);
     if (std::getenv("DUMP")) {
       std::string path = std::string(std::getenv("DUMP")) + "/" + nameOf(quality) + ".pgm";
       FILE* f = std::fopen(path.c_str(), "wb");
@@ -181,13 +193,12 @@ int main(int argc, char** argv) {
     // The time: a sequence of 1280x720 frames.
     std::unique_ptr<PersonSegmenter> sequence = makeSelfieSegmenter(settings);
     const double ms = medianMilliseconds(runs, [&] { (void)sequence->segment(frame->view(), quality); });
-    const double floor = modelMilliseconds(quality == MaskQuality::fast ? "selfie_segmentation_landscape.tflite"
-                                                                                      : "selfie_segmentation.tflite",
-                                           runs);
+    const double floor = modelMilliseconds(
+        quality == MaskQuality::fast ? "selfie_segmentation_landscape.tflite" : "selfie_segmentation.tflite", runs);
     char size[32];
     std::snprintf(size, sizeof size, "%dx%d", mask.value()->width, mask.value()->height);
-    std::printf("%-10s %9s %10.4f %11.4f %7.4f %12.2f %14.2f\n", nameOf(quality), size, error.edge, error.whole, error.iou, ms,
-                floor);
+    std::printf("%-10s %9s %10.4f %11.4f %7.4f %12.2f %14.2f\n", nameOf(quality), size, error.edge, error.whole,
+                error.iou, ms, floor);
   }
 
   // Steadying: what it costs when the person moves (the man slides 3 pixels a frame over the

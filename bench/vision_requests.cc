@@ -76,7 +76,8 @@ int main(int argc, char** argv) {
     FaceLandmarksRequest face;
     BodyPoseRequest body;
     HandPoseRequest hand;
-    for (Request* request : {static_cast<Request*>(&face), static_cast<Request*>(&body), static_cast<Request*>(&hand)}) {
+    for (Request* request :
+         {static_cast<Request*>(&face), static_cast<Request*>(&body), static_cast<Request*>(&hand)}) {
       if (const Result<void> done = request->perform(first.value().view()); !done) {
         std::fprintf(stderr, "vision_requests: %s\n", done.error().description.c_str());
         return 1;

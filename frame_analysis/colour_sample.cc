@@ -16,8 +16,8 @@ constexpr int kSide = 4;
 // How much of each source pixel in [begin, end) falls into each of the kSide output cells, so
 // that every output pixel is the mean of the area it covers.
 struct CellWeights {
-  int first = 0;                  // first source pixel of the cell
-  std::vector<double> weights;    // share of each source pixel, summing to 1
+  int first = 0;                // first source pixel of the cell
+  std::vector<double> weights;  // share of each source pixel, summing to 1
 };
 
 std::array<CellWeights, kSide> cellWeights(int begin, int end) {

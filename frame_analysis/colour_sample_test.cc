@@ -81,9 +81,9 @@ TEST(Colours, OnlyThePartInsideTheFrameIsSampled) {
 
 TEST(Colours, IsEmptyWhenTheRectangleMissesTheFrameOrHasNoArea) {
   const platform::media::Image image = flat(10, 10, 1, 2, 3);
-  for (const NormalizedRect rect : {NormalizedRect{1.5, 0, 0.5, 0.5}, NormalizedRect{0, -2, 1, 1},
-                                    NormalizedRect{0.2, 0.2, 0, 0.5}, NormalizedRect{0.2, 0.2, 0.5, 0},
-                                    NormalizedRect{1, 0, 0.5, 0.5}}) {
+  for (const NormalizedRect rect :
+       {NormalizedRect{1.5, 0, 0.5, 0.5}, NormalizedRect{0, -2, 1, 1}, NormalizedRect{0.2, 0.2, 0, 0.5},
+        NormalizedRect{0.2, 0.2, 0.5, 0}, NormalizedRect{1, 0, 0.5, 0.5}}) {
     EXPECT_TRUE(colours(image, rect).empty()) << rect.x << "," << rect.y << "," << rect.width << "," << rect.height;
   }
 }

@@ -6,9 +6,9 @@ namespace frame_analysis {
 
 using platform::JsonArray;
 using platform::JsonObject;
-using platform::vision::NormalizedRect;
-using platform::vision::LandmarkRegion;
 using platform::vision::FaceLandmarks;
+using platform::vision::LandmarkRegion;
+using platform::vision::NormalizedRect;
 
 namespace {
 

@@ -5,10 +5,10 @@
 namespace frame_analysis {
 namespace {
 
-using platform::vision::NormalizedRect;
-using platform::vision::LandmarkRegion;
 using platform::vision::FaceLandmarks;
 using platform::vision::FaceObservation;
+using platform::vision::LandmarkRegion;
+using platform::vision::NormalizedRect;
 
 std::string json(const platform::JsonValue& value) { return platform::writeJson(value).value_or("<not written>"); }
 

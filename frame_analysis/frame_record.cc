@@ -9,9 +9,9 @@
 #include "frame_analysis/run_state.h"
 #include "platform/json.h"
 #include "platform/media/still_image.h"
-#include "platform/vision/image_request_handler.h"
 #include "platform/vision/bodies_and_hands/pose_requests.h"
 #include "platform/vision/faces/face_requests.h"
+#include "platform/vision/image_request_handler.h"
 
 namespace frame_analysis {
 
@@ -35,7 +35,8 @@ void analyse(const std::string& file, int64_t index, double fps) {
     std::string_view name;
   };
   std::vector<Named> toRun = {{&faceRequest, kFaceRequestName}};
-  if (!facesOnly) toRun = {{&faceRequest, kFaceRequestName}, {&bodyRequest, kBodyRequestName}, {&handRequest, kHandRequestName}};
+  if (!facesOnly)
+    toRun = {{&faceRequest, kFaceRequestName}, {&bodyRequest, kBodyRequestName}, {&handRequest, kHandRequestName}};
 
   JsonArray errors;
   for (const Named& run : toRun) {
@@ -54,7 +55,8 @@ void analyse(const std::string& file, int64_t index, double fps) {
 
   JsonArray faces, bodies, hands;
   if (faceRequest.results()) {
-    for (const FaceObservation& face : *faceRequest.results()) faces.push_back(faceRecord(face, image ? &*image : nullptr));
+    for (const FaceObservation& face : *faceRequest.results())
+      faces.push_back(faceRecord(face, image ? &*image : nullptr));
   }
   if (bodyRequest.results()) {
     for (const BodyObservation& body : *bodyRequest.results()) bodies.push_back(poseRecord(body, bodyJoints));

@@ -19,12 +19,8 @@ const JointTable<Body> bodyJoints = {
 };
 
 const JointTable<Hand> handJoints = {
-    {"wrist", Hand::wrist},
-    {"thumbTip", Hand::thumbTip},
-    {"indexTip", Hand::indexTip},
-    {"middleTip", Hand::middleTip},
-    {"ringTip", Hand::ringTip},
-    {"littleTip", Hand::littleTip},
+    {"wrist", Hand::wrist},         {"thumbTip", Hand::thumbTip}, {"indexTip", Hand::indexTip},
+    {"middleTip", Hand::middleTip}, {"ringTip", Hand::ringTip},   {"littleTip", Hand::littleTip},
 };
 
 }  // namespace frame_analysis

@@ -30,7 +30,8 @@ TEST(PoseRecord, LeavesOutJointsWithoutAPointAndKeepsZeroConfidence) {
   hand.points[Hand::wrist] = {{-0.05, 1.02}, 0.0f};
   hand.points[Hand::thumbTip] = {{0.3, 0.4}, 0.9f};
   hand.points[Hand::indexDIP] = {{0.3, 0.4}, 0.9f};
-  EXPECT_EQ(json(poseRecord(hand, handJoints)), R"({"points":{"thumbTip":[0.3,0.4,0.8999999761581421],"wrist":[-0.05,1.02,0]}})");
+  EXPECT_EQ(json(poseRecord(hand, handJoints)),
+            R"({"points":{"thumbTip":[0.3,0.4,0.8999999761581421],"wrist":[-0.05,1.02,0]}})");
 }
 
 // Such a point cannot be written as JSON; left in, it would make the whole frame line unwritable.

@@ -1,7 +1,7 @@
 #include "person_cutout/command_line.h"
 
-#include <filesystem>
 #include <sys/stat.h>
+#include <filesystem>
 
 #include "person_cutout/messages.h"
 #include "person_cutout/run_state.h"

@@ -16,8 +16,9 @@ TEST(CommandLineTest, TakesOnlyTheThreeQualityWordsExactly) {
     std::optional<unsigned> quality;
   };
   const Case cases[] = {
-      {"accurate", 0u}, {"balanced", 1u}, {"fast", 2u},  {"Fast", std::nullopt},  {"FAST", std::nullopt},
-      {" fast", std::nullopt}, {"fast ", std::nullopt}, {"", std::nullopt}, {"fastest", std::nullopt},
+      {"accurate", 0u},        {"balanced", 1u},       {"fast", 2u},
+      {"Fast", std::nullopt},  {"FAST", std::nullopt}, {" fast", std::nullopt},
+      {"fast ", std::nullopt}, {"", std::nullopt},     {"fastest", std::nullopt},
   };
   for (const Case& c : cases) EXPECT_EQ(qualityOfWord(c.word), c.quality) << "'" << c.word << "'";
   EXPECT_EQ(qualityOfWord(std::string_view("fast\0", 5)), std::nullopt);

@@ -1,7 +1,7 @@
 #include "person_cutout/frame_loop.h"
 
-#include <string>
 #include <unistd.h>
+#include <string>
 
 #include "person_cutout/mask_statistics.h"
 #include "person_cutout/messages.h"
@@ -83,7 +83,8 @@ platform::Result<void> runFrameLoop() {
     }
     if (!sample.value()) return {};
     if (!sample.value()->picture) continue;
-    if (platform::Result<void> handled = handle(*sample.value()->picture, sample.value()->time); !handled) return handled;
+    if (platform::Result<void> handled = handle(*sample.value()->picture, sample.value()->time); !handled)
+      return handled;
   }
 }
 

@@ -11,7 +11,8 @@ namespace person_cutout {
 
 // The time to write a frame under: the first frame (`written` 0) keeps its own time; a later
 // frame keeps its own if that is after `last`, and otherwise comes 1/600 s after `last`.
-platform::media::MediaTime writeTime(int64_t written, platform::media::MediaTime sampleTime, platform::media::MediaTime last);
+platform::media::MediaTime writeTime(int64_t written, platform::media::MediaTime sampleTime,
+                                     platform::media::MediaTime last);
 
 // Runs the loop from the first frame the reader gives to its last: sets the loop's counters to
 // their starting values and `started`, then for every frame with a picture segments it with

@@ -62,7 +62,8 @@ class HandMadeSegmenter final : public platform::vision::PersonSegmenter {
 MaskStep personFrom(int width, int height, int firstPersonRow) {
   return [=]() -> Result<std::shared_ptr<PixelBuffer>> {
     std::shared_ptr<PixelBuffer> mask = makePixelBuffer(PixelFormat::gray8, width, height);
-    for (int y = 0; y < height; ++y) std::memset(mask->row(y), y >= firstPersonRow ? 255 : 0, static_cast<size_t>(width));
+    for (int y = 0; y < height; ++y)
+      std::memset(mask->row(y), y >= firstPersonRow ? 255 : 0, static_cast<size_t>(width));
     return mask;
   };
 }
@@ -87,7 +88,8 @@ class FrameLoopTest : public testing::Test {
                        int64_t cutHeight, int32_t timeScale, End end = End::atTheEnd) {
     writer.reset();
     reader = std::make_unique<HandMadeReader>(std::move(samples), end);
-    request = platform::vision::PersonMaskRequest([masks = std::move(masks)] { return std::make_unique<HandMadeSegmenter>(masks); });
+    request = platform::vision::PersonMaskRequest(
+        [masks = std::move(masks)] { return std::make_unique<HandMadeSegmenter>(masks); });
     vision = std::make_unique<platform::vision::SequenceRequestHandler>();
     width = cutWidth;
     height = cutHeight;
@@ -123,11 +125,11 @@ TEST(WriteTimeTest, KeepsOwnTimesWhileTheyRiseElseStepsOn1Over600) {
     MediaTime sample, last, time;
   };
   const Case cases[] = {
-      {0, {3000, 12800}, kMediaTimeZero, {3000, 12800}},   // the first frame keeps its own, not zero
+      {0, {3000, 12800}, kMediaTimeZero, {3000, 12800}},  // the first frame keeps its own, not zero
       {0, {-5, 600}, kMediaTimeZero, {-5, 600}},
       {1, {1024, 12800}, {512, 12800}, {1024, 12800}},
-      {1, {512, 12800}, {1, 25}, {25, 600}},               // equal across scales: 1/25 + 1/600
-      {2, {0, 1000}, {40, 1000}, {125, 3000}},             // earlier: 40/1000 + 1/600
+      {1, {512, 12800}, {1, 25}, {25, 600}},    // equal across scales: 1/25 + 1/600
+      {2, {0, 1000}, {40, 1000}, {125, 3000}},  // earlier: 40/1000 + 1/600
       {5, {7, 600}, {7, 600}, {8, 600}},
   };
   for (const Case& c : cases) {
@@ -139,10 +141,11 @@ TEST(WriteTimeTest, KeepsOwnTimesWhileTheyRiseElseStepsOn1Over600) {
 
 TEST_F(FrameLoopTest, MeasuresDrawsAndWritesEveryFrameWithAPicture) {
   // Frames of 32 x 24, masks of 16 x 16 drawn into a 64 x 32 cut-out (stretched unevenly).
-  ASSERT_TRUE(prepare({pictureAt({0, 600}), noPictureAt({10, 600}), pictureAt({0, 600}), pictureAt({-30, 600}),
-           pictureAt({100, 600}), pictureAt({200, 600})},
-          {personFrom(16, 16, 0), personFrom(16, 16, 16), personFrom(16, 16, 8), withoutMemory(), personFrom(16, 16, 4)},
-          64, 32, 600));
+  ASSERT_TRUE(prepare(
+      {pictureAt({0, 600}), noPictureAt({10, 600}), pictureAt({0, 600}), pictureAt({-30, 600}), pictureAt({100, 600}),
+       pictureAt({200, 600})},
+      {personFrom(16, 16, 0), personFrom(16, 16, 16), personFrom(16, 16, 8), withoutMemory(), personFrom(16, 16, 4)},
+      64, 32, 600));
   ASSERT_TRUE(runFrameLoop());
 
   EXPECT_EQ(frames, 5);  // the sample without a picture left no trace
@@ -166,14 +169,16 @@ TEST_F(FrameLoopTest, MeasuresDrawsAndWritesEveryFrameWithAPicture) {
   // Decoded, each frame is its mask stretched: white where the person is, black elsewhere.
   const std::vector<std::vector<uint8_t>> planes = test_support::lumaPlanes(target, 64, 32);
   ASSERT_EQ(planes.size(), 5u);
-  auto at = [&](size_t frame, int x, int y) { return static_cast<int>(planes[frame][static_cast<size_t>(y * 64 + x)]); };
+  auto at = [&](size_t frame, int x, int y) {
+    return static_cast<int>(planes[frame][static_cast<size_t>(y * 64 + x)]);
+  };
   for (int x : {0, 31, 63}) {
-    EXPECT_NEAR(at(0, x, 1), 255, 2);   // all person
-    EXPECT_NEAR(at(1, x, 30), 0, 2);    // all background
-    EXPECT_NEAR(at(2, x, 4), 0, 2);     // person from halfway down
+    EXPECT_NEAR(at(0, x, 1), 255, 2);  // all person
+    EXPECT_NEAR(at(1, x, 30), 0, 2);   // all background
+    EXPECT_NEAR(at(2, x, 4), 0, 2);    // person from halfway down
     EXPECT_NEAR(at(2, x, 28), 255, 2);
-    EXPECT_NEAR(at(3, x, 16), 0, 2);    // a mask without memory draws black
-    EXPECT_NEAR(at(4, x, 2), 0, 2);     // person from a quarter down
+    EXPECT_NEAR(at(3, x, 16), 0, 2);  // a mask without memory draws black
+    EXPECT_NEAR(at(4, x, 2), 0, 2);   // person from a quarter down
     EXPECT_NEAR(at(4, x, 20), 255, 2);
   }
 }
@@ -196,7 +201,9 @@ TEST_F(FrameLoopTest, FailuresNameTheFrameAndRemoveTheUnfinishedFile) {
     std::vector<MaskStep> masks;
     const char* message;
   };
-  const MaskStep fails = []() -> Result<std::shared_ptr<PixelBuffer>> { return Error{"test", 7, "niemand daheim – Tür zu"}; };
+  const MaskStep fails = []() -> Result<std::shared_ptr<PixelBuffer>> {
+    return Error{"test", 7, "niemand daheim – Tür zu"};
+  };
   const MaskStep empty = []() -> Result<std::shared_ptr<PixelBuffer>> { return std::shared_ptr<PixelBuffer>(); };
   const Case cases[] = {
       // The platform's reason passes through as its UTF-8 bytes.

@@ -39,22 +39,22 @@ extern int64_t height;
 extern std::unique_ptr<platform::media::VideoWriter> writer;
 extern platform::vision::PersonMaskRequest request;
 extern std::unique_ptr<platform::vision::SequenceRequestHandler> vision;  // one for the whole sequence
-extern platform::media::RenderContext context;  // draws each stretched mask
+extern platform::media::RenderContext context;                            // draws each stretched mask
 extern int64_t expected;  // the expected number of frames, at least 1, for the progress lines
 
 // The frame loop.
-extern int64_t frames;        // frames appended to the cut-out
-extern int64_t personFrames;  // frames whose coverage was above 0.02
-extern double covered;        // the sum of the frames' coverage
-extern std::vector<double> tops;  // the top row of the person, one per person frame that has one
-extern platform::media::MediaTime last;  // the time the last frame was appended under
-extern bool readFailed;  // reading stopped on a failure, not at the end of the video
+extern int64_t frames;                                 // frames appended to the cut-out
+extern int64_t personFrames;                           // frames whose coverage was above 0.02
+extern double covered;                                 // the sum of the frames' coverage
+extern std::vector<double> tops;                       // the top row of the person, one per person frame that has one
+extern platform::media::MediaTime last;                // the time the last frame was appended under
+extern bool readFailed;                                // reading stopped on a failure, not at the end of the video
 extern std::chrono::steady_clock::time_point started;  // just before the first frame was read
 
 // Finishing.
 extern std::unique_ptr<std::binary_semaphore> done;  // signalled once the writer has finished
-extern platform::Result<void> finishing;  // how the writer's finishing went, set before `done` is signalled
-extern double seconds;  // from `started` until the writer finished
-extern double top;      // the typical top: the middle of the sorted `tops`, 0 when there are none
+extern platform::Result<void> finishing;             // how the writer's finishing went, set before `done` is signalled
+extern double seconds;                               // from `started` until the writer finished
+extern double top;  // the typical top: the middle of the sorted `tops`, 0 when there are none
 
 }  // namespace person_cutout

@@ -38,7 +38,8 @@ std::string summaryRecord(int64_t frames, int64_t width, int64_t height, double 
   return "{\"frames\": " + std::to_string(frames) + ", \"width\": " + std::to_string(width) +
          ", \"height\": " + std::to_string(height) + ", \"seconds\": " + fixedPoint(seconds, 2) +
          ", \"person_frames\": " + std::to_string(personFrames) +
-         ", \"coverage\": " + fixedPoint(covered / static_cast<double>(frames), 4) + ", \"top\": " + fixedPoint(top, 4) +
+         ", \"coverage\": " + fixedPoint(covered / static_cast<double>(frames), 4) +
+         ", \"top\": " + fixedPoint(top, 4) +
          ", \"aspect\": " + fixedPoint(static_cast<double>(width) / static_cast<double>(height), 4) + "}";
 }
 

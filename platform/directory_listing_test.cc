@@ -18,9 +18,16 @@ TEST(PathExtension, IsWhatFollowsTheLastFullStop) {
     const char* name;
     const char* extension;
   } cases[] = {
-      {"a.jpg", "jpg"},  {"b.JPG", "JPG"},        {"frame.001.jpg", "jpg"}, {"frame.jpg.txt", "txt"},
-      {"jpg", ""},       {".thumb.jpg", "jpg"},   {"noext", ""},            {"trailing.", ""},
-      {"d.jpeg", "jpeg"}, {"sp ace.jpg ", "jpg "},
+      {"a.jpg", "jpg"},
+      {"b.JPG", "JPG"},
+      {"frame.001.jpg", "jpg"},
+      {"frame.jpg.txt", "txt"},
+      {"jpg", ""},
+      {".thumb.jpg", "jpg"},
+      {"noext", ""},
+      {"trailing.", ""},
+      {"d.jpeg", "jpeg"},
+      {"sp ace.jpg ", "jpg "},
   };
   for (const auto& c : cases) EXPECT_EQ(pathExtension(c.name), c.extension) << c.name;
 }
@@ -68,7 +75,8 @@ TEST_F(ListDirectory, TakesRelativePathsFromTheWorkingDirectory) {
   std::ofstream(folder_ + "/a.jpg") << "x";
   const std::filesystem::path before = std::filesystem::current_path();
   std::filesystem::current_path(std::filesystem::path(folder_).parent_path());
-  const std::optional<std::vector<std::string>> names = listDirectory(std::filesystem::path(folder_).filename().string());
+  const std::optional<std::vector<std::string>> names =
+      listDirectory(std::filesystem::path(folder_).filename().string());
   std::filesystem::current_path(before);
   ASSERT_TRUE(names.has_value());
   EXPECT_EQ(*names, std::vector<std::string>{"a.jpg"});

@@ -36,15 +36,13 @@ inline constexpr std::string_view kTextDomain = "platform.text";                
 
 // An Error of `domain` with the enum value `code`.
 template <typename Code>
-  requires std::is_enum_v<Code>
-Error makeError(std::string_view domain, Code code, std::string description) {
+requires std::is_enum_v<Code> Error makeError(std::string_view domain, Code code, std::string description) {
   return Error{std::string(domain), static_cast<int64_t>(code), std::move(description)};
 }
 
 // `lower` reported under `domain` and `code`: its description is kept.
 template <typename Code>
-  requires std::is_enum_v<Code>
-Error wrapError(std::string_view domain, Code code, const Error& lower) {
+requires std::is_enum_v<Code> Error wrapError(std::string_view domain, Code code, const Error& lower) {
   return makeError(domain, code, lower.description);
 }
 

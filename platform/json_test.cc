@@ -79,17 +79,22 @@ TEST(Utf8, TellsWellFormedFromMalformed) {
   for (const char* good : {"", "plain", "\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x98\x80", "\xF4\x8F\xBF\xBF"}) {
     EXPECT_TRUE(isValidUtf8(good)) << good;
   }
-  for (const char* bad : {"\xFF", "\xC3", "\xC0\xAF", "\xE0\x80\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\x80",
-                          "\xE2\x82"}) {
+  for (const char* bad :
+       {"\xFF", "\xC3", "\xC0\xAF", "\xE0\x80\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\x80", "\xE2\x82"}) {
     EXPECT_FALSE(isValidUtf8(bad)) << bad;
   }
 }
 
 TEST(Utf8, ReplacesEachBadByteWithTheReplacementCharacter) {
   EXPECT_EQ(replacingInvalidUtf8("ok.jpg"), "ok.jpg");
-  EXPECT_EQ(replacingInvalidUtf8("a\xFF" "b.jpg"), "a\xEF\xBF\xBD" "b.jpg");
+  EXPECT_EQ(replacingInvalidUtf8("a\xFF"
+                                 "b.jpg"),
+            "a\xEF\xBF\xBD"
+            "b.jpg");
   EXPECT_EQ(replacingInvalidUtf8("\xC3\xA9\xC3"), "\xC3\xA9\xEF\xBF\xBD");
-  EXPECT_EQ(replacingInvalidUtf8("\xE2\x82" "x"), "\xEF\xBF\xBD\xEF\xBF\xBDx");
+  EXPECT_EQ(replacingInvalidUtf8("\xE2\x82"
+                                 "x"),
+            "\xEF\xBF\xBD\xEF\xBF\xBDx");
   EXPECT_TRUE(isValidUtf8(replacingInvalidUtf8("\xF0\x9F\x98")));
 }
 

@@ -10,9 +10,9 @@ namespace platform {
 
 std::string nameOrderKey(std::string_view name) {
   utf8proc_uint8_t* composed = nullptr;
-  const utf8proc_ssize_t length = utf8proc_map(
-      reinterpret_cast<const utf8proc_uint8_t*>(name.data()), static_cast<utf8proc_ssize_t>(name.size()),
-      &composed, static_cast<utf8proc_option_t>(UTF8PROC_STABLE | UTF8PROC_COMPOSE));
+  const utf8proc_ssize_t length =
+      utf8proc_map(reinterpret_cast<const utf8proc_uint8_t*>(name.data()), static_cast<utf8proc_ssize_t>(name.size()),
+                   &composed, static_cast<utf8proc_option_t>(UTF8PROC_STABLE | UTF8PROC_COMPOSE));
   if (length < 0) return std::string(name);  // not valid UTF-8: its bytes are its key
   std::string key(reinterpret_cast<const char*>(composed), static_cast<size_t>(length));
   std::free(composed);

@@ -21,15 +21,19 @@ TEST(NameOrder, PrefixComesFirst) {
 }
 
 TEST(NameOrder, ComparesCanonicalComposedForms) {
-  const std::string decomposed = "e\xCC\x81" "a.jpg";  // e + combining acute, then a
-  const std::string composed = "\xC3\xA9" "b.jpg";     // precomposed e-acute, then b
+  const std::string decomposed =
+      "e\xCC\x81"
+      "a.jpg";  // e + combining acute, then a
+  const std::string composed =
+      "\xC3\xA9"
+      "b.jpg";  // precomposed e-acute, then b
   // As raw bytes the decomposed name would come before f.jpg; composed, both come after it.
   EXPECT_EQ(sorted({composed, "f.jpg", decomposed}), (std::vector<std::string>{"f.jpg", decomposed, composed}));
 }
 
 TEST(NameOrder, OrdersByScalarValueBeyondTheBasicPlane) {
-  const std::string bmp = "\xEF\xBD\x81.jpg";          // U+FF41
-  const std::string astral = "\xF0\x9F\x98\x80.jpg";   // U+1F600
+  const std::string bmp = "\xEF\xBD\x81.jpg";         // U+FF41
+  const std::string astral = "\xF0\x9F\x98\x80.jpg";  // U+1F600
   EXPECT_EQ(sorted({astral, bmp, "z.jpg"}), (std::vector<std::string>{"z.jpg", bmp, astral}));
 }
 
@@ -41,7 +45,9 @@ TEST(NameOrder, EqualNamesKeepTheirListingOrder) {
 }
 
 TEST(NameOrder, NamesThatAreNotTextSortByTheirBytes) {
-  const std::string invalid = "\xFF" "a.jpg";
+  const std::string invalid =
+      "\xFF"
+      "a.jpg";
   const std::string truncated = "\xC3.jpg";
   EXPECT_EQ(nameOrderKey(invalid), invalid);
   EXPECT_EQ(sorted({invalid, "b.jpg", truncated, "\xC3\xA9.jpg"}),

@@ -1,11 +1,11 @@
 #include "platform/number_reading.h"
 
+#include <locale.h>
 #include <cctype>
 #include <cerrno>
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
-#include <locale.h>
 #include <string>
 
 namespace platform {

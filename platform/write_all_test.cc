@@ -40,7 +40,8 @@ TEST(WriteAll, DeliversEveryByteInOrderThroughSignalsAndShortWrites) {
   ASSERT_EQ(::pipe(pipeEnds), 0);
   // Only this thread takes the alarms, and its writes are not restarted: a write into the full
   // pipe comes back cut short or with EINTR.
-  struct sigaction action {}, previous {};
+  struct sigaction action {
+  }, previous{};
   action.sa_handler = countAlarm;
   sigemptyset(&action.sa_mask);
   ASSERT_EQ(::sigaction(SIGALRM, &action, &previous), 0);

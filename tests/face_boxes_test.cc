@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "platform/vision/image_request_handler.h"
 #include "platform/vision/faces/face_requests.h"
+#include "platform/vision/image_request_handler.h"
 #include "platform/vision/text/text_request.h"
 #include "text_reading/image_record.h"
 

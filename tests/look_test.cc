@@ -30,14 +30,18 @@ class LookFolder : public testing::Test {
   void copy(const std::string& fixture, const std::string& name) {
     std::filesystem::copy_file(kFixtures + "/" + fixture, folder_ + "/" + name);
   }
-  void write(const std::string& name, const std::string& bytes) { std::ofstream(folder_ + "/" + name, std::ios::binary) << bytes; }
+  void write(const std::string& name, const std::string& bytes) {
+    std::ofstream(folder_ + "/" + name, std::ios::binary) << bytes;
+  }
 
   // JSON text of a path as look writes it: every solidus escaped.
   static std::string escaped(const std::string& path) {
     std::string out;
     for (const char c : path) {
-      if (c == '/') out += "\\/";
-      else out.push_back(c);
+      if (c == '/')
+        out += "\\/";
+      else
+        out.push_back(c);
     }
     return out;
   }
@@ -48,7 +52,8 @@ class LookFolder : public testing::Test {
 };
 
 TEST(LookArguments, AnythingButOneArgumentGivesTheUsage) {
-  for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{{}, {"a", "b"}, {"a", "b", "c"}}) {
+  for (const std::vector<std::string>& arguments :
+       std::vector<std::vector<std::string>>{{}, {"a", "b"}, {"a", "b", "c"}}) {
     const ProgramRun run = runProgram(kLook, arguments);
     EXPECT_EQ(run.standardError, "Usage: look <folder>\n") << arguments.size();
     EXPECT_EQ(run.standardOutput, "");
@@ -83,7 +88,7 @@ TEST_F(LookFolder, ReadsSelectedEntriesInNameOrderWithTheirRecords) {
   copy("text/blank.jpg", "frame10.jpg");
   copy("text/blank.jpg", "frame2.jpg");
   copy("text/blank.jpg", "\u00e9t\u00e9 \"q\" \\.jpg");  // non-ASCII, quotation mark, reverse solidus
-  copy("text/blank.jpg", "caf\xe9.jpg");                  // a Latin-1 byte: not UTF-8
+  copy("text/blank.jpg", "caf\xe9.jpg");                 // a Latin-1 byte: not UTF-8
   write("img_1.jpg", "not a picture");
   write("empty.jpg", "");
   ASSERT_EQ(mkdir((folder_ + "/scans.jpg").c_str(), 0755), 0);
@@ -93,13 +98,22 @@ TEST_F(LookFolder, ReadsSelectedEntriesInNameOrderWithTheirRecords) {
   const ProgramRun run = runProgram(kLook, {folder_});
   const std::string at = escaped(folder_) + "\\/";
   const std::string blank = R"({"faces":[],"file":"NAME","text":[]})";
-  const auto blankLine = [&](const std::string& name) { return std::string(blank).replace(blank.find("NAME"), 4, name) + "\n"; };
-  EXPECT_EQ(run.standardOutput, blankLine(".cover.jpg") + blankLine("IMG_2.JPG") + blankLine("Img_3.Jpg") + blankLine("caf\ufffd.jpg") +
-                         R"({"error":"The picture \")" + at + R"(empty.jpg\" could not be read: the file is empty.","faces":[],"file":"empty.jpg","text":[]})" "\n" +
-                         blankLine("frame10.jpg") + blankLine("frame2.jpg") +
-                         R"({"error":"The picture \")" + at + R"(img_1.jpg\" could not be read: it is not a JPEG or PNG picture.","faces":[],"file":"img_1.jpg","text":[]})" "\n" +
-                         R"({"error":"The picture \")" + at + R"(scans.jpg\" could not be read: it is a folder.","faces":[],"file":"scans.jpg","text":[]})" "\n" +
-                         blankLine("\u00e9t\u00e9 \\\"q\\\" \\\\.jpg"));
+  const auto blankLine = [&](const std::string& name) {
+    return std::string(blank).replace(blank.find("NAME"), 4, name) + "\n";
+  };
+  EXPECT_EQ(
+      run.standardOutput,
+      blankLine(".cover.jpg") + blankLine("IMG_2.JPG") + blankLine("Img_3.Jpg") + blankLine("caf\ufffd.jpg") +
+          R"({"error":"The picture \")" + at +
+          R"(empty.jpg\" could not be read: the file is empty.","faces":[],"file":"empty.jpg","text":[]})"
+          "\n" +
+          blankLine("frame10.jpg") + blankLine("frame2.jpg") + R"({"error":"The picture \")" + at +
+          R"(img_1.jpg\" could not be read: it is not a JPEG or PNG picture.","faces":[],"file":"img_1.jpg","text":[]})"
+          "\n" +
+          R"({"error":"The picture \")" + at +
+          R"(scans.jpg\" could not be read: it is a folder.","faces":[],"file":"scans.jpg","text":[]})"
+          "\n" +
+          blankLine("\u00e9t\u00e9 \\\"q\\\" \\\\.jpg"));
   EXPECT_EQ(run.standardError, "");  // nothing from Tesseract or Leptonica either
   EXPECT_EQ(run.exitStatus, 0);
 }
@@ -108,7 +122,8 @@ TEST_F(LookFolder, ANameThatIsNotUtf8KeepsItsLineWhenTheImageFails) {
   write("bad\xff.jpg", "not a picture");  // the name appears in the error's description too
   const ProgramRun run = runProgram(kLook, {folder_});
   EXPECT_EQ(run.standardOutput, R"({"error":"The picture \")" + escaped(folder_) +
-                         "\\/bad\ufffd.jpg\\\" could not be read: it is not a JPEG or PNG picture.\",\"faces\":[],\"file\":\"bad\ufffd.jpg\",\"text\":[]}\n");
+                                    "\\/bad\ufffd.jpg\\\" could not be read: it is not a JPEG or PNG "
+                                    "picture.\",\"faces\":[],\"file\":\"bad\ufffd.jpg\",\"text\":[]}\n");
   EXPECT_EQ(run.exitStatus, 0);
 }
 
@@ -119,7 +134,8 @@ TEST_F(LookFolder, RecognisedTextIsWrittenWithTheSolidusEscaped) {
   EXPECT_EQ(run.exitStatus, 0);
   EXPECT_EQ(run.standardError, "");
   const std::string prefix = R"({"faces":[],"file":"date.jpg","text":[{"box":[)";
-  const std::string suffix = R"(,"text":"Due 12\/05\/2024"}]})" "\n";
+  const std::string suffix = R"(,"text":"Due 12\/05\/2024"}]})"
+                             "\n";
   ASSERT_GT(run.standardOutput.size(), prefix.size() + suffix.size()) << run.standardOutput;
   EXPECT_EQ(run.standardOutput.substr(0, prefix.size()), prefix);
   EXPECT_EQ(run.standardOutput.substr(run.standardOutput.size() - suffix.size()), suffix);

@@ -3,11 +3,11 @@
 // webcam and of a street with no one in it.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <algorithm>
 #include <cstdio>
 #include <optional>
 #include <sstream>
-#include <unistd.h>
 
 #include "tests/support/files.h"
 #include "tests/support/person_outline.h"
@@ -39,16 +39,17 @@ bool isNumber(const std::string& text, int decimals) {
   if (whole.find_first_not_of("0123456789") != std::string::npos) return false;
   if (decimals == 0) return true;
   const std::string fraction = point == std::string::npos ? "" : text.substr(point + 1);
-  return fraction.size() == static_cast<size_t>(decimals) && fraction.find_first_not_of("0123456789") == std::string::npos;
+  return fraction.size() == static_cast<size_t>(decimals) &&
+         fraction.find_first_not_of("0123456789") == std::string::npos;
 }
 
 // The eight values of a summary line, checked for their exact layout: keys in order, one space
 // after each colon, ", " between members, integers and fixed-point numbers with their digits, one
 // line feed at the end. Nothing when the layout is off.
 std::optional<std::vector<std::string>> summaryFields(const std::string& line) {
-  static const std::pair<const char*, int> kMembers[] = {{"frames", 0}, {"width", 0},         {"height", 0},
+  static const std::pair<const char*, int> kMembers[] = {{"frames", 0},  {"width", 0},         {"height", 0},
                                                          {"seconds", 2}, {"person_frames", 0}, {"coverage", 4},
-                                                         {"top", 4},    {"aspect", 4}};
+                                                         {"top", 4},     {"aspect", 4}};
   if (!line.starts_with("{") || !line.ends_with("}\n")) return std::nullopt;
   std::vector<std::string> values;
   size_t at = 1;
@@ -69,8 +70,9 @@ std::optional<std::vector<std::string>> summaryFields(const std::string& line) {
 // takes odd sizes too).
 std::string patternClip(const test_support::TemporaryFolder& folder, const std::string& size) {
   const std::string path = (folder / "pattern_" + size + ".mkv");
-  test_support::runProgram("ffmpeg", {"-nostdin", "-v", "error", "-f", "lavfi", "-i", "testsrc=size=" + size + ":rate=10:duration=0.3",
-                                      "-c:v", "ffv1", "-pix_fmt", "yuv444p", path});
+  test_support::runProgram(
+      "ffmpeg", {"-nostdin", "-v", "error", "-f", "lavfi", "-i", "testsrc=size=" + size + ":rate=10:duration=0.3",
+                 "-c:v", "ffv1", "-pix_fmt", "yuv444p", path});
   return path;
 }
 
@@ -225,14 +227,22 @@ TEST_P(MatteRunTest, WritesTheMaskVideoAndOneSummaryLine) {
 
 INSTANTIATE_TEST_SUITE_P(
     Fixtures, MatteRunTest,
-    testing::Values(SuccessfulRun{"Plain", kVideos + "person.mp4", {}, 160, 120, 50, 50, "1/12800", true},
-                    SuccessfulRun{"QuarterTurn", kVideos + "person_turned.mp4", {"fast"}, 120, 160, 50, 50, "1/12800", true},
-                    SuccessfulRun{"TwoVideoStreams", kVideos + "two_pictures.mp4", {"balanced", "and", "more"}, 160, 120, 50, 50,
-                                  "1/12800", true},
-                    SuccessfulRun{"SharedTimes", kVideos + "shared_times.mkv", {"accurate"}, 160, 120, 26, 25, "1/1000", true},
-                    SuccessfulRun{"NoPersonFast", kVideos + "no_person.mp4", {"fast"}, 160, 90, 50, 50, "1/12800", false},
-                    SuccessfulRun{"NoPersonBalanced", kVideos + "no_person.mp4", {"balanced"}, 160, 90, 50, 50, "1/12800", false},
-                    SuccessfulRun{"NoPersonAccurate", kVideos + "no_person.mp4", {"accurate"}, 160, 90, 50, 50, "1/12800", false}),
+    testing::Values(
+        SuccessfulRun{"Plain", kVideos + "person.mp4", {}, 160, 120, 50, 50, "1/12800", true},
+        SuccessfulRun{"QuarterTurn", kVideos + "person_turned.mp4", {"fast"}, 120, 160, 50, 50, "1/12800", true},
+        SuccessfulRun{"TwoVideoStreams",
+                      kVideos + "two_pictures.mp4",
+                      {"balanced", "and", "more"},
+                      160,
+                      120,
+                      50,
+                      50,
+                      "1/12800",
+                      true},
+        SuccessfulRun{"SharedTimes", kVideos + "shared_times.mkv", {"accurate"}, 160, 120, 26, 25, "1/1000", true},
+        SuccessfulRun{"NoPersonFast", kVideos + "no_person.mp4", {"fast"}, 160, 90, 50, 50, "1/12800", false},
+        SuccessfulRun{"NoPersonBalanced", kVideos + "no_person.mp4", {"balanced"}, 160, 90, 50, 50, "1/12800", false},
+        SuccessfulRun{"NoPersonAccurate", kVideos + "no_person.mp4", {"accurate"}, 160, 90, 50, 50, "1/12800", false}),
     [](const testing::TestParamInfo<SuccessfulRun>& info) { return info.param.name; });
 
 TEST(MatteTest, TheCutOutDecodesWhiteOnTheManAndBlackElsewhereInFullRange) {
@@ -281,9 +291,12 @@ TEST(MatteTest, SizesTheCutOutEvenAndAtMost1280) {
   const Case cases[] = {{"1500x1000", "1280", "854"}, {"161x121", "162", "122"}};
   for (const Case& c : cases) {
     const std::string out = (folder / c.size + ".mp4");
-    const test_support::ProgramRun outcome = test_support::runProgram(kMatte, {patternClip(folder, c.size), out, "fast"});
+    const test_support::ProgramRun outcome =
+        test_support::runProgram(kMatte, {patternClip(folder, c.size), out, "fast"});
     ASSERT_EQ(outcome.exitStatus, 0) << outcome.standardError;
-    EXPECT_TRUE(outcome.standardOutput.starts_with("{\"frames\": 3, \"width\": " + c.width + ", \"height\": " + c.height + ", ")) << outcome.standardOutput;
+    EXPECT_TRUE(outcome.standardOutput.starts_with("{\"frames\": 3, \"width\": " + c.width +
+                                                   ", \"height\": " + c.height + ", "))
+        << outcome.standardOutput;
     test_support::Fields stream = test_support::probe(out)->streams.at(0);
     EXPECT_EQ(stream["width"], c.width);
     EXPECT_EQ(stream["height"], c.height);
@@ -293,10 +306,9 @@ TEST(MatteTest, SizesTheCutOutEvenAndAtMost1280) {
 TEST(MatteTest, TakesRelativePathsFromItsFolderAndAPointWhateverTheLocale) {
   test_support::TemporaryFolder folder;
   ASSERT_EQ(test_support::runProgram("cp", {kVideos + "person.mp4", (folder / "in.mp4")}).exitStatus, 0);
-  const test_support::ProgramRun outcome =
-      test_support::runProgram(kMatte, {"in.mp4", "out.mp4", "fast"},
-                               test_support::RunOptions().inFolder(folder.path()).withEnvironment(
-                                   {"LC_ALL=de_DE.UTF-8", "LANG=de_DE.UTF-8"}));
+  const test_support::ProgramRun outcome = test_support::runProgram(
+      kMatte, {"in.mp4", "out.mp4", "fast"},
+      test_support::RunOptions().inFolder(folder.path()).withEnvironment({"LC_ALL=de_DE.UTF-8", "LANG=de_DE.UTF-8"}));
   ASSERT_EQ(outcome.exitStatus, 0) << outcome.standardError;
   EXPECT_TRUE(test_support::exists((folder / "out.mp4")));
   EXPECT_NE(outcome.standardOutput.find("\"aspect\": 1.3333}"), std::string::npos) << outcome.standardOutput;
@@ -320,7 +332,8 @@ TEST(MatteTest, DamagedVideosEndWithAMessageNeverACrash) {
     const std::string out = (folder / "out" + std::to_string(damage) + ".mp4");
     test_support::writeFile(video, bytes);
     const test_support::ProgramRun outcome = test_support::runProgram(kMatte, {video, out, "fast"});
-    ASSERT_TRUE(outcome.exitStatus == 0 || outcome.exitStatus == 1) << "damage " << damage << ": " << outcome.standardError;
+    ASSERT_TRUE(outcome.exitStatus == 0 || outcome.exitStatus == 1)
+        << "damage " << damage << ": " << outcome.standardError;
     if (outcome.exitStatus == 1) {
       EXPECT_NE(outcome.standardError.find("Error: "), std::string::npos) << outcome.standardError;
       EXPECT_FALSE(test_support::exists(out));
@@ -333,9 +346,8 @@ TEST(MatteTest, DamagedVideosEndWithAMessageNeverACrash) {
 TEST(MatteTest, ASummaryThatCannotBeWrittenIsAFailure) {
   test_support::TemporaryFolder folder;
   const std::string out = (folder / "out.mp4");
-  const test_support::ProgramRun outcome =
-      test_support::runProgram(kMatte, {kVideos + "person.mp4", out, "fast"},
-                               test_support::RunOptions().standardOutputTo("/dev/full"));
+  const test_support::ProgramRun outcome = test_support::runProgram(
+      kMatte, {kVideos + "person.mp4", out, "fast"}, test_support::RunOptions().standardOutputTo("/dev/full"));
   EXPECT_EQ(outcome.exitStatus, 1);
   EXPECT_TRUE(outcome.standardError.ends_with("Error: the summary could not be written\n")) << outcome.standardError;
   EXPECT_TRUE(test_support::exists(out));  // the cut-out itself is complete and stays

@@ -50,8 +50,8 @@ TEST(TextAccuracy, CommittedPicturesReadWithinTheirPinnedErrorRates) {
     const char* name;
     double pinned;  // measured character error rate, rounded up
   };
-  for (const Case& c : {Case{"paragraph", 0.0}, Case{"screenshot", 0.0}, Case{"date", 0.0}, Case{"page", 0.17},
-                        Case{"sign", 0.7}}) {
+  for (const Case& c :
+       {Case{"paragraph", 0.0}, Case{"screenshot", 0.0}, Case{"date", 0.0}, Case{"page", 0.17}, Case{"sign", 0.7}}) {
     const std::string picture = kFixtures + "/text/" + c.name + ".jpg";
     const std::string read = readLines(picture);
     const double rate = tools::characterErrorRate(read, knownText(kFixtures + "/text/" + c.name + ".txt"));

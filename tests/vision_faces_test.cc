@@ -73,18 +73,20 @@ TEST(VisionFaces, FixtureFacesAreFoundWithRegionsOnTheirFeatures) {
       if (i > 0) {
         EXPECT_GE(faces[i - 1]["confidence"].get<double>(), face["confidence"].get<double>()) << what;
       }
-      for (int k = 0; k < 4; ++k) EXPECT_NEAR(face["box"][k].get<double>(), expected.box[k], 0.02) << what << " box " << k;
+      for (int k = 0; k < 4; ++k)
+        EXPECT_NEAR(face["box"][k].get<double>(), expected.box[k], 0.02) << what << " box " << k;
       const json& landmarks = face["landmarks"];
       ASSERT_EQ(landmarks.size(), 9u) << what;
-      const std::pair<const char*, size_t> counts[] = {{"leftEye", 16},     {"rightEye", 16},     {"leftPupil", 1},
-                                                       {"rightPupil", 1},   {"leftEyebrow", 10},  {"rightEyebrow", 10},
-                                                       {"outerLips", 20},   {"innerLips", 20},    {"nose", 24}};
+      const std::pair<const char*, size_t> counts[] = {{"leftEye", 16},   {"rightEye", 16},    {"leftPupil", 1},
+                                                       {"rightPupil", 1}, {"leftEyebrow", 10}, {"rightEyebrow", 10},
+                                                       {"outerLips", 20}, {"innerLips", 20},   {"nose", 24}};
       for (const auto& [name, count] : counts) EXPECT_EQ(landmarks[name].size(), count) << what << " " << name;
       expectNear(centre(landmarks["rightPupil"]), expected.rightPupil, what + " right pupil");
       expectNear(centre(landmarks["leftPupil"]), expected.leftPupil, what + " left pupil");
       expectNear(centre(landmarks["nose"]), expected.nose, what + " nose");
       expectNear(centre(landmarks["outerLips"]), expected.outerLips, what + " outer lips");
-      EXPECT_TRUE(face.contains("yaw_degrees") && face.contains("pitch_degrees") && face.contains("roll_degrees")) << what;
+      EXPECT_TRUE(face.contains("yaw_degrees") && face.contains("pitch_degrees") && face.contains("roll_degrees"))
+          << what;
       EXPECT_FALSE(face.contains("colours")) << what;
     }
   }

@@ -43,7 +43,8 @@ std::map<std::string, json> analyse(bool facesOnly) {
   std::map<std::string, json> lines;
   std::istringstream output(run.standardOutput);
   size_t i = 0;
-  for (std::string line; std::getline(output, line) && i < kFrames.size(); ++i) lines[kFrames[i].first] = json::parse(line);
+  for (std::string line; std::getline(output, line) && i < kFrames.size(); ++i)
+    lines[kFrames[i].first] = json::parse(line);
   EXPECT_EQ(lines.size(), kFrames.size()) << run.standardOutput;
   return lines;
 }
@@ -68,7 +69,8 @@ struct Expected {
   double x, y;
 };
 
-void expectJoints(const json& record, std::initializer_list<Expected> joints, double tolerance, const std::string& what) {
+void expectJoints(const json& record, std::initializer_list<Expected> joints, double tolerance,
+                  const std::string& what) {
   const json& points = record.at("points");
   for (const Expected& e : joints) {
     ASSERT_TRUE(points.contains(e.joint)) << what << ": " << e.joint << " missing in " << points;
@@ -77,8 +79,8 @@ void expectJoints(const json& record, std::initializer_list<Expected> joints, do
   }
 }
 
-const std::vector<std::string> kBodyKeys = {"leftElbow", "leftHip", "leftShoulder", "leftWrist", "neck",
-                                            "nose", "rightElbow", "rightHip", "rightShoulder", "rightWrist"};
+const std::vector<std::string> kBodyKeys = {"leftElbow", "leftHip",    "leftShoulder", "leftWrist",     "neck",
+                                            "nose",      "rightElbow", "rightHip",     "rightShoulder", "rightWrist"};
 const std::vector<std::string> kHandKeys = {"indexTip", "littleTip", "middleTip", "ringTip", "thumbTip", "wrist"};
 
 // Every point of every record: a key of its table, three numbers, inside the picture, a
@@ -113,8 +115,12 @@ TEST_F(VisionPose, OneStandingPersonIsOneBodyWithItsJointsInPlace) {
   const json& body = bodies("one_person")[0];
   EXPECT_EQ(body.at("points").size(), 10u);
   expectJoints(body,
-               {{"leftShoulder", 0.313, 0.630}, {"rightShoulder", 0.387, 0.631}, {"neck", 0.350, 0.630},
-                {"leftHip", 0.335, 0.438}, {"rightHip", 0.374, 0.439}, {"rightElbow", 0.400, 0.519},
+               {{"leftShoulder", 0.313, 0.630},
+                {"rightShoulder", 0.387, 0.631},
+                {"neck", 0.350, 0.630},
+                {"leftHip", 0.335, 0.438},
+                {"rightHip", 0.374, 0.439},
+                {"rightElbow", 0.400, 0.519},
                 {"rightWrist", 0.418, 0.428}},
                0.03, "walker");
   EXPECT_EQ(hands("one_person"), json::array());
@@ -146,9 +152,11 @@ TEST_F(VisionPose, TwoPeopleAreTwoBodiesEachOnItsOwnSide) {
       EXPECT_TRUE(left ? x < 0.5 : x > 0.55) << key << " at " << x;
     }
     if (left) {
-      expectJoints(body, {{"nose", 0.284, 0.770}, {"leftHip", 0.303, 0.403}, {"rightHip", 0.231, 0.412}}, 0.03, "dancer");
+      expectJoints(body, {{"nose", 0.284, 0.770}, {"leftHip", 0.303, 0.403}, {"rightHip", 0.231, 0.412}}, 0.03,
+                   "dancer");
     } else {
-      expectJoints(body, {{"leftShoulder", 0.703, 0.678}, {"rightShoulder", 0.793, 0.680}, {"rightWrist", 0.836, 0.436}},
+      expectJoints(body,
+                   {{"leftShoulder", 0.703, 0.678}, {"rightShoulder", 0.793, 0.680}, {"rightWrist", 0.836, 0.436}},
                    0.03, "walker");
     }
   }
@@ -163,11 +171,16 @@ TEST_F(VisionPose, AMirroredPictureSwapsLeftAndRight) {
   const json& original = bodies("dancer")[0].at("points");
   const json& mirrored = bodies("dancer_mirrored")[0].at("points");
   EXPECT_GT(original.at("leftShoulder")[0].get<double>(), original.at("rightShoulder")[0].get<double>());
-  const std::pair<const char*, const char*> counterparts[] = {
-      {"nose", "nose"},          {"neck", "neck"},         {"leftShoulder", "rightShoulder"},
-      {"rightShoulder", "leftShoulder"}, {"leftHip", "rightHip"}, {"rightHip", "leftHip"},
-      {"leftElbow", "rightElbow"}, {"rightElbow", "leftElbow"}, {"leftWrist", "rightWrist"},
-      {"rightWrist", "leftWrist"}};
+  const std::pair<const char*, const char*> counterparts[] = {{"nose", "nose"},
+                                                              {"neck", "neck"},
+                                                              {"leftShoulder", "rightShoulder"},
+                                                              {"rightShoulder", "leftShoulder"},
+                                                              {"leftHip", "rightHip"},
+                                                              {"rightHip", "leftHip"},
+                                                              {"leftElbow", "rightElbow"},
+                                                              {"rightElbow", "leftElbow"},
+                                                              {"leftWrist", "rightWrist"},
+                                                              {"rightWrist", "leftWrist"}};
   int compared = 0;
   for (const auto& [joint, counterpart] : counterparts) {
     const json& a = original.at(joint);
@@ -186,8 +199,11 @@ TEST_F(VisionPose, ARaisedOpenHandIsOneHandWithItsFingerTips) {
   ASSERT_EQ(hands("open_hand").size(), 1u);
   const json& hand = hands("open_hand")[0];
   expectJoints(hand,
-               {{"thumbTip", 0.048, 0.399}, {"indexTip", 0.298, 0.752}, {"middleTip", 0.540, 0.835},
-                {"ringTip", 0.685, 0.797}, {"littleTip", 0.920, 0.661}},
+               {{"thumbTip", 0.048, 0.399},
+                {"indexTip", 0.298, 0.752},
+                {"middleTip", 0.540, 0.835},
+                {"ringTip", 0.685, 0.797},
+                {"littleTip", 0.920, 0.661}},
                0.03, "hand");
   // The wrist sits on the bottom edge: placed there, or left out when the model puts it just below.
   if (hand.at("points").contains("wrist")) expectJoints(hand, {{"wrist", 0.555, 0.0}}, 0.05, "hand");
@@ -203,7 +219,8 @@ TEST_F(VisionPose, AtMostTwoHandsAreReportedEachOnce) {
   const json& a = hands("three_hands")[0].at("points");
   const json& b = hands("three_hands")[1].at("points");
   for (const json* points : {&a, &b}) {
-    for (const char* tip : {"thumbTip", "indexTip", "middleTip", "ringTip", "littleTip"}) EXPECT_TRUE(points->contains(tip)) << tip;
+    for (const char* tip : {"thumbTip", "indexTip", "middleTip", "ringTip", "littleTip"})
+      EXPECT_TRUE(points->contains(tip)) << tip;
   }
   EXPECT_GT(std::abs(a.at("middleTip")[0].get<double>() - b.at("middleTip")[0].get<double>()), 0.2);
 }

@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <sstream>
 
-#include "tests/support/jpeg_fixtures.h"
 #include "tests/support/files.h"
+#include "tests/support/jpeg_fixtures.h"
 #include "tests/support/program_run.h"
 
 namespace {
@@ -68,8 +68,8 @@ TEST(VisionArguments, WrongArgumentsGiveTheUsageAndStatus2) {
 TEST(VisionArguments, FrameRatesThatAreNotPositiveNumbersGiveTheUsage) {
   TemporaryFolder frames;
   addFrames(frames, 1);
-  for (const char* rate : {"0", "-25", "nan", "abc", "30fps", "1e400", " 30", "30 ", "", "-inf", "1e-400", "0x",
-                           "-0", "30\n"}) {
+  for (const char* rate :
+       {"0", "-25", "nan", "abc", "30fps", "1e400", " 30", "30 ", "", "-inf", "1e-400", "0x", "-0", "30\n"}) {
     for (const std::string& folder : {frames.path(), std::string("/nonexistent/folder")}) {
       const ProgramRun run = vision({folder, rate});
       EXPECT_EQ(run.exitStatus, 2) << '"' << rate << '"';
@@ -86,8 +86,14 @@ TEST(VisionArguments, AcceptedFrameRatesSetTheTimes) {
     const char* rate;
     const char* secondTime;
   } cases[] = {
-      {"30", "0.03333333333333333"}, {"29.97", "0.033366700033366704"}, {"+25", "0.04"}, {"2.5e1", "0.04"},
-      {"0x1Ep0", "0.03333333333333333"}, {"inf", "0"}, {"INFINITY", "0"}, {"0.5", "2"},
+      {"30", "0.03333333333333333"},
+      {"29.97", "0.033366700033366704"},
+      {"+25", "0.04"},
+      {"2.5e1", "0.04"},
+      {"0x1Ep0", "0.03333333333333333"},
+      {"inf", "0"},
+      {"INFINITY", "0"},
+      {"0.5", "2"},
   };
   for (const auto& c : cases) {
     const ProgramRun run = vision({frames.path(), c.rate});
@@ -135,12 +141,17 @@ TEST(VisionListing, NothingToAnalyseGivesNoOutputAndStatus0) {
 // order of those lines is the order of analysis.
 TEST(VisionListing, ChoosesExactlyJpgAndGoesInNameOrder) {
   TemporaryFolder frames;
-  const std::string decomposed = "e\xCC\x81" "a.jpg";
+  const std::string decomposed =
+      "e\xCC\x81"
+      "a.jpg";
   for (const std::string& name : {std::string("frame2.jpg"), std::string("frame10.jpg"), std::string("B.jpg"),
                                   std::string("a.jpg"), std::string(".thumb.jpg"), std::string("frame.001.jpg"),
                                   std::string("IMG_1.JPG"), std::string("frame.jpeg"), std::string("frame.jpg.txt"),
-                                  std::string("\xC3\xA9" "b.jpg"), decomposed, std::string("f.jpg"),
-                                  std::string("\xFF" "bad.jpg")}) {
+                                  std::string("\xC3\xA9"
+                                              "b.jpg"),
+                                  decomposed, std::string("f.jpg"),
+                                  std::string("\xFF"
+                                              "bad.jpg")}) {
     writeFile(frames / name, "not a picture");
   }
   std::filesystem::create_directory(frames / "clip.jpg");
@@ -148,9 +159,19 @@ TEST(VisionListing, ChoosesExactlyJpgAndGoesInNameOrder) {
 
   const ProgramRun run = vision({frames.path(), "10", "faces"});
   EXPECT_EQ(run.exitStatus, 0);
-  const std::vector<std::string> expectedOrder = {".thumb.jpg", "B.jpg", "a.jpg", "clip.jpg", "f.jpg",
-                                                  "frame.001.jpg", "frame10.jpg", "frame2.jpg", decomposed,
-                                                  "\xC3\xA9" "b.jpg", "\xFF" "bad.jpg"};
+  const std::vector<std::string> expectedOrder = {".thumb.jpg",
+                                                  "B.jpg",
+                                                  "a.jpg",
+                                                  "clip.jpg",
+                                                  "f.jpg",
+                                                  "frame.001.jpg",
+                                                  "frame10.jpg",
+                                                  "frame2.jpg",
+                                                  decomposed,
+                                                  "\xC3\xA9"
+                                                  "b.jpg",
+                                                  "\xFF"
+                                                  "bad.jpg"};
   const std::vector<std::string> errors = lines(run.standardError);
   ASSERT_EQ(errors.size(), expectedOrder.size()) << run.standardError;
   for (size_t i = 0; i < errors.size(); ++i) {
@@ -227,8 +248,8 @@ TEST(VisionFrames, FramesThatCannotBeReadGetErrorEntriesAndTheRunGoesOn) {
         errors += ",\"VNDetectHumanBodyPoseRequest: platform.image " + code + "\"";
         errors += ",\"VNDetectHumanHandPoseRequest: platform.image " + code + "\"";
       }
-      EXPECT_EQ(frameLines[i], R"({"bodies":[],"errors":[)" + errors + R"(],"faces":[],"hands":[],"time":)" +
-                                   std::to_string(i) + "}");
+      EXPECT_EQ(frameLines[i],
+                R"({"bodies":[],"errors":[)" + errors + R"(],"faces":[],"hands":[],"time":)" + std::to_string(i) + "}");
       const int perFrame = facesOnly ? 1 : 3;
       for (int k = 0; k < perFrame; ++k) {
         EXPECT_NE(errorLines[i * perFrame + k].find(bad[i].name), std::string::npos) << errorLines[i * perFrame + k];

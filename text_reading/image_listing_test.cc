@@ -12,10 +12,12 @@ namespace text_reading {
 namespace {
 
 TEST(ImageName, SelectsTheExtensionJpgInAnyCase) {
-  for (const char* name : {"a.jpg", "b.JPG", "c.Jpg", ".cover.jpg", "archive.tar.jpg", "\u00e9t\u00e9.jPg", "x\xff.jpg"}) {
+  for (const char* name :
+       {"a.jpg", "b.JPG", "c.Jpg", ".cover.jpg", "archive.tar.jpg", "\u00e9t\u00e9.jPg", "x\xff.jpg"}) {
     EXPECT_TRUE(isImageName(name)) << name;
   }
-  for (const char* name : {"d.jpeg", "e.png", "f.jpg.txt", "jpg", "g.jpg ", "h. jpg", "i.jp", "j.jpg\xff", "k.\uff2a\uff30\uff27"}) {
+  for (const char* name :
+       {"d.jpeg", "e.png", "f.jpg.txt", "jpg", "g.jpg ", "h. jpg", "i.jp", "j.jpg\xff", "k.\uff2a\uff30\uff27"}) {
     EXPECT_FALSE(isImageName(name)) << name;
   }
 }
@@ -39,7 +41,8 @@ TEST_F(ChooseImages, TakesMatchingEntriesOfAnyKindInNameOrder) {
   const std::optional<std::vector<std::string>> chosen = chooseImages(folder_);
   ASSERT_TRUE(chosen);
   std::vector<std::string> expected;
-  for (const char* name : {".cover.jpg", "IMG_2.JPG", "Img_3.Jpg", "frame10.jpg", "frame2.jpg", "img_1.jpg", "scans.jpg"}) {
+  for (const char* name :
+       {".cover.jpg", "IMG_2.JPG", "Img_3.Jpg", "frame10.jpg", "frame2.jpg", "img_1.jpg", "scans.jpg"}) {
     expected.push_back(folder_ + "/" + name);
   }
   EXPECT_EQ(*chosen, expected);

@@ -4,8 +4,8 @@
 #include <optional>
 
 #include "platform/json.h"
-#include "platform/vision/image_request_handler.h"
 #include "platform/vision/faces/face_requests.h"
+#include "platform/vision/image_request_handler.h"
 #include "platform/vision/text/text_request.h"
 #include "text_reading/image_record.h"
 

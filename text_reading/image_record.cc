@@ -70,7 +70,9 @@ JsonObject faceBoxRecord(const FaceObservation& face) {
   return record;
 }
 
-std::string fileName(const std::string& path) { return platform::replacingInvalidUtf8(platform::lastPathComponent(path)); }
+std::string fileName(const std::string& path) {
+  return platform::replacingInvalidUtf8(platform::lastPathComponent(path));
+}
 
 JsonObject imageRecord(const std::string& path, const std::vector<TextObservation>& lines,
                        const std::vector<FaceObservation>& faces) {

@@ -32,10 +32,10 @@ TEST(Rounding, HalvesGoAwayFromZeroAfterScaling) {
     double expected;
   };
   for (const Case& c : std::vector<Case>{
-           {0.03125, 0.0313},               // a half: away from zero, not to even
+           {0.03125, 0.0313},  // a half: away from zero, not to even
            {-0.03125, -0.0313},
            {0.123456, 0.1235},
-           {1 - 0.9, 0.1},                  // 0.09999999999999998
+           {1 - 0.9, 0.1},  // 0.09999999999999998
            {0.00004, 0.0},
            {1.0, 1.0},
        }) {
@@ -72,11 +72,11 @@ TEST(Trimming, RemovesWhiteSpaceAndLineEndsAtBothEndsOnly) {
   };
   for (const Case& c : std::vector<Case>{
            {"  Total\n", "Total"},
-           {"two  words", "two  words"},                         // inner spaces stay
+           {"two  words", "two  words"},  // inner spaces stay
            {"\t\v\f\r\n", ""},
-           {"\u00a0\u2003price\u2028\u2029\u0085", "price"},    // no-break, em space, separators, NEL
-           {"\u3000\u6587\u5b57\u3000", "\u6587\u5b57"},          // ideographic space
-           {"\u200bword", "\u200bword"},                          // zero width space is not white space
+           {"\u00a0\u2003price\u2028\u2029\u0085", "price"},  // no-break, em space, separators, NEL
+           {"\u3000\u6587\u5b57\u3000", "\u6587\u5b57"},      // ideographic space
+           {"\u200bword", "\u200bword"},                      // zero width space is not white space
            {"caf\u00e9 ", "caf\u00e9"},
            {"", ""},
        }) {
@@ -109,14 +109,16 @@ TEST(ImageRecord, KeepsReportedOrderAndSortsKeys) {
 }
 
 TEST(ImageRecord, FailureHasTheErrorFirstAndEmptyLists) {
-  const platform::Error error{"platform.image", 5, "The picture \"a/b.jpg\" could not be read: it is not a JPEG picture."};
-  EXPECT_EQ(json(failedImageRecord("a/b.jpg", error)),
-            R"({"error":"The picture \"a\/b.jpg\" could not be read: it is not a JPEG picture.","faces":[],"file":"b.jpg","text":[]})");
+  const platform::Error error{"platform.image", 5,
+                              "The picture \"a/b.jpg\" could not be read: it is not a JPEG picture."};
+  EXPECT_EQ(
+      json(failedImageRecord("a/b.jpg", error)),
+      R"({"error":"The picture \"a\/b.jpg\" could not be read: it is not a JPEG picture.","faces":[],"file":"b.jpg","text":[]})");
 }
 
 TEST(FileName, NamesThatAreNotUtf8StillGiveALine) {
   EXPECT_EQ(fileName("/photos/\u00e9t\u00e9.jpg"), "\u00e9t\u00e9.jpg");  // written as it is
-  EXPECT_EQ(fileName("/photos/caf\xe9.jpg"), "caf\ufffd.jpg");                // Latin-1 byte
+  EXPECT_EQ(fileName("/photos/caf\xe9.jpg"), "caf\ufffd.jpg");            // Latin-1 byte
   EXPECT_EQ(fileName("dir/\xff\xfe.jpg"), "\ufffd\ufffd.jpg");
   EXPECT_EQ(json(imageRecord("dir/\xc3.jpg", {}, {})), "{\"faces\":[],\"file\":\"\ufffd.jpg\",\"text\":[]}");
 }

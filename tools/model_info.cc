@@ -18,10 +18,12 @@ int main(int argc, char** argv) {
     const auto& g = graph.value();
     std::printf("%s\n", argv[a]);
     for (int i : g.inputs) {
-      std::printf("  input  %-28s %s\n", g.tensors[i].name.c_str(), platform::nn::shapeText(g.tensors[i].shape).c_str());
+      std::printf("  input  %-28s %s\n", g.tensors[i].name.c_str(),
+                  platform::nn::shapeText(g.tensors[i].shape).c_str());
     }
     for (int i : g.outputs) {
-      std::printf("  output %-28s %s\n", g.tensors[i].name.c_str(), platform::nn::shapeText(g.tensors[i].shape).c_str());
+      std::printf("  output %-28s %s\n", g.tensors[i].name.c_str(),
+                  platform::nn::shapeText(g.tensors[i].shape).c_str());
     }
     std::map<std::string, int> counts;
     for (const auto& op : g.operations) ++counts[std::string(platform::nn::opName(op.type))];

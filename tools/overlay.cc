@@ -39,7 +39,8 @@ class Canvas {
   void dot(double x, double y, int radius, Colour c) {
     for (int dy = -radius; dy <= radius; ++dy)
       for (int dx = -radius; dx <= radius; ++dx)
-        if (dx * dx + dy * dy <= radius * radius) set(static_cast<int>(std::lround(x)) + dx, static_cast<int>(std::lround(y)) + dy, c);
+        if (dx * dx + dy * dy <= radius * radius)
+          set(static_cast<int>(std::lround(x)) + dx, static_cast<int>(std::lround(y)) + dy, c);
   }
 
   void line(double x0, double y0, double x1, double y1, Colour c, int thickness = 1) {
@@ -79,7 +80,8 @@ class Canvas {
     png_set_IHDR(png, info, image_.width, image_.height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
-    for (int y = 0; y < image_.height; ++y) png_write_row(png, image_.rgb.data() + static_cast<size_t>(y) * image_.width * 3);
+    for (int y = 0; y < image_.height; ++y)
+      png_write_row(png, image_.rgb.data() + static_cast<size_t>(y) * image_.width * 3);
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
     return std::fclose(file) == 0;
@@ -113,8 +115,8 @@ class Canvas {
   platform::media::Image image_;
 };
 
-constexpr Colour kGreen{40, 220, 60}, kYellow{255, 220, 0}, kRed{240, 40, 40}, kBlue{40, 120, 255}, kWhite{255, 255, 255},
-                 kOrange{255, 150, 0};
+constexpr Colour kGreen{40, 220, 60}, kYellow{255, 220, 0}, kRed{240, 40, 40}, kBlue{40, 120, 255},
+    kWhite{255, 255, 255}, kOrange{255, 150, 0};
 
 std::string rounded(double value) {
   char text[32];
@@ -133,7 +135,9 @@ void drawFace(Canvas& canvas, const json& face) {
     for (size_t i = 0; i < points.size(); ++i) {
       const double x = canvas.px(points[i][0].get<double>()), y = canvas.py(points[i][1].get<double>());
       if (points.size() == 1) canvas.dot(x, y, 2, kRed);
-      if (i > 0) canvas.line(canvas.px(points[i - 1][0].get<double>()), canvas.py(points[i - 1][1].get<double>()), x, y, kYellow);
+      if (i > 0)
+        canvas.line(canvas.px(points[i - 1][0].get<double>()), canvas.py(points[i - 1][1].get<double>()), x, y,
+                    kYellow);
     }
     if (points.size() >= 3) {
       const json& first = points.front();
@@ -163,7 +167,8 @@ void drawPose(Canvas& canvas, const json& pose, const std::vector<std::pair<cons
     if (at(a, xa, ya) && at(b, xb, yb)) canvas.line(xa, ya, xb, yb, c, 2);
   }
   for (const auto& [key, point] : points.items()) {
-    canvas.dot(canvas.px(point[0].get<double>()), canvas.py(point[1].get<double>()), 4, key.rfind("left", 0) == 0 ? left : c);
+    canvas.dot(canvas.px(point[0].get<double>()), canvas.py(point[1].get<double>()), 4,
+               key.rfind("left", 0) == 0 ? left : c);
   }
 }
 
@@ -190,14 +195,25 @@ int main(int argc, char** argv) {
     for (const json& face : line.value("faces", json::array())) drawFace(canvas, face);
     for (const json& body : line.value("bodies", json::array())) {
       drawPose(canvas, body,
-               {{"nose", "neck"}, {"neck", "leftShoulder"}, {"neck", "rightShoulder"}, {"leftShoulder", "leftElbow"},
-                {"leftElbow", "leftWrist"}, {"rightShoulder", "rightElbow"}, {"rightElbow", "rightWrist"},
-                {"leftShoulder", "leftHip"}, {"rightShoulder", "rightHip"}, {"leftHip", "rightHip"}},
+               {{"nose", "neck"},
+                {"neck", "leftShoulder"},
+                {"neck", "rightShoulder"},
+                {"leftShoulder", "leftElbow"},
+                {"leftElbow", "leftWrist"},
+                {"rightShoulder", "rightElbow"},
+                {"rightElbow", "rightWrist"},
+                {"leftShoulder", "leftHip"},
+                {"rightShoulder", "rightHip"},
+                {"leftHip", "rightHip"}},
                kRed, kOrange);
     }
     for (const json& hand : line.value("hands", json::array())) {
       drawPose(canvas, hand,
-               {{"wrist", "thumbTip"}, {"wrist", "indexTip"}, {"wrist", "middleTip"}, {"wrist", "ringTip"}, {"wrist", "littleTip"}},
+               {{"wrist", "thumbTip"},
+                {"wrist", "indexTip"},
+                {"wrist", "middleTip"},
+                {"wrist", "ringTip"},
+                {"wrist", "littleTip"}},
                kBlue, kBlue);
     }
   } catch (const json::exception& error) {

@@ -39,12 +39,14 @@ Result<Image> decodeJpeg(const std::vector<unsigned char>& bytes, const std::str
   int width = 0, height = 0, subsampling = 0, colourspace = 0;
   if (tjDecompressHeader3(decompressor.get(), bytes.data(), static_cast<unsigned long>(bytes.size()), &width, &height,
                           &subsampling, &colourspace) != 0) {
-    return stillImageFailure(StillImageError::damaged, path, std::string("its header is damaged (") + tjGetErrorStr2(decompressor.get()) + ")");
+    return stillImageFailure(StillImageError::damaged, path,
+                             std::string("its header is damaged (") + tjGetErrorStr2(decompressor.get()) + ")");
   }
   if (width <= 0 || height <= 0) return stillImageFailure(StillImageError::damaged, path, "it has no pixels");
   if (static_cast<int64_t>(width) * height > kMaxStillImagePixels) {
-    return stillImageFailure(StillImageError::tooLarge, path,
-                   "it is " + std::to_string(width) + " x " + std::to_string(height) + " pixels, more than can be decoded safely");
+    return stillImageFailure(
+        StillImageError::tooLarge, path,
+        "it is " + std::to_string(width) + " x " + std::to_string(height) + " pixels, more than can be decoded safely");
   }
 
   Image image;
@@ -55,8 +57,8 @@ Result<Image> decodeJpeg(const std::vector<unsigned char>& bytes, const std::str
   std::vector<unsigned char> cmykPixels;
   if (cmyk) cmykPixels.resize(static_cast<size_t>(width) * height * 4);
   unsigned char* target = cmyk ? cmykPixels.data() : image.rgb.data();
-  const int status = tjDecompress2(decompressor.get(), bytes.data(), static_cast<unsigned long>(bytes.size()), target, width,
-                                   0, height, cmyk ? TJPF_CMYK : TJPF_RGB, TJFLAG_ACCURATEDCT);
+  const int status = tjDecompress2(decompressor.get(), bytes.data(), static_cast<unsigned long>(bytes.size()), target,
+                                   width, 0, height, cmyk ? TJPF_CMYK : TJPF_RGB, TJFLAG_ACCURATEDCT);
   if (status != 0) {
     const std::string reason = tjGetErrorStr2(decompressor.get());
     // Warnings about stray bytes are harmless, but a picture that ends early is missing pixels.

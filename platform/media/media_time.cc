@@ -39,7 +39,7 @@ std::strong_ordering operator<=>(const MediaTime& a, const MediaTime& b) {
   if (!a.isValid() || !b.isValid()) return a.isValid() <=> b.isValid();
   const Wide left = static_cast<Wide>(a.value) * b.timeScale;
   const Wide right = static_cast<Wide>(b.value) * a.timeScale;
-  return left < right ? std::strong_ordering::less
+  return left < right   ? std::strong_ordering::less
          : left > right ? std::strong_ordering::greater
                         : std::strong_ordering::equal;
 }
@@ -50,7 +50,8 @@ MediaTime add(const MediaTime& a, const MediaTime& b) {
   if (!a.isValid() || !b.isValid()) return MediaTime{};
   const Wide common = std::lcm(static_cast<int64_t>(a.timeScale), static_cast<int64_t>(b.timeScale));
   if (common <= kMaxTimeScale) {
-    const Wide sum = static_cast<Wide>(a.value) * (common / a.timeScale) + static_cast<Wide>(b.value) * (common / b.timeScale);
+    const Wide sum =
+        static_cast<Wide>(a.value) * (common / a.timeScale) + static_cast<Wide>(b.value) * (common / b.timeScale);
     if (!fits(sum)) return MediaTime{};
     return MediaTime{static_cast<int64_t>(sum), static_cast<int32_t>(common)};
   }

@@ -32,15 +32,13 @@ TEST(MediaTimeTest, AddsExactlyInTheCommonScale) {
     MediaTime a, b, sum;
   };
   const Case cases[] = {
-      {{1, 25}, {1, 600}, {25, 600}},
-      {{512, 12800}, {1, 600}, {1600, 38400}},
-      {{7, 1000}, {1, 600}, {26, 3000}},
-      {{-3, 4}, {3, 4}, {0, 4}},
-      {kMediaTimeZero, {1, 600}, {1, 600}},
+      {{1, 25}, {1, 600}, {25, 600}}, {{512, 12800}, {1, 600}, {1600, 38400}}, {{7, 1000}, {1, 600}, {26, 3000}},
+      {{-3, 4}, {3, 4}, {0, 4}},      {kMediaTimeZero, {1, 600}, {1, 600}},
   };
   for (const Case& c : cases) {
     const MediaTime sum = add(c.a, c.b);
-    EXPECT_EQ(sum.value, c.sum.value) << c.a.value << "/" << c.a.timeScale << " + " << c.b.value << "/" << c.b.timeScale;
+    EXPECT_EQ(sum.value, c.sum.value) << c.a.value << "/" << c.a.timeScale << " + " << c.b.value << "/"
+                                      << c.b.timeScale;
     EXPECT_EQ(sum.timeScale, c.sum.timeScale);
   }
 }
@@ -61,8 +59,13 @@ TEST(MediaTimeTest, ConvertsToOtherScalesRoundingHalvesAwayFromZero) {
     int64_t value;
   };
   const Case cases[] = {
-      {{1, 600}, 25, 0},        {{1, 600}, 1000, 2},  {{1, 2}, 1, 1},   {{-1, 2}, 1, -1},
-      {{512, 12800}, 25, 1},    {{3, 3}, 3, 3},       {{INT64_MAX, 1}, 2, INT64_MAX},
+      {{1, 600}, 25, 0},
+      {{1, 600}, 1000, 2},
+      {{1, 2}, 1, 1},
+      {{-1, 2}, 1, -1},
+      {{512, 12800}, 25, 1},
+      {{3, 3}, 3, 3},
+      {{INT64_MAX, 1}, 2, INT64_MAX},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(c.time.valueInScale(c.scale), c.value) << c.time.value << "/" << c.time.timeScale << " in " << c.scale;

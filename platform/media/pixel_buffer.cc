@@ -14,7 +14,7 @@ std::unique_ptr<PixelBuffer> allocate(PixelFormat format, int width, int height)
   const size_t rowBytes = static_cast<size_t>(width) * bytesPerPixel(format);
   const size_t stride = (rowBytes + kRowAlignment - 1) / kRowAlignment * kRowAlignment;
   auto* memory = static_cast<uint8_t*>(
-      ::operator new[](stride * static_cast<size_t>(height), std::align_val_t(kRowAlignment), std::nothrow));
+      ::operator new[](stride* static_cast<size_t>(height), std::align_val_t(kRowAlignment), std::nothrow));
   if (memory == nullptr) return nullptr;
   auto buffer = std::unique_ptr<PixelBuffer>(new (std::nothrow) PixelBuffer);
   if (!buffer) {

@@ -15,7 +15,8 @@ Result<Image> decodePng(const std::vector<unsigned char>& bytes, const std::stri
   png.version = PNG_IMAGE_VERSION;
   const std::unique_ptr<png_image, void (*)(png_imagep)> release(&png, png_image_free);
   if (!png_image_begin_read_from_memory(&png, bytes.data(), bytes.size())) {
-    return stillImageFailure(StillImageError::damaged, path, std::string("its header is damaged (") + png.message + ")");
+    return stillImageFailure(StillImageError::damaged, path,
+                             std::string("its header is damaged (") + png.message + ")");
   }
   if (png.width == 0 || png.height == 0) return stillImageFailure(StillImageError::damaged, path, "it has no pixels");
   if (static_cast<int64_t>(png.width) * png.height > kMaxStillImagePixels) {

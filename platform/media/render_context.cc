@@ -8,7 +8,9 @@
 namespace platform::media {
 namespace {
 
-Error renderError(RenderError code, std::string description) { return makeError(kRenderDomain, code, std::move(description)); }
+Error renderError(RenderError code, std::string description) {
+  return makeError(kRenderDomain, code, std::move(description));
+}
 
 void putGrey(uint8_t* pixel, uint8_t grey) {
   pixel[0] = grey;  // blue
@@ -46,9 +48,10 @@ Result<void> RenderContext::render(const PixelBuffer& mask, double scaleAcross, 
   if (target.format != PixelFormat::bgra8 || target.data == nullptr || target.width < 1 || target.height < 1) {
     return renderError(RenderError::wrongTarget, "the picture to draw into is not a BGRA picture with pixels");
   }
-  if (mask.format != PixelFormat::gray8) return renderError(RenderError::wrongMask, "the mask is not one byte per pixel");
-  const bool drawable = mask.data != nullptr && mask.width > 0 && mask.height > 0 &&
-                        std::isfinite(scaleAcross) && std::isfinite(scaleDown) && scaleAcross > 0 && scaleDown > 0;
+  if (mask.format != PixelFormat::gray8)
+    return renderError(RenderError::wrongMask, "the mask is not one byte per pixel");
+  const bool drawable = mask.data != nullptr && mask.width > 0 && mask.height > 0 && std::isfinite(scaleAcross) &&
+                        std::isfinite(scaleDown) && scaleAcross > 0 && scaleDown > 0;
   if (!drawable) {
     fillBlack(target);
     return {};

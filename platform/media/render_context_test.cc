@@ -60,7 +60,8 @@ TEST(RenderContextTest, StretchesTheMaskBilinearlyOverTheWholeTarget) {
   for (const Case& c : cases) {
     const std::shared_ptr<PixelBuffer> mask = maskOf(c.maskWidth, c.mask);
     const std::shared_ptr<PixelBuffer> target = scribbled(c.width, c.height);
-    ASSERT_TRUE(context.render(*mask, double(c.width) / mask->width, double(c.height) / mask->height, *target)) << c.name;
+    ASSERT_TRUE(context.render(*mask, double(c.width) / mask->width, double(c.height) / mask->height, *target))
+        << c.name;
     EXPECT_EQ(greys(*target), c.expected) << c.name;
   }
 }

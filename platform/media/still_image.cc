@@ -37,7 +37,8 @@ Result<OpenFile> openPicture(const std::string& path) {
   // open; reads of regular files are not affected by the flag.
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
-    if (errno == ENOENT || errno == ENOTDIR) return stillImageFailure(StillImageError::noSuchFile, path, "there is no such file");
+    if (errno == ENOENT || errno == ENOTDIR)
+      return stillImageFailure(StillImageError::noSuchFile, path, "there is no such file");
     return stillImageFailure(StillImageError::unreadable, path, std::strerror(errno));
   }
   OpenFile file{std::unique_ptr<int, FileCloser>(new int(fd)), {}};
@@ -103,10 +104,11 @@ Result<Image> decodeStillImage(const std::string& path) {
   Result<std::vector<unsigned char>> file = readWholeFile(opened.value(), path);
   if (!file) return file.error();
   const std::vector<unsigned char>& bytes = file.value();
-  Result<Image> decoded = isJpeg(bytes)  ? decodeJpeg(bytes, path)
-                         : isPng(bytes) ? decodePng(bytes, path)
-                                        : Result<Image>(stillImageFailure(StillImageError::notAPicture, path,
-                                                                          "it is not a JPEG or PNG picture"));
+  Result<Image> decoded =
+      isJpeg(bytes) ? decodeJpeg(bytes, path)
+      : isPng(bytes)
+          ? decodePng(bytes, path)
+          : Result<Image>(stillImageFailure(StillImageError::notAPicture, path, "it is not a JPEG or PNG picture"));
   if (!decoded) return decoded.error();
   lastPicture.image = decoded.value();  // reuses the old picture's memory when it is large enough
   lastPicture.identity = identity;

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "platform/errors.h"
-#include "tests/support/jpeg_fixtures.h"
 #include "tests/support/files.h"
+#include "tests/support/jpeg_fixtures.h"
 
 namespace platform::media {
 namespace {
@@ -72,8 +72,8 @@ TEST(DecodeStillImage, DecodesGreyProgressiveAndCmykPictures) {
     ASSERT_EQ(picture.width, 16);
     ASSERT_EQ(picture.height, 16);
     for (int channel = 0; channel < 3; ++channel) {
-      EXPECT_LT(picture.rgb[channel], 20) << c.name;                      // top-left dark
-      EXPECT_GT(picture.rgb[15 * 16 * 3 + channel], 235) << c.name;       // bottom-left light
+      EXPECT_LT(picture.rgb[channel], 20) << c.name;                 // top-left dark
+      EXPECT_GT(picture.rgb[15 * 16 * 3 + channel], 235) << c.name;  // bottom-left light
     }
   }
 }

@@ -23,7 +23,8 @@ AffineTransform displayMatrixOf(const AVStream* stream) {
   const auto* matrix = reinterpret_cast<const int32_t*>(data);
   // a, b, c, d, tx and ty are 16.16 fixed point; the projective column is ignored.
   auto fixed = [](int32_t value) { return value / 65536.0; };
-  return AffineTransform{fixed(matrix[0]), fixed(matrix[1]), fixed(matrix[3]), fixed(matrix[4]), fixed(matrix[6]), fixed(matrix[7])};
+  return AffineTransform{fixed(matrix[0]), fixed(matrix[1]), fixed(matrix[3]),
+                         fixed(matrix[4]), fixed(matrix[6]), fixed(matrix[7])};
 }
 
 float declaredFrameRate(const AVStream* stream) {
@@ -78,7 +79,8 @@ Result<std::shared_ptr<VideoAsset>> VideoAsset::open(const std::string& path) {
     VideoTrack track;
     track.index = static_cast<int>(i);
     track.displayMatrix = displayMatrixOf(stream);
-    track.storedSize = FrameSize{static_cast<double>(stream->codecpar->width), static_cast<double>(stream->codecpar->height)};
+    track.storedSize =
+        FrameSize{static_cast<double>(stream->codecpar->width), static_cast<double>(stream->codecpar->height)};
     track.uprightSize = track.displayMatrix.isIdentity()
                             ? track.storedSize
                             : turnedSize(nearestQuarterTurn(track.displayMatrix), track.storedSize);

@@ -16,18 +16,18 @@
 namespace platform::media {
 
 enum class VideoError : int64_t {
-  cannotOpen = 1,       // not a file the container readers understand, or not readable at all
-  noDecoder = 2,        // the track's coding has no decoder here
-  alreadyReading = 3,   // an asset is read by one reader
-  damaged = 4,          // the file breaks off or its data is damaged
-  frameTooLarge = 5,    // a frame too large to convert safely
+  cannotOpen = 1,      // not a file the container readers understand, or not readable at all
+  noDecoder = 2,       // the track's coding has no decoder here
+  alreadyReading = 3,  // an asset is read by one reader
+  damaged = 4,         // the file breaks off or its data is damaged
+  frameTooLarge = 5,   // a frame too large to convert safely
   outOfMemory = 6,
-  fileExists = 7,       // the writer never replaces an existing entry
-  cannotCreate = 8,     // the output file cannot be created (missing folder, no permission)
-  cannotEncode = 9,     // the encoder cannot be set up or refuses a frame
-  cannotWriteFile = 10, // the container cannot be written
-  wrongState = 11,      // a call that the reader's or writer's state does not allow
-  wrongFrame = 12,      // a frame of another size or format than the writer's
+  fileExists = 7,        // the writer never replaces an existing entry
+  cannotCreate = 8,      // the output file cannot be created (missing folder, no permission)
+  cannotEncode = 9,      // the encoder cannot be set up or refuses a frame
+  cannotWriteFile = 10,  // the container cannot be written
+  wrongState = 11,       // a call that the reader's or writer's state does not allow
+  wrongFrame = 12,       // a frame of another size or format than the writer's
 };
 
 // How a track's stored frames map to the frames shown: shown (x', y') = (a x + c y + tx,
@@ -43,9 +43,9 @@ struct FrameSize {
 };
 
 struct VideoTrack {
-  int index = 0;                 // the stream's number in the file
+  int index = 0;                  // the stream's number in the file
   AffineTransform displayMatrix;  // how frames are shown; the identity when the file says nothing
-  FrameSize storedSize;          // the frames as stored
+  FrameSize storedSize;           // the frames as stored
   // The frames as shown: the stored size after the display matrix's turn (to the nearest quarter
   // turn) and flip.
   FrameSize uprightSize;

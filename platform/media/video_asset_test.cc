@@ -52,7 +52,8 @@ TEST(VideoAssetTest, RefusesWhatIsNoMediaFile) {
   test_support::TemporaryFolder folder;
   test_support::writeFile((folder / "notes.mp4"), "this is text, not a video\n");
   test_support::writeFile((folder / "empty.mp4"), "");
-  for (const std::string& path : {(folder / "notes.mp4"), (folder / "empty.mp4"), (folder / "missing.mp4"), folder.path()}) {
+  for (const std::string& path :
+       {(folder / "notes.mp4"), (folder / "empty.mp4"), (folder / "missing.mp4"), folder.path()}) {
     Result<std::shared_ptr<VideoAsset>> opened = VideoAsset::open(path);
     ASSERT_FALSE(opened) << path;
     EXPECT_EQ(opened.error().domain, kVideoDomain);
@@ -79,8 +80,8 @@ TEST(VideoAssetTest, SnapsDisplayMatricesToQuarterTurnsAndFlips) {
       {{0, -1, 1, 0, 0, 160}, {0, -1, 1, 0, 0, 0}, {120, 160}},  // a quarter turn; translation dropped
       {{0, 1, -1, 0, 120, 0}, {0, 1, -1, 0, 0, 0}, {120, 160}},  // the other way
       {{-1, 0, 0, -1, 160, 120}, {-1, 0, 0, -1, 0, 0}, {160, 120}},
-      {{-1, 0, 0, 1, 160, 0}, {-1, 0, 0, 1, 0, 0}, {160, 120}},  // mirrored
-      {{0, 1, 1, 0, 0, 0}, {0, 1, 1, 0, 0, 0}, {120, 160}},      // turned and mirrored
+      {{-1, 0, 0, 1, 160, 0}, {-1, 0, 0, 1, 0, 0}, {160, 120}},       // mirrored
+      {{0, 1, 1, 0, 0, 0}, {0, 1, 1, 0, 0, 0}, {120, 160}},           // turned and mirrored
       {{0.8, 0.6, -0.6, 0.8, 0, 0}, {1, 0, 0, 1, 0, 0}, {160, 120}},  // 37 degrees: nearest is none
       {{0.5, 0.866, -0.866, 0.5, 0, 0}, {0, 1, -1, 0, 0, 0}, {120, 160}},
   };

@@ -12,23 +12,37 @@ extern "C" {
 namespace platform::media {
 namespace {
 
-Error videoError(VideoError code, std::string description) { return makeError(kVideoDomain, code, std::move(description)); }
+Error videoError(VideoError code, std::string description) {
+  return makeError(kVideoDomain, code, std::move(description));
+}
 
 // The full-range twins of the deprecated "J" formats, which say their range by name.
 AVPixelFormat withoutRangeName(AVPixelFormat format, bool& fullRange) {
   switch (format) {
-    case AV_PIX_FMT_YUVJ420P: fullRange = true; return AV_PIX_FMT_YUV420P;
-    case AV_PIX_FMT_YUVJ422P: fullRange = true; return AV_PIX_FMT_YUV422P;
-    case AV_PIX_FMT_YUVJ444P: fullRange = true; return AV_PIX_FMT_YUV444P;
-    case AV_PIX_FMT_YUVJ440P: fullRange = true; return AV_PIX_FMT_YUV440P;
-    case AV_PIX_FMT_YUVJ411P: fullRange = true; return AV_PIX_FMT_YUV411P;
-    default: return format;
+    case AV_PIX_FMT_YUVJ420P:
+      fullRange = true;
+      return AV_PIX_FMT_YUV420P;
+    case AV_PIX_FMT_YUVJ422P:
+      fullRange = true;
+      return AV_PIX_FMT_YUV422P;
+    case AV_PIX_FMT_YUVJ444P:
+      fullRange = true;
+      return AV_PIX_FMT_YUV444P;
+    case AV_PIX_FMT_YUVJ440P:
+      fullRange = true;
+      return AV_PIX_FMT_YUV440P;
+    case AV_PIX_FMT_YUVJ411P:
+      fullRange = true;
+      return AV_PIX_FMT_YUV411P;
+    default:
+      return format;
   }
 }
 
 class FfmpegVideoReader final : public VideoReader {
  public:
-  FfmpegVideoReader(std::shared_ptr<VideoAsset> asset, int stream, ffmpeg::Codec decoder, std::optional<AffineTransform> turn)
+  FfmpegVideoReader(std::shared_ptr<VideoAsset> asset, int stream, ffmpeg::Codec decoder,
+                    std::optional<AffineTransform> turn)
       : asset_(std::move(asset)), stream_(stream), decoder_(std::move(decoder)), turn_(turn) {}
 
   Result<void> start() override;
@@ -90,7 +104,8 @@ Result<void> FfmpegVideoReader::feedDecoder() {
       avcodec_send_packet(decoder_.get(), nullptr);
       return {};
     }
-    if (read < 0) return stopWith(VideoError::damaged, "the video could not be read further: " + ffmpeg::describe(read));
+    if (read < 0)
+      return stopWith(VideoError::damaged, "the video could not be read further: " + ffmpeg::describe(read));
     if (packet_->stream_index != stream_) {
       av_packet_unref(packet_.get());
       continue;
@@ -112,10 +127,14 @@ Result<void> FfmpegVideoReader::feedDecoder() {
 
 Result<std::optional<VideoSample>> FfmpegVideoReader::nextSample() {
   switch (state_) {
-    case State::notStarted: return videoError(VideoError::wrongState, "reading has not begun");
-    case State::failed: return *failure_;
-    case State::ended: return std::optional<VideoSample>();
-    case State::reading: break;
+    case State::notStarted:
+      return videoError(VideoError::wrongState, "reading has not begun");
+    case State::failed:
+      return *failure_;
+    case State::ended:
+      return std::optional<VideoSample>();
+    case State::reading:
+      break;
   }
   for (;;) {
     const int received = avcodec_receive_frame(decoder_.get(), frame_.get());
@@ -159,7 +178,8 @@ std::shared_ptr<PixelBuffer> FfmpegVideoReader::take(std::unique_ptr<PixelBuffer
 Result<std::shared_ptr<PixelBuffer>> FfmpegVideoReader::toBgra(const AVFrame& frame) {
   if (frame.width < 1 || frame.height < 1 || frame.width > kMaxPixelBufferSide || frame.height > kMaxPixelBufferSide) {
     return stopWith(VideoError::frameTooLarge, "a frame of " + std::to_string(frame.width) + " x " +
-                                                   std::to_string(frame.height) + " pixels is beyond what this reader converts");
+                                                   std::to_string(frame.height) +
+                                                   " pixels is beyond what this reader converts");
   }
   bool fullRange = frame.color_range == AVCOL_RANGE_JPEG;
   const AVPixelFormat format = withoutRangeName(static_cast<AVPixelFormat>(frame.format), fullRange);

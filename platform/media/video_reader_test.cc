@@ -55,8 +55,8 @@ ReadOut readAll(const std::string& file, FrameOrientation orientation = FrameOri
 std::string ffmpegFirstFrame(const std::string& file) {
   test_support::TemporaryFolder folder;
   const std::string raw = (folder / "frame.bgra");
-  test_support::runProgram("ffmpeg", {"-nostdin", "-v", "error", "-i", kVideos + file, "-frames:v", "1", "-f", "rawvideo",
-                                      "-pix_fmt", "bgra", raw});
+  test_support::runProgram("ffmpeg", {"-nostdin", "-v", "error", "-i", kVideos + file, "-frames:v", "1", "-f",
+                                      "rawvideo", "-pix_fmt", "bgra", raw});
   return test_support::readFile(raw);
 }
 
@@ -66,7 +66,8 @@ double meanDifference(const PixelBuffer& picture, const std::string& packed) {
   double total = 0;
   for (int y = 0; y < picture.height; ++y) {
     for (int x = 0; x < picture.width * 4; ++x) {
-      total += std::abs(picture.row(y)[x] - static_cast<uint8_t>(packed[static_cast<size_t>(y * picture.width * 4 + x)]));
+      total +=
+          std::abs(picture.row(y)[x] - static_cast<uint8_t>(packed[static_cast<size_t>(y * picture.width * 4 + x)]));
     }
   }
   return total / static_cast<double>(packed.size());

@@ -1,11 +1,11 @@
 #include "platform/media/video_writer.h"
 
-#include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 #include "platform/errors.h"
 #include "platform/media/ffmpeg_support.h"
@@ -27,7 +27,9 @@ namespace {
 constexpr const char* kX264Preset = "superfast";
 constexpr int kFileBufferBytes = 1 << 16;
 
-Error videoError(VideoError code, std::string description) { return makeError(kVideoDomain, code, std::move(description)); }
+Error videoError(VideoError code, std::string description) {
+  return makeError(kVideoDomain, code, std::move(description));
+}
 
 int writeBytes(void* opaque, uint8_t* data, int size) {
   const int file = *static_cast<int*>(opaque);
@@ -97,7 +99,8 @@ Result<void> VideoWriter::Output::openEncoder(const VideoWriterSettings& s) {
   av_opt_set(codec->priv_data, "preset", kX264Preset, 0);
   av_opt_set(codec->priv_data, "profile", "high", 0);
   const int opened = avcodec_open2(codec.get(), h264, nullptr);
-  if (opened < 0) return videoError(VideoError::cannotEncode, "the H.264 encoder did not open: " + ffmpeg::describe(opened));
+  if (opened < 0)
+    return videoError(VideoError::cannotEncode, "the H.264 encoder did not open: " + ffmpeg::describe(opened));
 
   frame->format = AV_PIX_FMT_YUV420P;
   frame->width = s.width;
@@ -133,7 +136,8 @@ Result<void> VideoWriter::Output::openMuxer(const VideoWriterSettings& s) {
   const int written = avformat_write_header(format, &options);
   av_dict_free(&options);
   if (written < 0) {
-    return videoError(VideoError::cannotWriteFile, "the file's header could not be written: " + ffmpeg::describe(written));
+    return videoError(VideoError::cannotWriteFile,
+                      "the file's header could not be written: " + ffmpeg::describe(written));
   }
   return {};
 }
@@ -192,7 +196,8 @@ Result<void> VideoWriter::append(const PixelBuffer& frame, MediaTime time) {
   // A misplaced call changes nothing: a file being finished is finished as it was.
   if (finished_) return videoError(VideoError::wrongState, "a frame came after the last one");
   if (status() == VideoWriterStatus::failed) return *failure_;
-  if (status() != VideoWriterStatus::writing) return videoError(VideoError::wrongState, "writing has not begun or was cancelled");
+  if (status() != VideoWriterStatus::writing)
+    return videoError(VideoError::wrongState, "writing has not begun or was cancelled");
   if (frame.format != PixelFormat::bgra8 || frame.width != settings_.width || frame.height != settings_.height ||
       frame.data == nullptr) {
     return stopWith(videoError(VideoError::wrongFrame, "a frame is not a BGRA picture of the video's size"));
@@ -210,7 +215,8 @@ Result<void> VideoWriter::append(const PixelBuffer& frame, MediaTime time) {
                      frame.height);
   picture->pts = tick;
   const int sent = avcodec_send_frame(output_->codec.get(), picture);
-  if (sent < 0) return stopWith(videoError(VideoError::cannotEncode, "the encoder refused a frame: " + ffmpeg::describe(sent)));
+  if (sent < 0)
+    return stopWith(videoError(VideoError::cannotEncode, "the encoder refused a frame: " + ffmpeg::describe(sent)));
   if (wroteFrame_) lastInterval_ = tick - lastTick_;
   lastTick_ = tick;
   wroteFrame_ = true;
@@ -223,7 +229,8 @@ Result<void> VideoWriter::writePackets(bool flushing) {
   for (;;) {
     const int received = avcodec_receive_packet(output_->codec.get(), packet);
     if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) return {};
-    if (received < 0) return stopWith(videoError(VideoError::cannotEncode, "the encoder failed: " + ffmpeg::describe(received)));
+    if (received < 0)
+      return stopWith(videoError(VideoError::cannotEncode, "the encoder failed: " + ffmpeg::describe(received)));
     // Frames leave the encoder in the order they came. A frame lasts until the next one; the
     // last lasts as long as the one before it, so that the track's length covers it and players
     // show it.
@@ -238,7 +245,8 @@ Result<void> VideoWriter::writePackets(bool flushing) {
     const int wrote = av_write_frame(output_->format, packet);
     av_packet_unref(packet);
     if (wrote < 0) {
-      return stopWith(videoError(VideoError::cannotWriteFile, "the file could not be written: " + ffmpeg::describe(wrote)));
+      return stopWith(
+          videoError(VideoError::cannotWriteFile, "the file could not be written: " + ffmpeg::describe(wrote)));
     }
   }
 }
@@ -254,10 +262,14 @@ void VideoWriter::finish(std::function<void(Result<void>)> completion) {
 
 Result<void> VideoWriter::completeFile() {
   switch (status()) {
-    case VideoWriterStatus::writing: break;
-    case VideoWriterStatus::completed: return {};
-    case VideoWriterStatus::failed: return *failure_;
-    default: return videoError(VideoError::wrongState, "writing has not begun or was cancelled");
+    case VideoWriterStatus::writing:
+      break;
+    case VideoWriterStatus::completed:
+      return {};
+    case VideoWriterStatus::failed:
+      return *failure_;
+    default:
+      return videoError(VideoError::wrongState, "writing has not begun or was cancelled");
   }
   const int flushed = avcodec_send_frame(output_->codec.get(), nullptr);
   if (flushed < 0 && flushed != AVERROR_EOF) {
@@ -266,17 +278,19 @@ Result<void> VideoWriter::completeFile() {
   if (Result<void> written = writePackets(true); !written) return written;
   const int trailer = av_write_trailer(output_->format);
   if (trailer < 0) {
-    return stopWith(videoError(VideoError::cannotWriteFile, "the file could not be completed: " + ffmpeg::describe(trailer)));
+    return stopWith(
+        videoError(VideoError::cannotWriteFile, "the file could not be completed: " + ffmpeg::describe(trailer)));
   }
   avio_flush(output_->io);
   if (output_->io->error < 0) {
-    return stopWith(
-        videoError(VideoError::cannotWriteFile, "the file could not be completed: " + ffmpeg::describe(output_->io->error)));
+    return stopWith(videoError(VideoError::cannotWriteFile,
+                               "the file could not be completed: " + ffmpeg::describe(output_->io->error)));
   }
   const int file = file_;
   file_ = -1;
   if (::close(file) != 0) {
-    return stopWith(videoError(VideoError::cannotWriteFile, std::string("the file could not be completed: ") + std::strerror(errno)));
+    return stopWith(videoError(VideoError::cannotWriteFile,
+                               std::string("the file could not be completed: ") + std::strerror(errno)));
   }
   status_ = VideoWriterStatus::completed;
   return {};

@@ -26,8 +26,8 @@ namespace platform::media {
 // High profile, the level chosen by the encoder from the size and rate; frames are coded in the
 // order they are shown (no B-frames).
 struct VideoWriterSettings {
-  int width = 0;   // even, 2 or more
-  int height = 0;  // even, 2 or more
+  int width = 0;                // even, 2 or more
+  int height = 0;               // even, 2 or more
   int64_t averageBitRate = 0;   // bits per second
   int maxKeyFrameInterval = 0;  // a key frame at least every this many frames
   int32_t timeScale = 600;      // ticks per second of the video track in the file

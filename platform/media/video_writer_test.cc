@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <atomic>
 #include <semaphore>
 #include <thread>
-#include <unistd.h>
 
 #include "platform/errors.h"
 #include "tests/support/files.h"

@@ -18,8 +18,7 @@ class Concatenation {
   Concatenation() = default;
   // The inputs agree in every dimension but `axis` (negative counts from the end); `output` holds
   // their concatenation. The caller has checked the shapes.
-  Concatenation(const std::vector<Input>& inputs, int axis, float* output,
-                const std::vector<int>& outputShape);
+  Concatenation(const std::vector<Input>& inputs, int axis, float* output, const std::vector<int>& outputShape);
 
   void run() const;
 

@@ -13,8 +13,8 @@ struct Expansion {
   const std::vector<float>& values;
   const Sparsity& sparsity;
   const std::vector<int>& shape;
-  std::vector<int> blockSizes;      // per block dimension
-  std::vector<int> coordinates;     // per traversed dimension (original, then block dimensions)
+  std::vector<int> blockSizes;   // per block dimension
+  std::vector<int> coordinates;  // per traversed dimension (original, then block dimensions)
   std::vector<float>* dense;
   size_t nextValue = 0;
   bool broken = false;

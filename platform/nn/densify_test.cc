@@ -54,7 +54,8 @@ TEST(DensifyTest, RejectsMetadataThatPointsOutside) {
       {"order too short", {{0}, {}, {dense(3)}}, {}},
       {"block map names a missing dimension", {{0, 1, 2}, {5}, {dense(3), dense(4), dense(1)}}, {}},
       // Fits the shape, but a block map as long as the file allows made expansion take forever.
-      {"block map blocks a dimension twice", {{0, 1, 2, 3}, {1, 1}, {dense(3), dense(4), dense(1), dense(1)}},
+      {"block map blocks a dimension twice",
+       {{0, 1, 2, 3}, {1, 1}, {dense(3), dense(4), dense(1), dense(1)}},
        std::vector<float>(12, 1.0f)},
   };
   for (const Case& c : cases) {

@@ -56,8 +56,7 @@ template <typename T>
 class ScalarVector {
  public:
   ScalarVector() = default;
-  ScalarVector(const Reader* reader, uint64_t first, uint32_t count)
-      : reader_(reader), first_(first), count_(count) {}
+  ScalarVector(const Reader* reader, uint64_t first, uint32_t count) : reader_(reader), first_(first), count_(count) {}
   uint32_t size() const { return count_; }
   bool empty() const { return count_ == 0; }
   T operator[](uint32_t i) const { return reader_->template load<T>(first_ + uint64_t{i} * sizeof(T)); }
@@ -77,8 +76,7 @@ class Table {
  public:
   Table() = default;
   Table(Reader* reader, uint64_t position, uint64_t vtable, uint16_t vtableSize, uint16_t tableSize)
-      : reader_(reader), position_(position), vtable_(vtable), vtableSize_(vtableSize),
-        tableSize_(tableSize) {}
+      : reader_(reader), position_(position), vtable_(vtable), vtableSize_(vtableSize), tableSize_(tableSize) {}
 
   bool present() const { return reader_ != nullptr; }
 
@@ -122,8 +120,7 @@ class Table {
 class TableVector {
  public:
   TableVector() = default;
-  TableVector(Reader* reader, uint64_t first, uint32_t count)
-      : reader_(reader), first_(first), count_(count) {}
+  TableVector(Reader* reader, uint64_t first, uint32_t count) : reader_(reader), first_(first), count_(count) {}
   uint32_t size() const { return count_; }
   Table operator[](uint32_t i) const;
 

@@ -4,27 +4,48 @@ namespace platform::nn {
 
 std::string_view opName(OpType type) {
   switch (type) {
-    case OpType::add: return "ADD";
-    case OpType::averagePool2d: return "AVERAGE_POOL_2D";
-    case OpType::concatenation: return "CONCATENATION";
-    case OpType::conv2d: return "CONV_2D";
-    case OpType::densify: return "DENSIFY";
-    case OpType::depthToSpace: return "DEPTH_TO_SPACE";
-    case OpType::depthwiseConv2d: return "DEPTHWISE_CONV_2D";
-    case OpType::dequantize: return "DEQUANTIZE";
-    case OpType::fullyConnected: return "FULLY_CONNECTED";
-    case OpType::hardSwish: return "HARD_SWISH";
-    case OpType::logistic: return "LOGISTIC";
-    case OpType::maxPool2d: return "MAX_POOL_2D";
-    case OpType::mean: return "MEAN";
-    case OpType::mul: return "MUL";
-    case OpType::pad: return "PAD";
-    case OpType::prelu: return "PRELU";
-    case OpType::relu: return "RELU";
-    case OpType::relu6: return "RELU6";
-    case OpType::reshape: return "RESHAPE";
-    case OpType::resizeBilinear: return "RESIZE_BILINEAR";
-    case OpType::transposeConvBias: return "Convolution2DTransposeBias";
+    case OpType::add:
+      return "ADD";
+    case OpType::averagePool2d:
+      return "AVERAGE_POOL_2D";
+    case OpType::concatenation:
+      return "CONCATENATION";
+    case OpType::conv2d:
+      return "CONV_2D";
+    case OpType::densify:
+      return "DENSIFY";
+    case OpType::depthToSpace:
+      return "DEPTH_TO_SPACE";
+    case OpType::depthwiseConv2d:
+      return "DEPTHWISE_CONV_2D";
+    case OpType::dequantize:
+      return "DEQUANTIZE";
+    case OpType::fullyConnected:
+      return "FULLY_CONNECTED";
+    case OpType::hardSwish:
+      return "HARD_SWISH";
+    case OpType::logistic:
+      return "LOGISTIC";
+    case OpType::maxPool2d:
+      return "MAX_POOL_2D";
+    case OpType::mean:
+      return "MEAN";
+    case OpType::mul:
+      return "MUL";
+    case OpType::pad:
+      return "PAD";
+    case OpType::prelu:
+      return "PRELU";
+    case OpType::relu:
+      return "RELU";
+    case OpType::relu6:
+      return "RELU6";
+    case OpType::reshape:
+      return "RESHAPE";
+    case OpType::resizeBilinear:
+      return "RESIZE_BILINEAR";
+    case OpType::transposeConvBias:
+      return "Convolution2DTransposeBias";
   }
   return "?";
 }

@@ -17,15 +17,15 @@ enum class OpType {
   averagePool2d,
   concatenation,
   conv2d,
-  densify,             // sparse constant to dense; folded away at load
+  densify,  // sparse constant to dense; folded away at load
   depthToSpace,
   depthwiseConv2d,
-  dequantize,          // float16 constant to float32; folded away at load
+  dequantize,  // float16 constant to float32; folded away at load
   fullyConnected,
   hardSwish,
   logistic,
   maxPool2d,
-  mean,                // over height and width only
+  mean,  // over height and width only
   mul,
   pad,
   prelu,
@@ -33,7 +33,7 @@ enum class OpType {
   relu6,
   reshape,
   resizeBilinear,
-  transposeConvBias,   // MediaPipe's Convolution2DTransposeBias custom operator
+  transposeConvBias,  // MediaPipe's Convolution2DTransposeBias custom operator
 };
 
 std::string_view opName(OpType type);
@@ -52,11 +52,11 @@ struct OpOptions {
   int filterH = 1, filterW = 1;  // pooling window
   int depthMultiplier = 1;
   Activation activation = Activation::none;
-  int axis = 0;                  // concatenation
-  bool alignCorners = false;     // resize bilinear
+  int axis = 0;               // concatenation
+  bool alignCorners = false;  // resize bilinear
   bool halfPixelCenters = false;
-  bool keepDims = false;         // mean, fully connected
-  int blockSize = 1;             // depth to space
+  bool keepDims = false;  // mean, fully connected
+  int blockSize = 1;      // depth to space
 };
 
 // How a sparse constant is stored (TFLite's sparsity parameters): the dense shape is traversed in
@@ -81,8 +81,8 @@ struct Tensor {
   DataType type = DataType::float32;
   // Constant values, widened to float32 when stored as float16; empty for computed tensors.
   std::vector<float> values;
-  std::vector<int32_t> ints;          // constant int32 values (shapes, paddings, sizes)
-  std::optional<Sparsity> sparsity;   // set when `values` holds a sparse constant
+  std::vector<int32_t> ints;         // constant int32 values (shapes, paddings, sizes)
+  std::optional<Sparsity> sparsity;  // set when `values` holds a sparse constant
   bool constant = false;
 
   size_t elementCount() const;
@@ -90,7 +90,7 @@ struct Tensor {
 
 struct Operation {
   OpType type = OpType::add;
-  std::vector<int> inputs;   // tensor indices; -1 for an omitted optional input
+  std::vector<int> inputs;  // tensor indices; -1 for an omitted optional input
   std::vector<int> outputs;
   OpOptions options;
 };

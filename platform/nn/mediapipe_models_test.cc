@@ -51,8 +51,8 @@ struct Best {
   float score = 0;
   float x = 0, y = 0;
 };
-Best bestDetection(const Model& model, const std::string& boxes, const std::string& scores,
-                   int inputSize, const std::vector<std::pair<int, int>>& layers) {
+Best bestDetection(const Model& model, const std::string& boxes, const std::string& scores, int inputSize,
+                   const std::vector<std::pair<int, int>>& layers) {
   const float* box = output(model, boxes);
   const float* score = output(model, scores);
   size_t stride = static_cast<size_t>(model.outputShape(*model.outputIndex(boxes)).dims.back());
@@ -85,10 +85,20 @@ TEST(MediaPipeModelsTest, FaceDetectorsFindTheAstronautsFace) {
     float threshold;
   };
   const Case cases[] = {
-      {"face_detection_short_range.tflite", "astronaut_128.jpg", 128, {{16, 2}, {8, 6}},
-       "regressors", "classificators", 0.5f},
-      {"face_detection_full_range.tflite", "astronaut_192.jpg", 192, {{48, 1}},
-       "reshaped_regressor_face_4", "reshaped_classifier_face_4", 0.6f},
+      {"face_detection_short_range.tflite",
+       "astronaut_128.jpg",
+       128,
+       {{16, 2}, {8, 6}},
+       "regressors",
+       "classificators",
+       0.5f},
+      {"face_detection_full_range.tflite",
+       "astronaut_192.jpg",
+       192,
+       {{48, 1}},
+       "reshaped_regressor_face_4",
+       "reshaped_classifier_face_4",
+       0.6f},
   };
   for (const Case& c : cases) {
     auto model = loadModel(c.model);
@@ -161,8 +171,7 @@ TEST(MediaPipeModelsTest, PoseDetectorFindsTheWalker) {
 }
 
 TEST(MediaPipeModelsTest, PoseLandmarksPutTheHeadAboveTheFeet) {
-  for (const char* name :
-       {"pose_landmark_lite.tflite", "pose_landmark_full.tflite", "pose_landmark_heavy.tflite"}) {
+  for (const char* name : {"pose_landmark_lite.tflite", "pose_landmark_full.tflite", "pose_landmark_heavy.tflite"}) {
     auto model = loadModel(name);
     ASSERT_TRUE(model);
     runOnPicture(*model, "walker_256.jpg", 0, 1);

@@ -11,8 +11,8 @@
 #include "platform/nn/model_errors.h"
 #include "platform/nn/segment_operators.h"
 #include "platform/nn/segment_values.h"
-#include "platform/nn/thread_pool.h"
 #include "platform/nn/tflite_reader.h"
+#include "platform/nn/thread_pool.h"
 #include "platform/nn/xnnpack_library.h"
 
 namespace platform::nn {
@@ -162,10 +162,8 @@ Result<void> Model::State::build(pthreadpool_t pool) {
   return {};
 }
 
-Result<void> Model::State::buildSegment(const std::vector<const Operation*>& ops,
-                                        const std::vector<int>& producerStep,
-                                        const std::vector<bool>& needsBuffer, size_t stepIndex,
-                                        pthreadpool_t pool) {
+Result<void> Model::State::buildSegment(const std::vector<const Operation*>& ops, const std::vector<int>& producerStep,
+                                        const std::vector<bool>& needsBuffer, size_t stepIndex, pthreadpool_t pool) {
   // External values: the buffered tensors this segment reads or writes, numbered from 0 in the
   // order the operations meet them.
   std::vector<int> externals;
@@ -243,9 +241,7 @@ TensorShape Model::inputShape(size_t i) const {
 TensorShape Model::outputShape(size_t i) const {
   return i < outputCount() ? TensorShape{state_->graph.tensors[state_->graph.outputs[i]].shape} : TensorShape{};
 }
-float* Model::input(size_t i) {
-  return i < inputCount() ? state_->tensorData[state_->graph.inputs[i]] : nullptr;
-}
+float* Model::input(size_t i) { return i < inputCount() ? state_->tensorData[state_->graph.inputs[i]] : nullptr; }
 const float* Model::output(size_t i) const {
   return i < outputCount() ? state_->tensorData[state_->graph.outputs[i]] : nullptr;
 }
@@ -271,7 +267,8 @@ Result<void> Model::run() {
     }
     xnn_status status = xnn_invoke_runtime(step.runtime.get());
     if (status != xnn_status_success) {
-      return modelError(ModelError::runFailed, std::string("XNNPACK failed to run the model: ") + xnnpackStatusText(status));
+      return modelError(ModelError::runFailed,
+                        std::string("XNNPACK failed to run the model: ") + xnnpackStatusText(status));
     }
   }
   return {};

@@ -60,8 +60,7 @@ void expectMatchesReference(const Graph& graph, Threads threads, unsigned seed =
   }
 }
 
-OpOptions conv(int stride, Padding padding, Activation activation = Activation::none,
-               int dilation = 1) {
+OpOptions conv(int stride, Padding padding, Activation activation = Activation::none, int dilation = 1) {
   OpOptions o;
   o.strideH = o.strideW = stride;
   o.padding = padding;
@@ -85,161 +84,204 @@ const Padding same = Padding::same;
 const Padding valid = Padding::valid;
 
 const OpCase kCases[] = {
-    {"conv_1x1", [](GraphBuilder& b) {
-       return b.op(OpType::conv2d, {b.input({1, 5, 6, 8}), b.weights({16, 1, 1, 8}), b.weights({16})},
-                   conv(1, valid));
+    {"conv_1x1",
+     [](GraphBuilder& b) {
+       return b.op(OpType::conv2d, {b.input({1, 5, 6, 8}), b.weights({16, 1, 1, 8}), b.weights({16})}, conv(1, valid));
      }},
-    {"conv_3x3_same_stride1_relu", [](GraphBuilder& b) {
+    {"conv_3x3_same_stride1_relu",
+     [](GraphBuilder& b) {
        return b.op(OpType::conv2d, {b.input({1, 7, 9, 3}), b.weights({8, 3, 3, 3}), b.weights({8})},
                    conv(1, same, Activation::relu));
      }},
-    {"conv_3x3_same_stride2_even", [](GraphBuilder& b) {
-       return b.op(OpType::conv2d, {b.input({1, 8, 8, 4}), b.weights({6, 3, 3, 4}), b.weights({6})},
-                   conv(2, same));
+    {"conv_3x3_same_stride2_even",
+     [](GraphBuilder& b) {
+       return b.op(OpType::conv2d, {b.input({1, 8, 8, 4}), b.weights({6, 3, 3, 4}), b.weights({6})}, conv(2, same));
      }},
-    {"conv_3x3_same_stride2_odd_relu6", [](GraphBuilder& b) {
+    {"conv_3x3_same_stride2_odd_relu6",
+     [](GraphBuilder& b) {
        return b.op(OpType::conv2d, {b.input({1, 9, 7, 4}), b.weights({6, 3, 3, 4}), b.weights({6})},
                    conv(2, same, Activation::relu6));
      }},
-    {"conv_5x5_valid_stride2", [](GraphBuilder& b) {
-       return b.op(OpType::conv2d, {b.input({2, 11, 12, 3}), b.weights({5, 5, 5, 3}), b.weights({5})},
-                   conv(2, valid));
+    {"conv_5x5_valid_stride2",
+     [](GraphBuilder& b) {
+       return b.op(OpType::conv2d, {b.input({2, 11, 12, 3}), b.weights({5, 5, 5, 3}), b.weights({5})}, conv(2, valid));
      }},
-    {"conv_3x3_dilated_same", [](GraphBuilder& b) {
+    {"conv_3x3_dilated_same",
+     [](GraphBuilder& b) {
        return b.op(OpType::conv2d, {b.input({1, 10, 10, 2}), b.weights({4, 3, 3, 2}), b.weights({4})},
                    conv(1, same, Activation::reluMinus1To1, 2));
      }},
-    {"conv_no_bias", [](GraphBuilder& b) {
+    {"conv_no_bias",
+     [](GraphBuilder& b) {
        return b.op(OpType::conv2d, {b.input({1, 6, 6, 3}), b.weights({4, 3, 3, 3}), -1}, conv(1, same));
      }},
-    {"depthwise_3x3_same", [](GraphBuilder& b) {
+    {"depthwise_3x3_same",
+     [](GraphBuilder& b) {
        return b.op(OpType::depthwiseConv2d, {b.input({1, 8, 9, 8}), b.weights({1, 3, 3, 8}), b.weights({8})},
                    conv(1, same, Activation::relu));
      }},
-    {"depthwise_5x5_same_stride2_odd", [](GraphBuilder& b) {
+    {"depthwise_5x5_same_stride2_odd",
+     [](GraphBuilder& b) {
        return b.op(OpType::depthwiseConv2d, {b.input({1, 11, 13, 6}), b.weights({1, 5, 5, 6}), b.weights({6})},
                    conv(2, same));
      }},
-    {"depthwise_multiplier2_valid", [](GraphBuilder& b) {
+    {"depthwise_multiplier2_valid",
+     [](GraphBuilder& b) {
        OpOptions o = conv(1, valid);
        o.depthMultiplier = 2;
        return b.op(OpType::depthwiseConv2d, {b.input({1, 6, 6, 3}), b.weights({1, 3, 3, 6}), b.weights({6})}, o);
      }},
-    {"transpose_conv_2x2_stride2_same", [](GraphBuilder& b) {
+    {"transpose_conv_2x2_stride2_same",
+     [](GraphBuilder& b) {
        return b.op(OpType::transposeConvBias, {b.input({1, 4, 5, 6}), b.weights({3, 2, 2, 6}), b.weights({3})},
                    conv(2, same));
      }},
-    {"transpose_conv_3x3_stride2_same", [](GraphBuilder& b) {
+    {"transpose_conv_3x3_stride2_same",
+     [](GraphBuilder& b) {
        return b.op(OpType::transposeConvBias, {b.input({1, 4, 4, 4}), b.weights({2, 3, 3, 4}), b.weights({2})},
                    conv(2, same));
      }},
-    {"transpose_conv_4x4_stride2_valid", [](GraphBuilder& b) {
+    {"transpose_conv_4x4_stride2_valid",
+     [](GraphBuilder& b) {
        return b.op(OpType::transposeConvBias, {b.input({1, 3, 3, 2}), b.weights({5, 4, 4, 2}), b.weights({5})},
                    conv(2, valid));
      }},
-    {"transpose_conv_1x1_stride2_same_extends_the_edge", [](GraphBuilder& b) {
+    {"transpose_conv_1x1_stride2_same_extends_the_edge",
+     [](GraphBuilder& b) {
        // The kernel is smaller than the stride: the last row and column come from the bias only.
        return b.op(OpType::transposeConvBias, {b.input({1, 3, 4, 2}), b.weights({3, 1, 1, 2}), b.weights({3})},
                    conv(2, same));
      }},
-    {"average_pool_2x2_stride2_valid", [](GraphBuilder& b) {
+    {"average_pool_2x2_stride2_valid",
+     [](GraphBuilder& b) {
        return b.op(OpType::averagePool2d, {b.input({1, 8, 6, 5})}, pool(2, 2, valid));
      }},
-    {"average_pool_3x3_same_excludes_padding", [](GraphBuilder& b) {
+    {"average_pool_3x3_same_excludes_padding",
+     [](GraphBuilder& b) {
        return b.op(OpType::averagePool2d, {b.input({1, 7, 5, 3})}, pool(3, 1, same));
      }},
-    {"average_pool_whole_map", [](GraphBuilder& b) {
+    {"average_pool_whole_map",
+     [](GraphBuilder& b) {
        return b.op(OpType::averagePool2d, {b.input({1, 16, 16, 4})}, pool(16, 16, valid));
      }},
-    {"max_pool_2x2_stride2_same_odd", [](GraphBuilder& b) {
+    {"max_pool_2x2_stride2_same_odd",
+     [](GraphBuilder& b) {
        return b.op(OpType::maxPool2d, {b.input({1, 7, 9, 4})}, pool(2, 2, same));
      }},
-    {"max_pool_3x3_stride2_valid", [](GraphBuilder& b) {
+    {"max_pool_3x3_stride2_valid",
+     [](GraphBuilder& b) {
        return b.op(OpType::maxPool2d, {b.input({1, 9, 9, 2})}, pool(3, 2, valid));
      }},
-    {"add_same_shape_relu", [](GraphBuilder& b) {
+    {"add_same_shape_relu",
+     [](GraphBuilder& b) {
        OpOptions o;
        o.activation = Activation::relu;
        return b.op(OpType::add, {b.input({1, 4, 5, 6}), b.input({1, 4, 5, 6})}, o);
      }},
-    {"add_channel_constant", [](GraphBuilder& b) {
+    {"add_channel_constant",
+     [](GraphBuilder& b) {
        return b.op(OpType::add, {b.input({1, 4, 5, 6}), b.weights({6})});
      }},
-    {"mul_broadcast_plane", [](GraphBuilder& b) {
+    {"mul_broadcast_plane",
+     [](GraphBuilder& b) {
        return b.op(OpType::mul, {b.input({1, 4, 5, 6}), b.input({1, 4, 5, 1})});
      }},
-    {"mul_by_pooled_channels", [](GraphBuilder& b) {
+    {"mul_by_pooled_channels",
+     [](GraphBuilder& b) {
        return b.op(OpType::mul, {b.input({1, 6, 6, 8}), b.input({1, 1, 1, 8})});
      }},
-    {"relu", [](GraphBuilder& b) { return b.op(OpType::relu, {b.input({1, 3, 4, 5})}); }},
-    {"relu6", [](GraphBuilder& b) {
+    {"relu",
+     [](GraphBuilder& b) {
+       return b.op(OpType::relu, {b.input({1, 3, 4, 5})});
+     }},
+    {"relu6",
+     [](GraphBuilder& b) {
        int x = b.op(OpType::mul, {b.input({1, 3, 4, 5}), b.weights({1}, 4, 4)});
        return b.op(OpType::relu6, {x});
      }},
-    {"logistic", [](GraphBuilder& b) { return b.op(OpType::logistic, {b.input({1, 3, 4, 5})}); }},
-    {"hard_swish", [](GraphBuilder& b) {
+    {"logistic",
+     [](GraphBuilder& b) {
+       return b.op(OpType::logistic, {b.input({1, 3, 4, 5})});
+     }},
+    {"hard_swish",
+     [](GraphBuilder& b) {
        int x = b.op(OpType::mul, {b.input({1, 3, 4, 5}), b.weights({1}, 3, 3)});
        return b.op(OpType::hardSwish, {x});
      }},
-    {"prelu", [](GraphBuilder& b) {
+    {"prelu",
+     [](GraphBuilder& b) {
        return b.op(OpType::prelu, {b.input({1, 3, 4, 5}), b.weights({1, 1, 5}, 0, 0.5)});
      }},
-    {"mean_keep_dims", [](GraphBuilder& b) {
+    {"mean_keep_dims",
+     [](GraphBuilder& b) {
        OpOptions o;
        o.keepDims = true;
        return b.op(OpType::mean, {b.input({1, 5, 7, 6}), b.ints({2}, {1, 2})}, o);
      }},
-    {"mean_to_vector", [](GraphBuilder& b) {
+    {"mean_to_vector",
+     [](GraphBuilder& b) {
        return b.op(OpType::mean, {b.input({1, 5, 7, 6}), b.ints({2}, {2, 1})});
      }},
-    {"pad_asymmetric", [](GraphBuilder& b) {
+    {"pad_asymmetric",
+     [](GraphBuilder& b) {
        return b.op(OpType::pad, {b.input({1, 3, 4, 2}), b.ints({4, 2}, {0, 0, 0, 1, 2, 1, 0, 3})});
      }},
-    {"reshape_flatten", [](GraphBuilder& b) {
+    {"reshape_flatten",
+     [](GraphBuilder& b) {
        return b.op(OpType::reshape, {b.input({1, 4, 4, 3})}, {}, {1, 16, 3});
      }},
-    {"resize_up_half_pixel", [](GraphBuilder& b) {
+    {"resize_up_half_pixel",
+     [](GraphBuilder& b) {
        OpOptions o;
        o.halfPixelCenters = true;
        return b.op(OpType::resizeBilinear, {b.input({1, 4, 5, 3}), b.ints({2}, {8, 10})}, o);
      }},
-    {"resize_up_align_corners", [](GraphBuilder& b) {
+    {"resize_up_align_corners",
+     [](GraphBuilder& b) {
        OpOptions o;
        o.alignCorners = true;
        return b.op(OpType::resizeBilinear, {b.input({1, 4, 5, 3}), b.ints({2}, {9, 7})}, o);
      }},
-    {"resize_up_legacy", [](GraphBuilder& b) {
+    {"resize_up_legacy",
+     [](GraphBuilder& b) {
        return b.op(OpType::resizeBilinear, {b.input({1, 3, 5, 2}), b.ints({2}, {8, 11})});
      }},
-    {"resize_down_half_pixel", [](GraphBuilder& b) {
+    {"resize_down_half_pixel",
+     [](GraphBuilder& b) {
        OpOptions o;
        o.halfPixelCenters = true;
        return b.op(OpType::resizeBilinear, {b.input({1, 9, 8, 2}), b.ints({2}, {4, 3})}, o);
      }},
-    {"fully_connected_vector_relu", [](GraphBuilder& b) {
+    {"fully_connected_vector_relu",
+     [](GraphBuilder& b) {
        OpOptions o;
        o.activation = Activation::relu;
        return b.op(OpType::fullyConnected, {b.input({1, 40}), b.weights({9, 40}), b.weights({9})}, o);
      }},
-    {"fully_connected_flattens_map", [](GraphBuilder& b) {
+    {"fully_connected_flattens_map",
+     [](GraphBuilder& b) {
        return b.op(OpType::fullyConnected, {b.input({1, 2, 2, 8}), b.weights({5, 32}), b.weights({5})});
      }},
-    {"fully_connected_keep_dims_no_bias", [](GraphBuilder& b) {
+    {"fully_connected_keep_dims_no_bias",
+     [](GraphBuilder& b) {
        OpOptions o;
        o.keepDims = true;
        return b.op(OpType::fullyConnected, {b.input({1, 3, 8}), b.weights({4, 8}), -1}, o);
      }},
-    {"depth_to_space_2", [](GraphBuilder& b) {
+    {"depth_to_space_2",
+     [](GraphBuilder& b) {
        OpOptions o;
        o.blockSize = 2;
        return b.op(OpType::depthToSpace, {b.input({1, 3, 4, 12})}, o);
      }},
-    {"concatenation_of_inputs", [](GraphBuilder& b) {
+    {"concatenation_of_inputs",
+     [](GraphBuilder& b) {
        OpOptions o;
        o.axis = 1;
        return b.op(OpType::concatenation, {b.input({1, 4, 16}), b.input({1, 2, 16}), b.input({1, 5, 16})}, o);
      }},
-    {"concatenation_channels_between_segments", [](GraphBuilder& b) {
+    {"concatenation_channels_between_segments",
+     [](GraphBuilder& b) {
        // conv -> concatenation (own kernel) -> conv: values cross two segment boundaries.
        int x = b.input({1, 6, 6, 3});
        int left = b.op(OpType::conv2d, {x, b.weights({4, 3, 3, 3}), b.weights({4})}, conv(1, same));
@@ -384,13 +426,11 @@ TEST(ModelTest, RejectsDeclaredShapesThatDisagreeWithTheOperation) {
   // the runtime sizes its buffers from the declared shapes.
   GraphBuilder b;
   int x = b.input({1, 8, 8, 3});
-  int y = b.op(OpType::conv2d, {x, b.weights({4, 3, 3, 3}), b.weights({4})}, conv(2, same),
-               {1, 8, 8, 4});
+  int y = b.op(OpType::conv2d, {x, b.weights({4, 3, 3, 3}), b.weights({4})}, conv(2, same), {1, 8, 8, 4});
   b.output(y);
   auto model = Model::fromGraph(b.graph());
   ASSERT_FALSE(model.ok());
-  EXPECT_NE(model.error().description.find("declared [1,8,8,4] but computes [1,4,4,4]"),
-            std::string::npos)
+  EXPECT_NE(model.error().description.find("declared [1,8,8,4] but computes [1,4,4,4]"), std::string::npos)
       << model.error().description;
 }
 
@@ -399,13 +439,12 @@ TEST(ModelTest, RejectsShapesThatWouldOverflow) {
   // with an error, not computed in overflowing integers.
   GraphBuilder b;
   OpOptions o = conv(1024, same);
-  int y = b.op(OpType::transposeConvBias, {b.input({1, 1, 1 << 24, 1}), b.weights({1, 1, 1, 1}), b.weights({1})},
-               o, {1, 1, 1, 1});
+  int y = b.op(OpType::transposeConvBias, {b.input({1, 1, 1 << 24, 1}), b.weights({1, 1, 1, 1}), b.weights({1})}, o,
+               {1, 1, 1, 1});
   b.output(y);
   auto model = Model::fromGraph(b.graph());
   ASSERT_FALSE(model.ok());
-  EXPECT_NE(model.error().description.find("impossible size"), std::string::npos)
-      << model.error().description;
+  EXPECT_NE(model.error().description.find("impossible size"), std::string::npos) << model.error().description;
 }
 
 TEST(ModelTest, RejectsOperationsThatReadIntegerConstantsAsData) {

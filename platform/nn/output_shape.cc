@@ -58,9 +58,9 @@ int64_t windowOutput(Padding padding, int64_t size, int64_t window, int64_t stri
 }
 
 bool optionsInBounds(const OpOptions& o) {
-  return o.strideH >= 1 && o.strideW >= 1 && o.dilationH >= 1 && o.dilationW >= 1 && o.filterH >= 1 &&
-         o.filterW >= 1 && o.depthMultiplier >= 1 && o.blockSize >= 1 && o.strideH <= 1024 &&
-         o.strideW <= 1024 && o.dilationH <= 1024 && o.dilationW <= 1024;
+  return o.strideH >= 1 && o.strideW >= 1 && o.dilationH >= 1 && o.dilationW >= 1 && o.filterH >= 1 && o.filterW >= 1 &&
+         o.depthMultiplier >= 1 && o.blockSize >= 1 && o.strideH <= 1024 && o.strideW <= 1024 && o.dilationH <= 1024 &&
+         o.dilationW <= 1024;
 }
 
 // Convolution, depthwise convolution and transposed convolution: weights [out, h, w, in]
@@ -129,8 +129,8 @@ Result<Shape64> broadcastShape(const Operands& x) {
 Result<Shape64> preluShape(const Operands& x) {
   const std::vector<int>& s = x.in.shape;
   const Tensor* slope = x.at(1);
-  if (!rank4(&x.in) || !constantFloat(slope) || slope->elementCount() != size_t(s[3]) ||
-      slope->shape.empty() || slope->shape.back() != s[3]) {
+  if (!rank4(&x.in) || !constantFloat(slope) || slope->elementCount() != size_t(s[3]) || slope->shape.empty() ||
+      slope->shape.back() != s[3]) {
     return unsupported(x.op, "needs a 4-D input and one constant slope per channel");
   }
   return widen(s);
@@ -252,25 +252,38 @@ Result<Shape64> computeOutputShape(const Graph& graph, const Operation& op) {
   switch (op.type) {
     case OpType::conv2d:
     case OpType::depthwiseConv2d:
-    case OpType::transposeConvBias: return convolutionShape(operands);
+    case OpType::transposeConvBias:
+      return convolutionShape(operands);
     case OpType::averagePool2d:
-    case OpType::maxPool2d: return poolingShape(operands);
+    case OpType::maxPool2d:
+      return poolingShape(operands);
     case OpType::add:
-    case OpType::mul: return broadcastShape(operands);
+    case OpType::mul:
+      return broadcastShape(operands);
     case OpType::relu:
     case OpType::relu6:
     case OpType::logistic:
-    case OpType::hardSwish: return widen(operands.in.shape);
-    case OpType::prelu: return preluShape(operands);
-    case OpType::mean: return meanShape(operands);
-    case OpType::pad: return padShape(operands);
-    case OpType::reshape: return reshapeShape(operands);
-    case OpType::resizeBilinear: return resizeShape(operands);
-    case OpType::concatenation: return concatenationShape(operands);
-    case OpType::fullyConnected: return fullyConnectedShape(operands);
-    case OpType::depthToSpace: return depthToSpaceShape(operands);
+    case OpType::hardSwish:
+      return widen(operands.in.shape);
+    case OpType::prelu:
+      return preluShape(operands);
+    case OpType::mean:
+      return meanShape(operands);
+    case OpType::pad:
+      return padShape(operands);
+    case OpType::reshape:
+      return reshapeShape(operands);
+    case OpType::resizeBilinear:
+      return resizeShape(operands);
+    case OpType::concatenation:
+      return concatenationShape(operands);
+    case OpType::fullyConnected:
+      return fullyConnectedShape(operands);
+    case OpType::depthToSpace:
+      return depthToSpaceShape(operands);
     case OpType::dequantize:
-    case OpType::densify: break;  // folded into constants before any shape is asked for
+    case OpType::densify:
+      break;  // folded into constants before any shape is asked for
   }
   return unsupported(op, "is not run by this runtime");
 }

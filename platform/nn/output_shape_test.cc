@@ -44,122 +44,249 @@ const Padding valid = Padding::valid;
 
 const ShapeCase kComputed[] = {
     // SAME: ceil(size / stride); VALID: (size - (k - 1) * dilation - 1) / stride + 1.
-    {"conv_same_stride2_odd", [](GraphBuilder& b) {
-       return Operation{OpType::conv2d, {b.input({1, 9, 7, 4}), b.weights({6, 3, 3, 4}), b.weights({6})}, {}, window(1, 2, same)};
-     }, {1, 5, 4, 6}},
-    {"conv_valid_stride2", [](GraphBuilder& b) {
-       return Operation{OpType::conv2d, {b.input({2, 11, 12, 3}), b.weights({5, 5, 5, 3}), -1}, {}, window(1, 2, valid)};
-     }, {2, 4, 4, 5}},
-    {"conv_valid_dilated", [](GraphBuilder& b) {
-       return Operation{OpType::conv2d, {b.input({1, 10, 9, 2}), b.weights({4, 3, 3, 2}), b.weights({4})}, {}, window(1, 1, valid, 2)};
-     }, {1, 6, 5, 4}},
-    {"depthwise_multiplier2", [](GraphBuilder& b) {
+    {"conv_same_stride2_odd",
+     [](GraphBuilder& b) {
+       return Operation{
+           OpType::conv2d, {b.input({1, 9, 7, 4}), b.weights({6, 3, 3, 4}), b.weights({6})}, {}, window(1, 2, same)};
+     },
+     {1, 5, 4, 6}},
+    {"conv_valid_stride2",
+     [](GraphBuilder& b) {
+       return Operation{
+           OpType::conv2d, {b.input({2, 11, 12, 3}), b.weights({5, 5, 5, 3}), -1}, {}, window(1, 2, valid)};
+     },
+     {2, 4, 4, 5}},
+    {"conv_valid_dilated",
+     [](GraphBuilder& b) {
+       return Operation{OpType::conv2d,
+                        {b.input({1, 10, 9, 2}), b.weights({4, 3, 3, 2}), b.weights({4})},
+                        {},
+                        window(1, 1, valid, 2)};
+     },
+     {1, 6, 5, 4}},
+    {"depthwise_multiplier2",
+     [](GraphBuilder& b) {
        OpOptions o = window(1, 1, valid);
        o.depthMultiplier = 2;
-       return Operation{OpType::depthwiseConv2d, {b.input({1, 6, 7, 3}), b.weights({1, 3, 3, 6}), b.weights({6})}, {}, o};
-     }, {1, 4, 5, 6}},
+       return Operation{
+           OpType::depthwiseConv2d, {b.input({1, 6, 7, 3}), b.weights({1, 3, 3, 6}), b.weights({6})}, {}, o};
+     },
+     {1, 4, 5, 6}},
     // Transposed: SAME gives size * stride, VALID (size - 1) * stride + k.
-    {"transpose_conv_same", [](GraphBuilder& b) {
-       return Operation{OpType::transposeConvBias, {b.input({1, 4, 5, 6}), b.weights({3, 2, 2, 6}), b.weights({3})}, {}, window(1, 2, same)};
-     }, {1, 8, 10, 3}},
-    {"transpose_conv_valid", [](GraphBuilder& b) {
-       return Operation{OpType::transposeConvBias, {b.input({1, 3, 2, 2}), b.weights({5, 4, 4, 2}), b.weights({5})}, {}, window(1, 2, valid)};
-     }, {1, 8, 6, 5}},
-    {"average_pool_valid", [](GraphBuilder& b) {
+    {"transpose_conv_same",
+     [](GraphBuilder& b) {
+       return Operation{OpType::transposeConvBias,
+                        {b.input({1, 4, 5, 6}), b.weights({3, 2, 2, 6}), b.weights({3})},
+                        {},
+                        window(1, 2, same)};
+     },
+     {1, 8, 10, 3}},
+    {"transpose_conv_valid",
+     [](GraphBuilder& b) {
+       return Operation{OpType::transposeConvBias,
+                        {b.input({1, 3, 2, 2}), b.weights({5, 4, 4, 2}), b.weights({5})},
+                        {},
+                        window(1, 2, valid)};
+     },
+     {1, 8, 6, 5}},
+    {"average_pool_valid",
+     [](GraphBuilder& b) {
        return Operation{OpType::averagePool2d, {b.input({1, 8, 7, 5})}, {}, window(2, 2, valid)};
-     }, {1, 4, 3, 5}},
-    {"max_pool_same_odd", [](GraphBuilder& b) {
+     },
+     {1, 4, 3, 5}},
+    {"max_pool_same_odd",
+     [](GraphBuilder& b) {
        return Operation{OpType::maxPool2d, {b.input({1, 7, 9, 4})}, {}, window(3, 2, same)};
-     }, {1, 4, 5, 4}},
-    {"add_broadcasts_a_channel_vector", [](GraphBuilder& b) {
+     },
+     {1, 4, 5, 4}},
+    {"add_broadcasts_a_channel_vector",
+     [](GraphBuilder& b) {
        return Operation{OpType::add, {b.input({1, 4, 5, 6}), b.weights({6})}, {}, {}};
-     }, {1, 4, 5, 6}},
-    {"mul_broadcasts_both_ways", [](GraphBuilder& b) {
+     },
+     {1, 4, 5, 6}},
+    {"mul_broadcasts_both_ways",
+     [](GraphBuilder& b) {
        return Operation{OpType::mul, {b.input({1, 4, 5, 1}), b.input({1, 1, 1, 6})}, {}, {}};
-     }, {1, 4, 5, 6}},
-    {"hard_swish_keeps_the_shape", [](GraphBuilder& b) {
+     },
+     {1, 4, 5, 6}},
+    {"hard_swish_keeps_the_shape",
+     [](GraphBuilder& b) {
        return Operation{OpType::hardSwish, {b.input({1, 3, 4, 5})}, {}, {}};
-     }, {1, 3, 4, 5}},
-    {"mean_keep_dims", [](GraphBuilder& b) {
-       return Operation{OpType::mean, {b.input({2, 5, 7, 6}), b.ints({2}, {2, 1})}, {}, with([](OpOptions& o) { o.keepDims = true; })};
-     }, {2, 1, 1, 6}},
-    {"mean_drops_height_and_width", [](GraphBuilder& b) {
+     },
+     {1, 3, 4, 5}},
+    {"mean_keep_dims",
+     [](GraphBuilder& b) {
+       return Operation{OpType::mean, {b.input({2, 5, 7, 6}), b.ints({2}, {2, 1})}, {}, with([](OpOptions& o) {
+                          o.keepDims = true;
+                        })};
+     },
+     {2, 1, 1, 6}},
+    {"mean_drops_height_and_width",
+     [](GraphBuilder& b) {
        return Operation{OpType::mean, {b.input({2, 5, 7, 6}), b.ints({2}, {-3, -2})}, {}, {}};
-     }, {2, 6}},
-    {"pad_before_and_after", [](GraphBuilder& b) {
+     },
+     {2, 6}},
+    {"pad_before_and_after",
+     [](GraphBuilder& b) {
        return Operation{OpType::pad, {b.input({1, 3, 4, 2}), b.ints({4, 2}, {0, 0, 0, 1, 2, 1, 0, 3})}, {}, {}};
-     }, {1, 4, 7, 5}},
-    {"resize_to_the_given_size", [](GraphBuilder& b) {
+     },
+     {1, 4, 7, 5}},
+    {"resize_to_the_given_size",
+     [](GraphBuilder& b) {
        return Operation{OpType::resizeBilinear, {b.input({1, 4, 5, 3}), b.ints({2}, {9, 7})}, {}, {}};
-     }, {1, 9, 7, 3}},
-    {"concatenation_sums_the_axis", [](GraphBuilder& b) {
-       return Operation{OpType::concatenation, {b.input({1, 4, 16}), b.input({1, 2, 16}), b.input({1, 5, 16})}, {},
+     },
+     {1, 9, 7, 3}},
+    {"concatenation_sums_the_axis",
+     [](GraphBuilder& b) {
+       return Operation{OpType::concatenation,
+                        {b.input({1, 4, 16}), b.input({1, 2, 16}), b.input({1, 5, 16})},
+                        {},
                         with([](OpOptions& o) { o.axis = 1; })};
-     }, {1, 11, 16}},
-    {"concatenation_last_axis_counted_from_the_end", [](GraphBuilder& b) {
-       return Operation{OpType::concatenation, {b.input({1, 3, 3, 4}), b.input({1, 3, 3, 3})}, {},
+     },
+     {1, 11, 16}},
+    {"concatenation_last_axis_counted_from_the_end",
+     [](GraphBuilder& b) {
+       return Operation{OpType::concatenation,
+                        {b.input({1, 3, 3, 4}), b.input({1, 3, 3, 3})},
+                        {},
                         with([](OpOptions& o) { o.axis = -1; })};
-     }, {1, 3, 3, 7}},
-    {"fully_connected_flattens", [](GraphBuilder& b) {
+     },
+     {1, 3, 3, 7}},
+    {"fully_connected_flattens",
+     [](GraphBuilder& b) {
        return Operation{OpType::fullyConnected, {b.input({2, 2, 2, 8}), b.weights({5, 32}), b.weights({5})}, {}, {}};
-     }, {2, 5}},
-    {"fully_connected_keep_dims", [](GraphBuilder& b) {
-       return Operation{OpType::fullyConnected, {b.input({1, 3, 8}), b.weights({4, 8}), -1}, {},
-                        with([](OpOptions& o) { o.keepDims = true; })};
-     }, {1, 3, 4}},
-    {"depth_to_space", [](GraphBuilder& b) {
-       return Operation{OpType::depthToSpace, {b.input({1, 3, 4, 12})}, {}, with([](OpOptions& o) { o.blockSize = 2; })};
-     }, {1, 6, 8, 3}},
+     },
+     {2, 5}},
+    {"fully_connected_keep_dims",
+     [](GraphBuilder& b) {
+       return Operation{OpType::fullyConnected, {b.input({1, 3, 8}), b.weights({4, 8}), -1}, {}, with([](OpOptions& o) {
+                          o.keepDims = true;
+                        })};
+     },
+     {1, 3, 4}},
+    {"depth_to_space",
+     [](GraphBuilder& b) {
+       return Operation{
+           OpType::depthToSpace, {b.input({1, 3, 4, 12})}, {}, with([](OpOptions& o) { o.blockSize = 2; })};
+     },
+     {1, 6, 8, 3}},
 };
 
 const ShapeCase kRefused[] = {
-    {"conv_weights_for_other_channels", [](GraphBuilder& b) {
-       return Operation{OpType::conv2d, {b.input({1, 8, 8, 3}), b.weights({4, 3, 3, 2}), b.weights({4})}, {}, window(1, 1, same)};
-     }, {}, ModelError::malformed, "do not fit input [1,8,8,3]"},
-    {"conv_bias_for_other_channels", [](GraphBuilder& b) {
-       return Operation{OpType::conv2d, {b.input({1, 8, 8, 3}), b.weights({4, 3, 3, 3}), b.weights({5})}, {}, window(1, 1, same)};
-     }, {}, ModelError::malformed, "bias does not fit"},
-    {"conv_with_computed_weights", [](GraphBuilder& b) {
+    {"conv_weights_for_other_channels",
+     [](GraphBuilder& b) {
+       return Operation{
+           OpType::conv2d, {b.input({1, 8, 8, 3}), b.weights({4, 3, 3, 2}), b.weights({4})}, {}, window(1, 1, same)};
+     },
+     {},
+     ModelError::malformed,
+     "do not fit input [1,8,8,3]"},
+    {"conv_bias_for_other_channels",
+     [](GraphBuilder& b) {
+       return Operation{
+           OpType::conv2d, {b.input({1, 8, 8, 3}), b.weights({4, 3, 3, 3}), b.weights({5})}, {}, window(1, 1, same)};
+     },
+     {},
+     ModelError::malformed,
+     "bias does not fit"},
+    {"conv_with_computed_weights",
+     [](GraphBuilder& b) {
        return Operation{OpType::conv2d, {b.input({1, 8, 8, 3}), b.input({4, 3, 3, 3}), -1}, {}, window(1, 1, same)};
-     }, {}, ModelError::unsupported, "constant 4-D float weights"},
-    {"valid_kernel_larger_than_the_input", [](GraphBuilder& b) {
+     },
+     {},
+     ModelError::unsupported,
+     "constant 4-D float weights"},
+    {"valid_kernel_larger_than_the_input",
+     [](GraphBuilder& b) {
        return Operation{OpType::conv2d, {b.input({1, 2, 8, 3}), b.weights({4, 3, 3, 3}), -1}, {}, window(1, 1, valid)};
-     }, {}, ModelError::malformed, "larger than its input"},
-    {"zero_stride", [](GraphBuilder& b) {
+     },
+     {},
+     ModelError::malformed,
+     "larger than its input"},
+    {"zero_stride",
+     [](GraphBuilder& b) {
        return Operation{OpType::maxPool2d, {b.input({1, 8, 8, 3})}, {}, window(2, 0, valid)};
-     }, {}, ModelError::malformed, "invalid stride"},
-    {"add_of_shapes_that_do_not_broadcast", [](GraphBuilder& b) {
+     },
+     {},
+     ModelError::malformed,
+     "invalid stride"},
+    {"add_of_shapes_that_do_not_broadcast",
+     [](GraphBuilder& b) {
        return Operation{OpType::add, {b.input({1, 4, 5, 6}), b.input({1, 4, 5, 3})}, {}, {}};
-     }, {}, ModelError::malformed, "cannot broadcast [1,4,5,6] with [1,4,5,3]"},
-    {"mean_over_channels", [](GraphBuilder& b) {
+     },
+     {},
+     ModelError::malformed,
+     "cannot broadcast [1,4,5,6] with [1,4,5,3]"},
+    {"mean_over_channels",
+     [](GraphBuilder& b) {
        return Operation{OpType::mean, {b.input({1, 5, 7, 6}), b.ints({2}, {1, 3})}, {}, {}};
-     }, {}, ModelError::unsupported, "only over height and width"},
-    {"negative_padding", [](GraphBuilder& b) {
+     },
+     {},
+     ModelError::unsupported,
+     "only over height and width"},
+    {"negative_padding",
+     [](GraphBuilder& b) {
        return Operation{OpType::pad, {b.input({1, 3, 4, 2}), b.ints({4, 2}, {0, 0, -1, 0, 0, 0, 0, 0})}, {}, {}};
-     }, {}, ModelError::malformed, "invalid paddings"},
-    {"concatenation_of_other_heights", [](GraphBuilder& b) {
-       return Operation{OpType::concatenation, {b.input({1, 3, 3, 4}), b.input({1, 2, 3, 4})}, {},
+     },
+     {},
+     ModelError::malformed,
+     "invalid paddings"},
+    {"concatenation_of_other_heights",
+     [](GraphBuilder& b) {
+       return Operation{OpType::concatenation,
+                        {b.input({1, 3, 3, 4}), b.input({1, 2, 3, 4})},
+                        {},
                         with([](OpOptions& o) { o.axis = 3; })};
-     }, {}, ModelError::malformed, "inputs differ in shape"},
-    {"fully_connected_of_a_size_the_weights_do_not_divide", [](GraphBuilder& b) {
+     },
+     {},
+     ModelError::malformed,
+     "inputs differ in shape"},
+    {"fully_connected_of_a_size_the_weights_do_not_divide",
+     [](GraphBuilder& b) {
        return Operation{OpType::fullyConnected, {b.input({1, 30}), b.weights({5, 8}), -1}, {}, {}};
-     }, {}, ModelError::malformed, "does not fit weights [5,8]"},
-    {"depth_the_block_does_not_divide", [](GraphBuilder& b) {
+     },
+     {},
+     ModelError::malformed,
+     "does not fit weights [5,8]"},
+    {"depth_the_block_does_not_divide",
+     [](GraphBuilder& b) {
        return Operation{OpType::depthToSpace, {b.input({1, 3, 4, 6})}, {}, with([](OpOptions& o) { o.blockSize = 2; })};
-     }, {}, ModelError::malformed, "block size divides"},
+     },
+     {},
+     ModelError::malformed,
+     "block size divides"},
     // Integer constants (shapes, paddings, axes) hold no float values for a kernel to read.
-    {"concatenation_of_an_integer_constant", [](GraphBuilder& b) {
-       return Operation{OpType::concatenation, {b.input({1, 4}), b.ints({1, 4}, {1, 2, 3, 4})}, {},
+    {"concatenation_of_an_integer_constant",
+     [](GraphBuilder& b) {
+       return Operation{OpType::concatenation,
+                        {b.input({1, 4}), b.ints({1, 4}, {1, 2, 3, 4})},
+                        {},
                         with([](OpOptions& o) { o.axis = 1; })};
-     }, {}, ModelError::malformed, "holds no float values"},
-    {"relu_of_an_integer_constant", [](GraphBuilder& b) {
+     },
+     {},
+     ModelError::malformed,
+     "holds no float values"},
+    {"relu_of_an_integer_constant",
+     [](GraphBuilder& b) {
        return Operation{OpType::relu, {b.ints({1, 4}, {1, 2, 3, 4})}, {}, {}};
-     }, {}, ModelError::malformed, "holds no float values"},
-    {"load_time_operation", [](GraphBuilder& b) {
+     },
+     {},
+     ModelError::malformed,
+     "holds no float values"},
+    {"load_time_operation",
+     [](GraphBuilder& b) {
        return Operation{OpType::dequantize, {b.weights({4})}, {}, {}};
-     }, {}, ModelError::unsupported, "is not run by this runtime"},
-    {"no_input", [](GraphBuilder&) { return Operation{OpType::relu, {-1}, {}, {}}; },
-     {}, ModelError::malformed, "has no input"},
+     },
+     {},
+     ModelError::unsupported,
+     "is not run by this runtime"},
+    {"no_input",
+     [](GraphBuilder&) {
+       return Operation{OpType::relu, {-1}, {}, {}};
+     },
+     {},
+     ModelError::malformed,
+     "has no input"},
 };
 
 void PrintTo(const ShapeCase& c, std::ostream* os) { *os << c.name; }

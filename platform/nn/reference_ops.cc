@@ -11,10 +11,14 @@ namespace {
 
 float activate(float x, Activation activation) {
   switch (activation) {
-    case Activation::none: return x;
-    case Activation::relu: return std::max(x, 0.0f);
-    case Activation::reluMinus1To1: return std::clamp(x, -1.0f, 1.0f);
-    case Activation::relu6: return std::clamp(x, 0.0f, 6.0f);
+    case Activation::none:
+      return x;
+    case Activation::relu:
+      return std::max(x, 0.0f);
+    case Activation::reluMinus1To1:
+      return std::clamp(x, -1.0f, 1.0f);
+    case Activation::relu6:
+      return std::clamp(x, 0.0f, 6.0f);
   }
   return x;
 }
@@ -29,21 +33,16 @@ int padBefore(Padding padding, int in, int out, int window, int stride, int dila
 struct Shape4 {
   int n, h, w, c;
   explicit Shape4(const std::vector<int>& s) : n(s[0]), h(s[1]), w(s[2]), c(s[3]) {}
-  size_t at(int b, int y, int x, int ch) const {
-    return ((static_cast<size_t>(b) * h + y) * w + x) * c + ch;
-  }
+  size_t at(int b, int y, int x, int ch) const { return ((static_cast<size_t>(b) * h + y) * w + x) * c + ch; }
 };
 
 void convolution(const Operation& op, const Graph& g, const std::vector<std::vector<float>>& v,
                  std::vector<float>& out) {
   const OpOptions& o = op.options;
-  Shape4 is(g.tensors[op.inputs[0]].shape), os(g.tensors[op.outputs[0]].shape),
-      fs(g.tensors[op.inputs[1]].shape);
+  Shape4 is(g.tensors[op.inputs[0]].shape), os(g.tensors[op.outputs[0]].shape), fs(g.tensors[op.inputs[1]].shape);
   const std::vector<float>& in = v[op.inputs[0]];
   const std::vector<float>& w = g.tensors[op.inputs[1]].values;
-  const float* bias = op.inputs.size() > 2 && op.inputs[2] >= 0
-                          ? g.tensors[op.inputs[2]].values.data()
-                          : nullptr;
+  const float* bias = op.inputs.size() > 2 && op.inputs[2] >= 0 ? g.tensors[op.inputs[2]].values.data() : nullptr;
   bool depthwise = op.type == OpType::depthwiseConv2d;
   int kh = fs.h, kw = fs.w;
   int top = padBefore(o.padding, is.h, os.h, kh, o.strideH, o.dilationH);
@@ -71,11 +70,10 @@ void convolution(const Operation& op, const Graph& g, const std::vector<std::vec
         }
 }
 
-void transposeConvolution(const Operation& op, const Graph& g,
-                          const std::vector<std::vector<float>>& v, std::vector<float>& out) {
+void transposeConvolution(const Operation& op, const Graph& g, const std::vector<std::vector<float>>& v,
+                          std::vector<float>& out) {
   const OpOptions& o = op.options;
-  Shape4 is(g.tensors[op.inputs[0]].shape), os(g.tensors[op.outputs[0]].shape),
-      fs(g.tensors[op.inputs[1]].shape);
+  Shape4 is(g.tensors[op.inputs[0]].shape), os(g.tensors[op.outputs[0]].shape), fs(g.tensors[op.inputs[1]].shape);
   const std::vector<float>& in = v[op.inputs[0]];
   const std::vector<float>& w = g.tensors[op.inputs[1]].values;
   int top = std::max((is.h - 1) * o.strideH + fs.h - os.h, 0) / 2;
@@ -91,21 +89,17 @@ void transposeConvolution(const Operation& op, const Graph& g,
             if (y < 0 || y >= os.h || x < 0 || x >= os.w) continue;
             for (int oc = 0; oc < os.c; ++oc)
               for (int ic = 0; ic < is.c; ++ic) {
-                sums[os.at(b, y, x, oc)] +=
-                    double(in[is.at(b, iy, ix, ic)]) * w[fs.at(oc, ky, kx, ic)];
+                sums[os.at(b, y, x, oc)] += double(in[is.at(b, iy, ix, ic)]) * w[fs.at(oc, ky, kx, ic)];
               }
           }
-  const float* bias = op.inputs.size() > 2 && op.inputs[2] >= 0
-                          ? g.tensors[op.inputs[2]].values.data()
-                          : nullptr;
+  const float* bias = op.inputs.size() > 2 && op.inputs[2] >= 0 ? g.tensors[op.inputs[2]].values.data() : nullptr;
   for (size_t i = 0; i < out.size(); ++i) {
     double b = bias ? bias[i % static_cast<size_t>(os.c)] : 0.0;
     out[i] = activate(static_cast<float>(sums[i] + b), o.activation);
   }
 }
 
-void pooling(const Operation& op, const Graph& g, const std::vector<std::vector<float>>& v,
-             std::vector<float>& out) {
+void pooling(const Operation& op, const Graph& g, const std::vector<std::vector<float>>& v, std::vector<float>& out) {
   const OpOptions& o = op.options;
   Shape4 is(g.tensors[op.inputs[0]].shape), os(g.tensors[op.outputs[0]].shape);
   const std::vector<float>& in = v[op.inputs[0]];
@@ -133,8 +127,7 @@ void pooling(const Operation& op, const Graph& g, const std::vector<std::vector<
 }
 
 // Index into a tensor of `shape` for the output coordinate, with size-1 dimensions broadcast.
-size_t broadcastIndex(const std::vector<int>& shape, const std::vector<int>& outShape,
-                      size_t outIndex) {
+size_t broadcastIndex(const std::vector<int>& shape, const std::vector<int>& outShape, size_t outIndex) {
   size_t index = 0, stride = 1;
   for (size_t k = 0; k < outShape.size(); ++k) {
     size_t d = outShape.size() - 1 - k;
@@ -155,13 +148,10 @@ void resizeBilinear(const Operation& op, const Graph& g, const std::vector<std::
   Shape4 is(g.tensors[op.inputs[0]].shape), os(g.tensors[op.outputs[0]].shape);
   const std::vector<float>& in = v[op.inputs[0]];
   auto scale = [&](int inSize, int outSize) {
-    return o.alignCorners && outSize > 1 ? float(inSize - 1) / float(outSize - 1)
-                                         : float(inSize) / float(outSize);
+    return o.alignCorners && outSize > 1 ? float(inSize - 1) / float(outSize - 1) : float(inSize) / float(outSize);
   };
   float sy = scale(is.h, os.h), sx = scale(is.w, os.w);
-  auto source = [&](int dst, float s) {
-    return o.halfPixelCenters ? (float(dst) + 0.5f) * s - 0.5f : float(dst) * s;
-  };
+  auto source = [&](int dst, float s) { return o.halfPixelCenters ? (float(dst) + 0.5f) * s - 0.5f : float(dst) * s; };
   for (int b = 0; b < os.n; ++b)
     for (int y = 0; y < os.h; ++y) {
       float fy = source(y, sy);
@@ -202,16 +192,25 @@ void activation(const Operation& op, const Graph& g, const std::vector<std::vect
   for (size_t i = 0; i < out.size(); ++i) {
     float x = in[i];
     switch (op.type) {
-      case OpType::relu: out[i] = std::max(x, 0.0f); break;
-      case OpType::relu6: out[i] = std::clamp(x, 0.0f, 6.0f); break;
-      case OpType::logistic: out[i] = 1.0f / (1.0f + std::exp(-x)); break;
-      case OpType::hardSwish: out[i] = x * std::clamp(x + 3.0f, 0.0f, 6.0f) / 6.0f; break;
+      case OpType::relu:
+        out[i] = std::max(x, 0.0f);
+        break;
+      case OpType::relu6:
+        out[i] = std::clamp(x, 0.0f, 6.0f);
+        break;
+      case OpType::logistic:
+        out[i] = 1.0f / (1.0f + std::exp(-x));
+        break;
+      case OpType::hardSwish:
+        out[i] = x * std::clamp(x + 3.0f, 0.0f, 6.0f) / 6.0f;
+        break;
       case OpType::prelu: {
         size_t channels = static_cast<size_t>(g.tensors[op.inputs[0]].shape.back());
         out[i] = x >= 0 ? x : x * v[op.inputs[1]][i % channels];
         break;
       }
-      default: break;
+      default:
+        break;
     }
   }
 }
@@ -297,34 +296,59 @@ void depthToSpace(const Operation& op, const Graph& g, const std::vector<std::ve
 bool evaluate(const Operation& op, const Graph& g, const std::vector<std::vector<float>>& v, std::vector<float>& out) {
   switch (op.type) {
     case OpType::conv2d:
-    case OpType::depthwiseConv2d: convolution(op, g, v, out); return true;
-    case OpType::transposeConvBias: transposeConvolution(op, g, v, out); return true;
+    case OpType::depthwiseConv2d:
+      convolution(op, g, v, out);
+      return true;
+    case OpType::transposeConvBias:
+      transposeConvolution(op, g, v, out);
+      return true;
     case OpType::averagePool2d:
-    case OpType::maxPool2d: pooling(op, g, v, out); return true;
-    case OpType::mean: mean(op, g, v, out); return true;
+    case OpType::maxPool2d:
+      pooling(op, g, v, out);
+      return true;
+    case OpType::mean:
+      mean(op, g, v, out);
+      return true;
     case OpType::add:
-    case OpType::mul: arithmetic(op, g, v, out); return true;
+    case OpType::mul:
+      arithmetic(op, g, v, out);
+      return true;
     case OpType::relu:
     case OpType::relu6:
     case OpType::logistic:
     case OpType::hardSwish:
-    case OpType::prelu: activation(op, g, v, out); return true;
-    case OpType::fullyConnected: fullyConnected(op, g, v, out); return true;
-    case OpType::reshape: out = v[op.inputs[0]]; return true;
-    case OpType::pad: pad(op, g, v, out); return true;
-    case OpType::depthToSpace: depthToSpace(op, g, v, out); return true;
-    case OpType::resizeBilinear: resizeBilinear(op, g, v, out); return true;
-    case OpType::concatenation: concatenation(op, g, v, out); return true;
+    case OpType::prelu:
+      activation(op, g, v, out);
+      return true;
+    case OpType::fullyConnected:
+      fullyConnected(op, g, v, out);
+      return true;
+    case OpType::reshape:
+      out = v[op.inputs[0]];
+      return true;
+    case OpType::pad:
+      pad(op, g, v, out);
+      return true;
+    case OpType::depthToSpace:
+      depthToSpace(op, g, v, out);
+      return true;
+    case OpType::resizeBilinear:
+      resizeBilinear(op, g, v, out);
+      return true;
+    case OpType::concatenation:
+      concatenation(op, g, v, out);
+      return true;
     case OpType::dequantize:
-    case OpType::densify: return false;
+    case OpType::densify:
+      return false;
   }
   return false;
 }
 
 }  // namespace
 
-Result<std::vector<std::vector<float>>> evaluateReference(
-    const Graph& g, const std::vector<std::vector<float>>& inputs) {
+Result<std::vector<std::vector<float>>> evaluateReference(const Graph& g,
+                                                          const std::vector<std::vector<float>>& inputs) {
   std::vector<std::vector<float>> v(g.tensors.size());
   if (inputs.size() != g.inputs.size()) return modelError(ModelError::invalidInputs, "wrong number of inputs");
   for (size_t i = 0; i < g.inputs.size(); ++i) {

@@ -13,7 +13,7 @@ namespace platform::nn {
 // Runs a prepared graph (see prepareGraph) on `inputs` (one per graph input, in order) and returns
 // the values of every tensor, indexed like graph.tensors. Fails (ModelError::invalidInputs) when
 // the inputs do not fit the graph or the graph still holds load-time operations.
-Result<std::vector<std::vector<float>>> evaluateReference(
-    const Graph& graph, const std::vector<std::vector<float>>& inputs);
+Result<std::vector<std::vector<float>>> evaluateReference(const Graph& graph,
+                                                          const std::vector<std::vector<float>>& inputs);
 
 }  // namespace platform::nn

@@ -15,10 +15,14 @@ constexpr float kInfinity = std::numeric_limits<float>::infinity();
 
 std::pair<float, float> activationRange(Activation activation) {
   switch (activation) {
-    case Activation::none: return {-kInfinity, kInfinity};
-    case Activation::relu: return {0.0f, kInfinity};
-    case Activation::reluMinus1To1: return {-1.0f, 1.0f};
-    case Activation::relu6: return {0.0f, 6.0f};
+    case Activation::none:
+      return {-kInfinity, kInfinity};
+    case Activation::relu:
+      return {0.0f, kInfinity};
+    case Activation::reluMinus1To1:
+      return {-1.0f, 1.0f};
+    case Activation::relu6:
+      return {0.0f, 6.0f};
   }
   return {-kInfinity, kInfinity};
 }
@@ -43,14 +47,13 @@ xnn_status defineConvolution(SegmentValues& v, const Operation& op, Ends ends) {
   if (op.type == OpType::depthwiseConv2d) {
     int channels = g.tensors[op.inputs[0]].shape[3];
     uint32_t bias = v.bias(op, f[3]);
-    return xnn_define_depthwise_convolution_2d(v.subgraph(), 0, 0, 0, 0, f[1], f[2], o.strideH, o.strideW,
-                                               o.dilationH, o.dilationW, o.depthMultiplier, channels, low, high,
-                                               ends.input, weights, bias, ends.output, paddingFlag(o));
+    return xnn_define_depthwise_convolution_2d(v.subgraph(), 0, 0, 0, 0, f[1], f[2], o.strideH, o.strideW, o.dilationH,
+                                               o.dilationW, o.depthMultiplier, channels, low, high, ends.input, weights,
+                                               bias, ends.output, paddingFlag(o));
   }
   uint32_t bias = v.bias(op, f[0]);
-  return xnn_define_convolution_2d(v.subgraph(), 0, 0, 0, 0, f[1], f[2], o.strideH, o.strideW, o.dilationH,
-                                   o.dilationW, 1, f[3], f[0], low, high, ends.input, weights, bias, ends.output,
-                                   paddingFlag(o));
+  return xnn_define_convolution_2d(v.subgraph(), 0, 0, 0, 0, f[1], f[2], o.strideH, o.strideW, o.dilationH, o.dilationW,
+                                   1, f[3], f[0], low, high, ends.input, weights, bias, ends.output, paddingFlag(o));
 }
 
 xnn_status defineTransposedConvolution(SegmentValues& v, const Operation& op, Ends ends) {
@@ -70,26 +73,26 @@ xnn_status defineTransposedConvolution(SegmentValues& v, const Operation& op, En
   uint32_t weights = v.operand(op.inputs[1]);
   uint32_t bias = v.bias(op, f[0]);
   return xnn_define_deconvolution_2d(v.subgraph(), top, right, bottom, left, adjustH, adjustW, f[1], f[2], o.strideH,
-                                     o.strideW, 1, 1, 1, f[3], f[0], low, high, ends.input, weights, bias,
-                                     ends.output, 0);
+                                     o.strideW, 1, 1, 1, f[3], f[0], low, high, ends.input, weights, bias, ends.output,
+                                     0);
 }
 
 xnn_status definePooling(SegmentValues& v, const Operation& op, Ends ends) {
   const OpOptions& o = op.options;
   auto [low, high] = activationRange(o.activation);
   if (op.type == OpType::maxPool2d) {
-    return xnn_define_max_pooling_2d(v.subgraph(), 0, 0, 0, 0, o.filterH, o.filterW, o.strideH, o.strideW, 1, 1,
-                                     low, high, ends.input, ends.output, paddingFlag(o));
+    return xnn_define_max_pooling_2d(v.subgraph(), 0, 0, 0, 0, o.filterH, o.filterW, o.strideH, o.strideW, 1, 1, low,
+                                     high, ends.input, ends.output, paddingFlag(o));
   }
-  return xnn_define_average_pooling_2d(v.subgraph(), 0, 0, 0, 0, o.filterH, o.filterW, o.strideH, o.strideW, low,
-                                       high, ends.input, ends.output, paddingFlag(o));
+  return xnn_define_average_pooling_2d(v.subgraph(), 0, 0, 0, 0, o.filterH, o.filterW, o.strideH, o.strideW, low, high,
+                                       ends.input, ends.output, paddingFlag(o));
 }
 
 // A mean over height and width: a global average pooling to [n, 1, 1, c], reshaped to the
 // declared output when it drops those dimensions.
 xnn_status defineMean(SegmentValues& v, const Operation& op, Ends ends) {
-  xnn_status status = xnn_define_global_average_pooling_2d(v.subgraph(), -kInfinity, kInfinity, ends.input,
-                                                           ends.output, 0);
+  xnn_status status =
+      xnn_define_global_average_pooling_2d(v.subgraph(), -kInfinity, kInfinity, ends.input, ends.output, 0);
   if (status != xnn_status_success || op.options.keepDims) return status;
   std::vector<size_t> dims = dimsOf(v.graph().tensors[op.outputs[0]].shape);
   return xnn_define_static_reshape(v.subgraph(), dims.size(), dims.data(), ends.output, v.tensor(op.outputs[0]), 0);
@@ -106,16 +109,21 @@ xnn_status defineArithmetic(SegmentValues& v, const Operation& op, Ends ends) {
 // One value in, one value out of the same shape.
 xnn_status defineActivation(SegmentValues& v, const Operation& op, Ends ends) {
   switch (op.type) {
-    case OpType::relu: return xnn_define_clamp(v.subgraph(), 0.0f, kInfinity, ends.input, ends.output, 0);
-    case OpType::relu6: return xnn_define_clamp(v.subgraph(), 0.0f, 6.0f, ends.input, ends.output, 0);
-    case OpType::logistic: return xnn_define_sigmoid(v.subgraph(), ends.input, ends.output, 0);
-    case OpType::hardSwish: return xnn_define_hardswish(v.subgraph(), ends.input, ends.output, 0);
+    case OpType::relu:
+      return xnn_define_clamp(v.subgraph(), 0.0f, kInfinity, ends.input, ends.output, 0);
+    case OpType::relu6:
+      return xnn_define_clamp(v.subgraph(), 0.0f, 6.0f, ends.input, ends.output, 0);
+    case OpType::logistic:
+      return xnn_define_sigmoid(v.subgraph(), ends.input, ends.output, 0);
+    case OpType::hardSwish:
+      return xnn_define_hardswish(v.subgraph(), ends.input, ends.output, 0);
     case OpType::prelu: {
       int channels = v.graph().tensors[op.inputs[0]].shape[3];
       uint32_t slope = v.constant(v.graph().tensors[op.inputs[1]].values.data(), {channels});
       return xnn_define_prelu(v.subgraph(), ends.input, slope, ends.output, 0);
     }
-    default: return xnn_status_unsupported_parameter;
+    default:
+      return xnn_status_unsupported_parameter;
   }
 }
 
@@ -124,8 +132,9 @@ xnn_status defineFullyConnected(SegmentValues& v, const Operation& op, Ends ends
   const Graph& g = v.graph();
   auto [low, high] = activationRange(op.options.activation);
   int outputs = g.tensors[op.inputs[1]].shape[0];
-  uint32_t bias = op.inputs.size() > 2 && op.inputs[2] >= 0 ? v.constant(g.tensors[op.inputs[2]].values.data(), {outputs})
-                                                            : XNN_INVALID_VALUE_ID;
+  uint32_t bias = op.inputs.size() > 2 && op.inputs[2] >= 0
+                      ? v.constant(g.tensors[op.inputs[2]].values.data(), {outputs})
+                      : XNN_INVALID_VALUE_ID;
   uint32_t weights = v.operand(op.inputs[1]);
   return xnn_define_fully_connected(v.subgraph(), low, high, ends.input, weights, bias, ends.output,
                                     op.options.keepDims ? 0 : XNN_FLAG_TENSORFLOW_RESHAPE_2D);
@@ -155,36 +164,48 @@ xnn_status defineRearrangement(SegmentValues& v, const Operation& op, Ends ends)
     case OpType::depthToSpace:
       return xnn_define_depth_to_space(v.subgraph(), ends.input, ends.output, o.blockSize, 0);
     case OpType::resizeBilinear: {
-      uint32_t flags = o.alignCorners ? XNN_FLAG_ALIGN_CORNERS : o.halfPixelCenters ? 0 : XNN_FLAG_TENSORFLOW_LEGACY_MODE;
+      uint32_t flags = o.alignCorners       ? XNN_FLAG_ALIGN_CORNERS
+                       : o.halfPixelCenters ? 0
+                                            : XNN_FLAG_TENSORFLOW_LEGACY_MODE;
       return xnn_define_static_resize_bilinear_2d(v.subgraph(), out[1], out[2], ends.input, ends.output, flags);
     }
-    default: return xnn_status_unsupported_parameter;
+    default:
+      return xnn_status_unsupported_parameter;
   }
 }
 
 xnn_status defineNodes(SegmentValues& v, const Operation& op, Ends ends) {
   switch (op.type) {
     case OpType::conv2d:
-    case OpType::depthwiseConv2d: return defineConvolution(v, op, ends);
-    case OpType::transposeConvBias: return defineTransposedConvolution(v, op, ends);
+    case OpType::depthwiseConv2d:
+      return defineConvolution(v, op, ends);
+    case OpType::transposeConvBias:
+      return defineTransposedConvolution(v, op, ends);
     case OpType::averagePool2d:
-    case OpType::maxPool2d: return definePooling(v, op, ends);
-    case OpType::mean: return defineMean(v, op, ends);
+    case OpType::maxPool2d:
+      return definePooling(v, op, ends);
+    case OpType::mean:
+      return defineMean(v, op, ends);
     case OpType::add:
-    case OpType::mul: return defineArithmetic(v, op, ends);
+    case OpType::mul:
+      return defineArithmetic(v, op, ends);
     case OpType::relu:
     case OpType::relu6:
     case OpType::logistic:
     case OpType::hardSwish:
-    case OpType::prelu: return defineActivation(v, op, ends);
-    case OpType::fullyConnected: return defineFullyConnected(v, op, ends);
+    case OpType::prelu:
+      return defineActivation(v, op, ends);
+    case OpType::fullyConnected:
+      return defineFullyConnected(v, op, ends);
     case OpType::reshape:
     case OpType::pad:
     case OpType::depthToSpace:
-    case OpType::resizeBilinear: return defineRearrangement(v, op, ends);
+    case OpType::resizeBilinear:
+      return defineRearrangement(v, op, ends);
     case OpType::concatenation:  // an own kernel, never in a segment
     case OpType::dequantize:     // folded away at load
-    case OpType::densify: return xnn_status_unsupported_parameter;
+    case OpType::densify:
+      return xnn_status_unsupported_parameter;
   }
   return xnn_status_unsupported_parameter;
 }

@@ -50,11 +50,10 @@ ModelPool::Lease::~Lease() {
   if (model_) pool_->giveBack(std::move(model_));
 }
 
-Result<void> ModelPool::Lease::run() {
-  return model_->run();
-}
+Result<void> ModelPool::Lease::run() { return model_->run(); }
 
-ModelPool::ModelPool(std::shared_ptr<const Graph> graph, std::string path, Threads threads, std::unique_ptr<Model> first)
+ModelPool::ModelPool(std::shared_ptr<const Graph> graph, std::string path, Threads threads,
+                     std::unique_ptr<Model> first)
     : graph_(std::move(graph)), path_(std::move(path)), threads_(threads) {
   free_.push_back(std::move(first));
 }
@@ -101,7 +100,9 @@ Result<ModelPool*> sharedModel(std::string_view name, Threads threads) {
       const std::string path = modelPath(name);
       Result<std::unique_ptr<Model>> first = buildRuntime(*graph.value(), path, threads);
       if (first.ok()) {
-        found = all.pools.emplace(key, std::make_unique<ModelPool>(graph.value(), path, threads, std::move(first).value())).first;
+        found =
+            all.pools.emplace(key, std::make_unique<ModelPool>(graph.value(), path, threads, std::move(first).value()))
+                .first;
       } else {
         found = all.pools.emplace(key, first.error()).first;
       }

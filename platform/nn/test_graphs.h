@@ -36,8 +36,7 @@ class GraphBuilder {
   }
   // Appends an operation; its output shape is the one the operation computes (or `shape` when
   // given, for reshapes). Returns the output tensor, or -1 when the operation cannot run.
-  int op(OpType type, const std::vector<int>& inputs, OpOptions options = {},
-         const std::vector<int>& shape = {}) {
+  int op(OpType type, const std::vector<int>& inputs, OpOptions options = {}, const std::vector<int>& shape = {}) {
     Operation operation{type, inputs, {}, options};
     int t = add("op" + std::to_string(graph_.operations.size()), shape);
     operation.outputs = {t};

@@ -24,26 +24,133 @@ constexpr uint64_t kMaxTensorElements = uint64_t{1} << 28;
 constexpr int kMaxRank = 6;
 
 // Builtin operator codes of the TFLite schema that this reader names (enough for messages).
-constexpr std::array<std::string_view, 127> kBuiltinNames = {
-    "ADD", "AVERAGE_POOL_2D", "CONCATENATION", "CONV_2D", "DEPTHWISE_CONV_2D", "DEPTH_TO_SPACE",
-    "DEQUANTIZE", "EMBEDDING_LOOKUP", "FLOOR", "FULLY_CONNECTED", "HASHTABLE_LOOKUP",
-    "L2_NORMALIZATION", "L2_POOL_2D", "LOCAL_RESPONSE_NORMALIZATION", "LOGISTIC", "LSH_PROJECTION",
-    "LSTM", "MAX_POOL_2D", "MUL", "RELU", "RELU_N1_TO_1", "RELU6", "RESHAPE", "RESIZE_BILINEAR",
-    "RNN", "SOFTMAX", "SPACE_TO_DEPTH", "SVDF", "TANH", "CONCAT_EMBEDDINGS", "SKIP_GRAM", "CALL",
-    "CUSTOM", "EMBEDDING_LOOKUP_SPARSE", "PAD", "UNIDIRECTIONAL_SEQUENCE_RNN", "GATHER",
-    "BATCH_TO_SPACE_ND", "SPACE_TO_BATCH_ND", "TRANSPOSE", "MEAN", "SUB", "DIV", "SQUEEZE",
-    "UNIDIRECTIONAL_SEQUENCE_LSTM", "STRIDED_SLICE", "BIDIRECTIONAL_SEQUENCE_RNN", "EXP", "TOPK_V2",
-    "SPLIT", "LOG_SOFTMAX", "DELEGATE", "BIDIRECTIONAL_SEQUENCE_LSTM", "CAST", "PRELU", "MAXIMUM",
-    "ARG_MAX", "MINIMUM", "LESS", "NEG", "PADV2", "GREATER", "GREATER_EQUAL", "LESS_EQUAL", "SELECT",
-    "SLICE", "SIN", "TRANSPOSE_CONV", "SPARSE_TO_DENSE", "TILE", "EXPAND_DIMS", "EQUAL", "NOT_EQUAL",
-    "LOG", "SUM", "SQRT", "RSQRT", "SHAPE", "POW", "ARG_MIN", "FAKE_QUANT", "REDUCE_PROD",
-    "REDUCE_MAX", "PACK", "LOGICAL_OR", "ONE_HOT", "LOGICAL_AND", "LOGICAL_NOT", "UNPACK",
-    "REDUCE_MIN", "FLOOR_DIV", "REDUCE_ANY", "SQUARE", "ZEROS_LIKE", "FILL", "FLOOR_MOD", "RANGE",
-    "RESIZE_NEAREST_NEIGHBOR", "LEAKY_RELU", "SQUARED_DIFFERENCE", "MIRROR_PAD", "ABS", "SPLIT_V",
-    "UNIQUE", "CEIL", "REVERSE_V2", "ADD_N", "GATHER_ND", "COS", "WHERE", "RANK", "ELU",
-    "REVERSE_SEQUENCE", "MATRIX_DIAG", "QUANTIZE", "MATRIX_SET_DIAG", "ROUND", "HARD_SWISH", "IF",
-    "WHILE", "NON_MAX_SUPPRESSION_V4", "NON_MAX_SUPPRESSION_V5", "SCATTER_ND", "SELECT_V2",
-    "DENSIFY", "SEGMENT_SUM", "BATCH_MATMUL"};
+constexpr std::array<std::string_view, 127> kBuiltinNames = {"ADD",
+                                                             "AVERAGE_POOL_2D",
+                                                             "CONCATENATION",
+                                                             "CONV_2D",
+                                                             "DEPTHWISE_CONV_2D",
+                                                             "DEPTH_TO_SPACE",
+                                                             "DEQUANTIZE",
+                                                             "EMBEDDING_LOOKUP",
+                                                             "FLOOR",
+                                                             "FULLY_CONNECTED",
+                                                             "HASHTABLE_LOOKUP",
+                                                             "L2_NORMALIZATION",
+                                                             "L2_POOL_2D",
+                                                             "LOCAL_RESPONSE_NORMALIZATION",
+                                                             "LOGISTIC",
+                                                             "LSH_PROJECTION",
+                                                             "LSTM",
+                                                             "MAX_POOL_2D",
+                                                             "MUL",
+                                                             "RELU",
+                                                             "RELU_N1_TO_1",
+                                                             "RELU6",
+                                                             "RESHAPE",
+                                                             "RESIZE_BILINEAR",
+                                                             "RNN",
+                                                             "SOFTMAX",
+                                                             "SPACE_TO_DEPTH",
+                                                             "SVDF",
+                                                             "TANH",
+                                                             "CONCAT_EMBEDDINGS",
+                                                             "SKIP_GRAM",
+                                                             "CALL",
+                                                             "CUSTOM",
+                                                             "EMBEDDING_LOOKUP_SPARSE",
+                                                             "PAD",
+                                                             "UNIDIRECTIONAL_SEQUENCE_RNN",
+                                                             "GATHER",
+                                                             "BATCH_TO_SPACE_ND",
+                                                             "SPACE_TO_BATCH_ND",
+                                                             "TRANSPOSE",
+                                                             "MEAN",
+                                                             "SUB",
+                                                             "DIV",
+                                                             "SQUEEZE",
+                                                             "UNIDIRECTIONAL_SEQUENCE_LSTM",
+                                                             "STRIDED_SLICE",
+                                                             "BIDIRECTIONAL_SEQUENCE_RNN",
+                                                             "EXP",
+                                                             "TOPK_V2",
+                                                             "SPLIT",
+                                                             "LOG_SOFTMAX",
+                                                             "DELEGATE",
+                                                             "BIDIRECTIONAL_SEQUENCE_LSTM",
+                                                             "CAST",
+                                                             "PRELU",
+                                                             "MAXIMUM",
+                                                             "ARG_MAX",
+                                                             "MINIMUM",
+                                                             "LESS",
+                                                             "NEG",
+                                                             "PADV2",
+                                                             "GREATER",
+                                                             "GREATER_EQUAL",
+                                                             "LESS_EQUAL",
+                                                             "SELECT",
+                                                             "SLICE",
+                                                             "SIN",
+                                                             "TRANSPOSE_CONV",
+                                                             "SPARSE_TO_DENSE",
+                                                             "TILE",
+                                                             "EXPAND_DIMS",
+                                                             "EQUAL",
+                                                             "NOT_EQUAL",
+                                                             "LOG",
+                                                             "SUM",
+                                                             "SQRT",
+                                                             "RSQRT",
+                                                             "SHAPE",
+                                                             "POW",
+                                                             "ARG_MIN",
+                                                             "FAKE_QUANT",
+                                                             "REDUCE_PROD",
+                                                             "REDUCE_MAX",
+                                                             "PACK",
+                                                             "LOGICAL_OR",
+                                                             "ONE_HOT",
+                                                             "LOGICAL_AND",
+                                                             "LOGICAL_NOT",
+                                                             "UNPACK",
+                                                             "REDUCE_MIN",
+                                                             "FLOOR_DIV",
+                                                             "REDUCE_ANY",
+                                                             "SQUARE",
+                                                             "ZEROS_LIKE",
+                                                             "FILL",
+                                                             "FLOOR_MOD",
+                                                             "RANGE",
+                                                             "RESIZE_NEAREST_NEIGHBOR",
+                                                             "LEAKY_RELU",
+                                                             "SQUARED_DIFFERENCE",
+                                                             "MIRROR_PAD",
+                                                             "ABS",
+                                                             "SPLIT_V",
+                                                             "UNIQUE",
+                                                             "CEIL",
+                                                             "REVERSE_V2",
+                                                             "ADD_N",
+                                                             "GATHER_ND",
+                                                             "COS",
+                                                             "WHERE",
+                                                             "RANK",
+                                                             "ELU",
+                                                             "REVERSE_SEQUENCE",
+                                                             "MATRIX_DIAG",
+                                                             "QUANTIZE",
+                                                             "MATRIX_SET_DIAG",
+                                                             "ROUND",
+                                                             "HARD_SWISH",
+                                                             "IF",
+                                                             "WHILE",
+                                                             "NON_MAX_SUPPRESSION_V4",
+                                                             "NON_MAX_SUPPRESSION_V5",
+                                                             "SCATTER_ND",
+                                                             "SELECT_V2",
+                                                             "DENSIFY",
+                                                             "SEGMENT_SUM",
+                                                             "BATCH_MATMUL"};
 
 std::string builtinName(int32_t code) {
   if (code >= 0 && static_cast<size_t>(code) < kBuiltinNames.size()) {
@@ -54,27 +161,48 @@ std::string builtinName(int32_t code) {
 
 std::optional<OpType> supportedBuiltin(int32_t code) {
   switch (code) {
-    case 0: return OpType::add;
-    case 1: return OpType::averagePool2d;
-    case 2: return OpType::concatenation;
-    case 3: return OpType::conv2d;
-    case 4: return OpType::depthwiseConv2d;
-    case 5: return OpType::depthToSpace;
-    case 6: return OpType::dequantize;
-    case 9: return OpType::fullyConnected;
-    case 14: return OpType::logistic;
-    case 17: return OpType::maxPool2d;
-    case 18: return OpType::mul;
-    case 19: return OpType::relu;
-    case 21: return OpType::relu6;
-    case 22: return OpType::reshape;
-    case 23: return OpType::resizeBilinear;
-    case 34: return OpType::pad;
-    case 40: return OpType::mean;
-    case 54: return OpType::prelu;
-    case 117: return OpType::hardSwish;
-    case 124: return OpType::densify;
-    default: return std::nullopt;
+    case 0:
+      return OpType::add;
+    case 1:
+      return OpType::averagePool2d;
+    case 2:
+      return OpType::concatenation;
+    case 3:
+      return OpType::conv2d;
+    case 4:
+      return OpType::depthwiseConv2d;
+    case 5:
+      return OpType::depthToSpace;
+    case 6:
+      return OpType::dequantize;
+    case 9:
+      return OpType::fullyConnected;
+    case 14:
+      return OpType::logistic;
+    case 17:
+      return OpType::maxPool2d;
+    case 18:
+      return OpType::mul;
+    case 19:
+      return OpType::relu;
+    case 21:
+      return OpType::relu6;
+    case 22:
+      return OpType::reshape;
+    case 23:
+      return OpType::resizeBilinear;
+    case 34:
+      return OpType::pad;
+    case 40:
+      return OpType::mean;
+    case 54:
+      return OpType::prelu;
+    case 117:
+      return OpType::hardSwish;
+    case 124:
+      return OpType::densify;
+    default:
+      return std::nullopt;
   }
 }
 
@@ -85,11 +213,16 @@ Padding readPadding(int8_t value) { return value == 0 ? Padding::same : Padding:
 
 std::optional<Activation> readActivation(int8_t value) {
   switch (value) {
-    case 0: return Activation::none;
-    case 1: return Activation::relu;
-    case 2: return Activation::reluMinus1To1;
-    case 3: return Activation::relu6;
-    default: return std::nullopt;  // TANH and SIGN_BIT are not fused by the runtime
+    case 0:
+      return Activation::none;
+    case 1:
+      return Activation::relu;
+    case 2:
+      return Activation::reluMinus1To1;
+    case 3:
+      return Activation::relu6;
+    default:
+      return std::nullopt;  // TANH and SIGN_BIT are not fused by the runtime
   }
 }
 
@@ -134,8 +267,7 @@ Sparsity readSparsity(const Table& table) {
 
 // The bytes of buffer `index`: inline data, or a range of the file for models stored with
 // buffers outside the flatbuffer.
-std::optional<std::span<const uint8_t>> bufferBytes(Reader& reader, const Table& model,
-                                                    uint32_t index) {
+std::optional<std::span<const uint8_t>> bufferBytes(Reader& reader, const Table& model, uint32_t index) {
   auto buffers = model.tables(4);
   if (index >= buffers.size()) return std::nullopt;
   Table buffer = buffers[index];
@@ -194,13 +326,12 @@ Result<void> readTensor(Reader& reader, const Table& model, const Table& table, 
   Table sparsity = table.table(6);
   if (sparsity.present()) tensor->sparsity = readSparsity(sparsity);
   size_t elementSize = tensor->type == DataType::float32 || tensor->type == DataType::int32 ? 4
-                       : tensor->type == DataType::float16                                 ? 2
-                                                                                           : 0;
+                       : tensor->type == DataType::float16                                  ? 2
+                                                                                            : 0;
   if (elementSize == 0) {
     return unsupported("tensor '" + tensor->name + "' holds constants of an unsupported type");
   }
-  if (bytes->size() % elementSize != 0 ||
-      (!tensor->sparsity && bytes->size() / elementSize != elements)) {
+  if (bytes->size() % elementSize != 0 || (!tensor->sparsity && bytes->size() / elementSize != elements)) {
     return malformed("tensor '" + tensor->name + "' has a buffer of the wrong size");
   }
   if (bytes->size() / elementSize > kMaxTensorElements) {
@@ -376,8 +507,10 @@ Result<Graph> readTfliteFile(const std::string& path) {
   constexpr uintmax_t kMaxFileSize = uintmax_t{1} << 30;
   std::error_code sizeError;
   uintmax_t size = std::filesystem::file_size(path, sizeError);
-  if (sizeError) return modelError(ModelError::unreadableFile, "cannot open model file " + path + ": " + sizeError.message());
-  if (size > kMaxFileSize) return modelError(ModelError::unreadableFile, path + ": a model file larger than 1 GiB is refused");
+  if (sizeError)
+    return modelError(ModelError::unreadableFile, "cannot open model file " + path + ": " + sizeError.message());
+  if (size > kMaxFileSize)
+    return modelError(ModelError::unreadableFile, path + ": a model file larger than 1 GiB is refused");
   std::ifstream file(path, std::ios::binary);
   if (!file) return modelError(ModelError::unreadableFile, "cannot open model file " + path);
   std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());

@@ -7,9 +7,9 @@
 #include <iterator>
 #include <random>
 
+#include "platform/errors.h"
 #include "platform/nn/flatbuffer.h"
 #include "platform/nn/half.h"
-#include "platform/errors.h"
 #include "platform/nn/model.h"
 #include "platform/nn/model_errors.h"
 #include "platform/nn/model_files.h"
@@ -50,9 +50,9 @@ TEST(TfliteReaderTest, WidensHalfPrecision) {
     uint16_t half;
     float value;
   };
-  const Case cases[] = {{0x3c00, 1.0f},        {0xc000, -2.0f},          {0x7bff, 65504.0f},
+  const Case cases[] = {{0x3c00, 1.0f},          {0xc000, -2.0f},         {0x7bff, 65504.0f},
                         {0x0001, 5.9604645e-8f}, {0x03ff, 6.0975552e-5f}, {0x3555, 0.33325195f},
-                        {0x0000, 0.0f},        {0x7c00, INFINITY},       {0xfc00, -INFINITY}};
+                        {0x0000, 0.0f},          {0x7c00, INFINITY},      {0xfc00, -INFINITY}};
   for (const Case& c : cases) EXPECT_EQ(halfToFloat(c.half), c.value) << std::hex << c.half;
   EXPECT_TRUE(std::isnan(halfToFloat(0x7e00)));
   EXPECT_TRUE(std::signbit(halfToFloat(0x8000)));

@@ -17,13 +17,20 @@ Result<void> initializeXnnpack() {
 
 const char* xnnpackStatusText(xnn_status status) {
   switch (status) {
-    case xnn_status_success: return "success";
-    case xnn_status_uninitialized: return "XNNPACK is not initialised";
-    case xnn_status_invalid_parameter: return "invalid parameter";
-    case xnn_status_invalid_state: return "invalid state";
-    case xnn_status_unsupported_parameter: return "unsupported parameter";
-    case xnn_status_unsupported_hardware: return "unsupported hardware";
-    case xnn_status_out_of_memory: return "out of memory";
+    case xnn_status_success:
+      return "success";
+    case xnn_status_uninitialized:
+      return "XNNPACK is not initialised";
+    case xnn_status_invalid_parameter:
+      return "invalid parameter";
+    case xnn_status_invalid_state:
+      return "invalid state";
+    case xnn_status_unsupported_parameter:
+      return "unsupported parameter";
+    case xnn_status_unsupported_hardware:
+      return "unsupported hardware";
+    case xnn_status_out_of_memory:
+      return "out of memory";
   }
   return "unknown status";
 }

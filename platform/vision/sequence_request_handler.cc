@@ -4,7 +4,8 @@
 
 namespace platform::vision {
 
-Result<void> SequenceRequestHandler::perform(std::initializer_list<Request*> requests, const media::PixelBuffer& frame) {
+Result<void> SequenceRequestHandler::perform(std::initializer_list<Request*> requests,
+                                             const media::PixelBuffer& frame) {
   const media::ImageView view = frame.view();
   for (Request* request : requests) {
     Request& performed = *request;

@@ -21,8 +21,9 @@ TemporaryFolder::~TemporaryFolder() {
   // Folders made unreadable by a test must be opened up again to be removed.
   for (const auto& entry : std::filesystem::recursive_directory_iterator(
            path_, std::filesystem::directory_options::skip_permission_denied, ignored)) {
-    if (entry.is_directory(ignored)) std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_all,
-                                                                  std::filesystem::perm_options::add, ignored);
+    if (entry.is_directory(ignored))
+      std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
+                                   ignored);
   }
   std::filesystem::remove_all(path_, ignored);
 }

@@ -13,17 +13,63 @@ const std::vector<OutlinePoint>& webcamOutline() {
   // Traced on the picture enlarged 4 times, clockwise from the bottom of the left shoulder.
   static const std::vector<OutlinePoint> outline = {
       // left shoulder up to the neck
-      {74, 300}, {84, 283}, {91, 271}, {99, 264}, {110, 261}, {130, 259}, {150, 255}, {167, 251},
+      {74, 300},
+      {84, 283},
+      {91, 271},
+      {99, 264},
+      {110, 261},
+      {130, 259},
+      {150, 255},
+      {167, 251},
       // neck and jaw, then the left ear
-      {171, 240}, {169, 227}, {162, 216}, {157, 206}, {151, 201}, {149, 191}, {148, 181}, {149, 172}, {152, 167},
+      {171, 240},
+      {169, 227},
+      {162, 216},
+      {157, 206},
+      {151, 201},
+      {149, 191},
+      {148, 181},
+      {149, 172},
+      {152, 167},
       // the side of the head and the hair
-      {153, 145}, {154, 126}, {157, 111}, {156, 96}, {154, 91}, {161, 87}, {175, 83}, {185, 82}, {195, 80},
-      {205, 80}, {215, 83}, {225, 88}, {234, 94}, {241, 102}, {247, 112}, {251, 122}, {253, 132}, {255, 145},
-      {257, 160}, {258, 167},
+      {153, 145},
+      {154, 126},
+      {157, 111},
+      {156, 96},
+      {154, 91},
+      {161, 87},
+      {175, 83},
+      {185, 82},
+      {195, 80},
+      {205, 80},
+      {215, 83},
+      {225, 88},
+      {234, 94},
+      {241, 102},
+      {247, 112},
+      {251, 122},
+      {253, 132},
+      {255, 145},
+      {257, 160},
+      {258, 167},
       // the right ear, jaw and neck
-      {262, 172}, {263, 181}, {263, 190}, {260, 199}, {247, 202}, {239, 216}, {236, 230}, {240, 247},
+      {262, 172},
+      {263, 181},
+      {263, 190},
+      {260, 199},
+      {247, 202},
+      {239, 216},
+      {236, 230},
+      {240, 247},
       // the collar and the right shoulder down to the bottom edge
-      {254, 256}, {268, 264}, {280, 271}, {300, 276}, {320, 281}, {331, 287}, {341, 293}, {348, 300},
+      {254, 256},
+      {268, 264},
+      {280, 271},
+      {300, 276},
+      {320, 281},
+      {331, 287},
+      {341, 293},
+      {348, 300},
   };
   return outline;
 }
@@ -100,7 +146,8 @@ platform::media::Image stretched(const platform::media::Image& picture, int widt
       for (int c = 0; c < 3; ++c) {
         const double top = at(x0, y0, c) * (1 - wx) + at(x0 + 1, y0, c) * wx;
         const double bottom = at(x0, y0 + 1, c) * (1 - wx) + at(x0 + 1, y0 + 1, c) * wx;
-        out.rgb[(static_cast<size_t>(y) * width + x) * 3 + c] = static_cast<uint8_t>(top * (1 - wy) + bottom * wy + 0.5);
+        out.rgb[(static_cast<size_t>(y) * width + x) * 3 + c] =
+            static_cast<uint8_t>(top * (1 - wy) + bottom * wy + 0.5);
       }
     }
   }
@@ -124,7 +171,8 @@ KnownMaskPicture webcamManOnTheCoast(int width, int height, int shift) {
     for (int y = 0; y < height; ++y) {
       for (int x = 0; x < width; ++x) {
         const int from = std::clamp(x - shift, 0, width - 1);
-        std::copy_n(&person.rgb[(static_cast<size_t>(y) * width + from) * 3], 3, &moved.rgb[(static_cast<size_t>(y) * width + x) * 3]);
+        std::copy_n(&person.rgb[(static_cast<size_t>(y) * width + from) * 3], 3,
+                    &moved.rgb[(static_cast<size_t>(y) * width + x) * 3]);
       }
     }
     person = std::move(moved);
@@ -158,13 +206,16 @@ MaskError maskError(const platform::media::PixelBuffer& mask, const std::vector<
     const double wy = mask.height > 1 ? sy - my : 0.0;
     for (int x = 0; x < width; ++x) {
       const int x0 = std::max(0, x - band), x1 = std::min(width, x + band + 1);
-      const double window = integral[y1 * w1 + x1] - integral[y0 * w1 + x1] - integral[y1 * w1 + x0] + integral[y0 * w1 + x0];
+      const double window =
+          integral[y1 * w1 + x1] - integral[y0 * w1 + x1] - integral[y1 * w1 + x0] + integral[y0 * w1 + x0];
       const double area = double(y1 - y0) * (x1 - x0);
 
       const double sx = std::clamp((x + 0.5) * mask.width / width - 0.5, 0.0, mask.width - 1.0);
       const int mx = std::min(static_cast<int>(sx), std::max(mask.width - 2, 0));
       const double wx = mask.width > 1 ? sx - mx : 0.0;
-      auto at = [&](int i, int j) { return static_cast<double>(mask.row(std::min(j, mask.height - 1))[std::min(i, mask.width - 1)]); };
+      auto at = [&](int i, int j) {
+        return static_cast<double>(mask.row(std::min(j, mask.height - 1))[std::min(i, mask.width - 1)]);
+      };
       const double top = at(mx, my) * (1 - wx) + at(mx + 1, my) * wx;
       const double bottom = at(mx, my + 1) * (1 - wx) + at(mx + 1, my + 1) * wx;
       const double value = (top * (1 - wy) + bottom * wy) / 255.0;

@@ -8,7 +8,7 @@
 namespace test_support {
 
 struct ProgramRun {
-  int exitStatus = -1;  // the status it exited with, or 128 + signal when a signal ended it
+  int exitStatus = -1;         // the status it exited with, or 128 + signal when a signal ended it
   std::string standardOutput;  // empty when sent to a file
   std::string standardError;
 };

@@ -61,7 +61,8 @@ std::vector<std::vector<uint8_t>> lumaPlanes(const std::string& path, int width,
   // No pixel format is asked for: the decoder's own (yuv420p, or yuvj420p for full range) passes
   // through unconverted; both lay out 8-bit 4:2:0 planes alike.
   // Every frame once, whatever the gaps between their times.
-  runProgram("ffmpeg", {"-nostdin", "-v", "error", "-i", path, "-map", "0:v:0", "-fps_mode", "passthrough", "-f", "rawvideo", raw});
+  runProgram("ffmpeg", {"-nostdin", "-v", "error", "-i", path, "-map", "0:v:0", "-fps_mode", "passthrough", "-f",
+                        "rawvideo", raw});
   const std::string bytes = readFile(raw);
   const size_t luma = static_cast<size_t>(width) * height;
   const size_t frame = luma + 2 * (static_cast<size_t>(width / 2) * (height / 2));

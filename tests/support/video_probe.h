@@ -19,8 +19,8 @@ struct ProbedFrame {
 };
 
 struct ProbedVideo {
-  std::vector<Fields> streams;  // every stream: index, codec_type, codec_name, profile, width, height,
-                                // time_base, color_range, has_b_frames, pix_fmt
+  std::vector<Fields> streams;      // every stream: index, codec_type, codec_name, profile, width, height,
+                                    // time_base, color_range, has_b_frames, pix_fmt
   std::vector<ProbedFrame> frames;  // the first video stream's frames in presentation order
 };
 

@@ -97,7 +97,8 @@ TEST(BodyAndHandModels, SettingsThatDoNotFitTheModelAreRefusedNamingTheFile) {
     const Result<LandmarkModel> model = LandmarkModel::load(settings);
     ASSERT_FALSE(model.ok());
     EXPECT_EQ(model.error().code, static_cast<int64_t>(DetectionError::modelUnavailable));
-    EXPECT_NE(model.error().description.find("pose_landmark_full.tflite"), std::string::npos) << model.error().description;
+    EXPECT_NE(model.error().description.find("pose_landmark_full.tflite"), std::string::npos)
+        << model.error().description;
   }
 }
 

@@ -14,10 +14,10 @@ using Hand = HandJoint;
 // Where the body joints stand in the pose landmark model's 33 points. Left and right are the
 // person's own in both.
 constexpr std::pair<Body, size_t> kBodyPoints[] = {
-    {Body::nose, 0},          {Body::leftEye, 2},        {Body::rightEye, 5},    {Body::leftEar, 7},
-    {Body::rightEar, 8},      {Body::leftShoulder, 11},  {Body::rightShoulder, 12}, {Body::leftElbow, 13},
-    {Body::rightElbow, 14},   {Body::leftWrist, 15},     {Body::rightWrist, 16}, {Body::leftHip, 23},
-    {Body::rightHip, 24},     {Body::leftKnee, 25},      {Body::rightKnee, 26},  {Body::leftAnkle, 27},
+    {Body::nose, 0},        {Body::leftEye, 2},       {Body::rightEye, 5},       {Body::leftEar, 7},
+    {Body::rightEar, 8},    {Body::leftShoulder, 11}, {Body::rightShoulder, 12}, {Body::leftElbow, 13},
+    {Body::rightElbow, 14}, {Body::leftWrist, 15},    {Body::rightWrist, 16},    {Body::leftHip, 23},
+    {Body::rightHip, 24},   {Body::leftKnee, 25},     {Body::rightKnee, 26},     {Body::leftAnkle, 27},
     {Body::rightAnkle, 28},
 };
 
@@ -52,8 +52,7 @@ void addMidpoint(PoseObservation<JointName>& observation, JointName joint, Joint
 
 }  // namespace
 
-BodyObservation bodyObservation(std::span<const LandmarkPoint> points, int pictureWidth,
-                                           int pictureHeight) {
+BodyObservation bodyObservation(std::span<const LandmarkPoint> points, int pictureWidth, int pictureHeight) {
   BodyObservation body;
   if (pictureWidth <= 0 || pictureHeight <= 0) return body;
   const Placement placement(pictureWidth, pictureHeight);
@@ -67,7 +66,7 @@ BodyObservation bodyObservation(std::span<const LandmarkPoint> points, int pictu
 }
 
 HandObservation handObservation(std::span<const LandmarkPoint> points, float presence, int pictureWidth,
-                                           int pictureHeight) {
+                                int pictureHeight) {
   HandObservation hand;
   if (pictureWidth <= 0 || pictureHeight <= 0) return hand;
   const Placement placement(pictureWidth, pictureHeight);

@@ -15,13 +15,12 @@ namespace platform::vision {
 // lower confidence of its two points. A joint whose point lies outside the picture, or is not a
 // finite number, is not placed: the model guessed it, it did not see it. Points missing from a
 // shorter list are not placed either.
-BodyObservation bodyObservation(std::span<const LandmarkPoint> points, int pictureWidth,
-                                           int pictureHeight);
+BodyObservation bodyObservation(std::span<const LandmarkPoint> points, int pictureWidth, int pictureHeight);
 
 // The hand landmark model's 21 points in its own order (picture pixels) as a hand observation;
 // every placed joint carries `presence`, the model's confidence that a hand is there. Joints are
 // placed by the same rule as for bodies.
 HandObservation handObservation(std::span<const LandmarkPoint> points, float presence, int pictureWidth,
-                                           int pictureHeight);
+                                int pictureHeight);
 
 }  // namespace platform::vision

@@ -34,43 +34,44 @@ TEST(BodyObservation, TakesEachJointFromItsModelPointInTheNormalisedFrame) {
     double x, y;
     float confidence;
   } joints[] = {
-      {Body::nose, 0.005, 0.99, 0},              // point 0
-      {Body::leftEye, 0.055, 0.95, 0.02f},       // point 2
-      {Body::rightEye, 0.13, 0.89, 0.05f},       // point 5
-      {Body::leftEar, 0.18, 0.85, 0.07f},        // point 7
-      {Body::rightEar, 0.205, 0.83, 0.08f},      // point 8
-      {Body::leftShoulder, 0.28, 0.77, 0.11f},   // point 11
-      {Body::rightShoulder, 0.305, 0.75, 0.12f}, // point 12
-      {Body::leftElbow, 0.33, 0.73, 0.13f},      // point 13
-      {Body::rightElbow, 0.355, 0.71, 0.14f},    // point 14
-      {Body::leftWrist, 0.38, 0.69, 0.15f},      // point 15
-      {Body::rightWrist, 0.405, 0.67, 0.16f},    // point 16
-      {Body::leftHip, 0.58, 0.53, 0.23f},        // point 23
-      {Body::rightHip, 0.605, 0.51, 0.24f},      // point 24
-      {Body::leftKnee, 0.63, 0.49, 0.25f},       // point 25
-      {Body::rightKnee, 0.655, 0.47, 0.26f},     // point 26
-      {Body::leftAnkle, 0.68, 0.45, 0.27f},      // point 27
-      {Body::rightAnkle, 0.705, 0.43, 0.28f},    // point 28
+      {Body::nose, 0.005, 0.99, 0},               // point 0
+      {Body::leftEye, 0.055, 0.95, 0.02f},        // point 2
+      {Body::rightEye, 0.13, 0.89, 0.05f},        // point 5
+      {Body::leftEar, 0.18, 0.85, 0.07f},         // point 7
+      {Body::rightEar, 0.205, 0.83, 0.08f},       // point 8
+      {Body::leftShoulder, 0.28, 0.77, 0.11f},    // point 11
+      {Body::rightShoulder, 0.305, 0.75, 0.12f},  // point 12
+      {Body::leftElbow, 0.33, 0.73, 0.13f},       // point 13
+      {Body::rightElbow, 0.355, 0.71, 0.14f},     // point 14
+      {Body::leftWrist, 0.38, 0.69, 0.15f},       // point 15
+      {Body::rightWrist, 0.405, 0.67, 0.16f},     // point 16
+      {Body::leftHip, 0.58, 0.53, 0.23f},         // point 23
+      {Body::rightHip, 0.605, 0.51, 0.24f},       // point 24
+      {Body::leftKnee, 0.63, 0.49, 0.25f},        // point 25
+      {Body::rightKnee, 0.655, 0.47, 0.26f},      // point 26
+      {Body::leftAnkle, 0.68, 0.45, 0.27f},       // point 27
+      {Body::rightAnkle, 0.705, 0.43, 0.28f},     // point 28
       // Midpoints, with the lower confidence of the two.
-      {Body::neck, 0.2925, 0.76, 0.11f},         // of the shoulders
-      {Body::root, 0.5925, 0.52, 0.23f},         // of the hips
+      {Body::neck, 0.2925, 0.76, 0.11f},  // of the shoulders
+      {Body::root, 0.5925, 0.52, 0.23f},  // of the hips
   };
-  for (const auto& j : joints) expectPoint(body.point(j.joint), j.x, j.y, j.confidence, std::to_string(static_cast<int>(j.joint)).c_str());
+  for (const auto& j : joints)
+    expectPoint(body.point(j.joint), j.x, j.y, j.confidence, std::to_string(static_cast<int>(j.joint)).c_str());
   EXPECT_EQ(body.points.size(), 19u);
 }
 
 TEST(BodyObservation, JointsOffThePictureOrNotFiniteAreNotPlaced) {
   std::vector<LandmarkPoint> points = numberedPoints(33);
-  points[0].position = {200, 100};   // the nose on the bottom-right corner: still in the picture
-  points[11].position = {-0.5, 10};  // left shoulder just off the left edge
+  points[0].position = {200, 100};    // the nose on the bottom-right corner: still in the picture
+  points[11].position = {-0.5, 10};   // left shoulder just off the left edge
   points[24].position = {50, 100.5};  // right hip just below the picture
   points[2].position.x = std::numeric_limits<double>::quiet_NaN();
   points[5].confidence = std::numeric_limits<float>::quiet_NaN();
   points[7].position.y = std::numeric_limits<double>::infinity();
   const BodyObservation body = bodyObservation(points, 200, 100);
   expectPoint(body.point(Body::nose), 1, 0, 0, "nose");
-  for (const Body gone : {Body::leftShoulder, Body::neck, Body::rightHip, Body::root, Body::leftEye, Body::rightEye,
-                          Body::leftEar}) {
+  for (const Body gone :
+       {Body::leftShoulder, Body::neck, Body::rightHip, Body::root, Body::leftEye, Body::rightEye, Body::leftEar}) {
     EXPECT_FALSE(body.point(gone).has_value()) << static_cast<int>(gone);
   }
   EXPECT_TRUE(body.point(Body::rightShoulder).has_value());
@@ -88,7 +89,7 @@ TEST(BodyObservation, AShortListOrAnEmptyPicturePlacesOnlyWhatItCan) {
 
 TEST(HandObservation, EveryJointCarriesThePresenceScore) {
   std::vector<LandmarkPoint> points = numberedPoints(22);  // a point more than the model has
-  points[4].position = {201, 10};                           // thumb tip off the picture
+  points[4].position = {201, 10};                          // thumb tip off the picture
   const HandObservation hand = handObservation(points, 0.75f, 200, 100);
   EXPECT_EQ(hand.points.size(), 20u);
   EXPECT_FALSE(hand.point(Hand::thumbTip).has_value());

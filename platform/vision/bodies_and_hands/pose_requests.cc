@@ -6,6 +6,8 @@ namespace platform::vision {
 
 Result<void> BodyPoseRequest::perform(const media::ImageView& image) { return keep(detectBodies(image)); }
 
-Result<void> HandPoseRequest::perform(const media::ImageView& image) { return keep(detectHands(image, maximumHandCount_)); }
+Result<void> HandPoseRequest::perform(const media::ImageView& image) {
+  return keep(detectHands(image, maximumHandCount_));
+}
 
 }  // namespace platform::vision

@@ -39,12 +39,14 @@ Result<Stages> loadStages(const SsdDetectorSettings& detector, const LandmarkMod
 // Loaded on first use and kept for the life of the process; a failure to load is kept too, and
 // every request reports it.
 const Result<Stages>& bodyStages() {
-  static const Result<Stages> stages = loadStages(poseDetectorSettings(), poseLandmarkSettings(kPoseLandmarkModel), bodyCrop);
+  static const Result<Stages> stages =
+      loadStages(poseDetectorSettings(), poseLandmarkSettings(kPoseLandmarkModel), bodyCrop);
   return stages;
 }
 
 const Result<Stages>& handStages() {
-  static const Result<Stages> stages = loadStages(palmDetectorSettings(kPalmModel), handLandmarkSettings(kHandLandmarkModel), handCrop);
+  static const Result<Stages> stages =
+      loadStages(palmDetectorSettings(kPalmModel), handLandmarkSettings(kHandLandmarkModel), handCrop);
   return stages;
 }
 
@@ -60,7 +62,8 @@ Result<std::vector<Landmarks>> findLandmarks(const Stages& stages, const media::
     if (!landmarks) return landmarks.error();
     if (!landmarks.value()) continue;
     const std::vector<LandmarkPoint>& points = landmarks.value()->points;
-    if (std::any_of(found.begin(), found.end(), [&](const Landmarks& other) { return samePoints(points, other.points, kSamePoints); })) {
+    if (std::any_of(found.begin(), found.end(),
+                    [&](const Landmarks& other) { return samePoints(points, other.points, kSamePoints); })) {
       continue;
     }
     found.push_back(std::move(*landmarks.value()));
@@ -69,7 +72,8 @@ Result<std::vector<Landmarks>> findLandmarks(const Stages& stages, const media::
 }
 
 // The landmarks of `stages` in the picture, with every failure reported as the service's own.
-Result<std::vector<Landmarks>> serviceLandmarks(const Result<Stages>& stages, const media::ImageView& image, size_t limit) {
+Result<std::vector<Landmarks>> serviceLandmarks(const Result<Stages>& stages, const media::ImageView& image,
+                                                size_t limit) {
   if (!holdsPixels(image)) return makeError(kBodiesAndHandsDomain, PoseError::noPixels, "the picture holds no pixels");
   if (!stages) return wrapError(kBodiesAndHandsDomain, PoseError::modelUnavailable, stages.error());
   Result<std::vector<Landmarks>> found = findLandmarks(stages.value(), image, limit);
@@ -83,7 +87,8 @@ Result<std::vector<BodyObservation>> detectBodies(const media::ImageView& image)
   Result<std::vector<Landmarks>> bodies = serviceLandmarks(bodyStages(), image, SIZE_MAX);
   if (!bodies) return bodies.error();
   std::vector<BodyObservation> observations;
-  for (const Landmarks& body : bodies.value()) observations.push_back(bodyObservation(body.points, image.width, image.height));
+  for (const Landmarks& body : bodies.value())
+    observations.push_back(bodyObservation(body.points, image.width, image.height));
   return observations;
 }
 

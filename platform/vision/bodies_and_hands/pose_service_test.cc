@@ -25,7 +25,8 @@ struct Found {
 
 // Bodies and hands (two at most) of every picture, in the order given by `order`.
 Found findAll(const std::vector<media::Image>& pictures, const std::vector<size_t>& order) {
-  Found found{std::vector<std::vector<BodyObservation>>(pictures.size()), std::vector<std::vector<HandObservation>>(pictures.size())};
+  Found found{std::vector<std::vector<BodyObservation>>(pictures.size()),
+              std::vector<std::vector<HandObservation>>(pictures.size())};
   for (const size_t i : order) {
     Result<std::vector<BodyObservation>> bodies = detectBodies(pictures[i].view());
     Result<std::vector<HandObservation>> hands = detectHands(pictures[i].view(), 2);
@@ -55,8 +56,9 @@ TEST(PoseService, TwoThreadsAtOnceFindWhatOneThreadFinds) {
   const std::vector<media::Image> pictures = {fixture("two_people.jpg"), fixture("person_hand_raised.jpg"),
                                               fixture("three_hands.jpg")};
   const Found alone = findAll(pictures, {0, 1, 2});
-  const auto together = testing::onTwoThreadsAtOnce(
-      [&](int thread) { return findAll(pictures, thread == 0 ? std::vector<size_t>{0, 1, 2} : std::vector<size_t>{2, 1, 0}); });
+  const auto together = testing::onTwoThreadsAtOnce([&](int thread) {
+    return findAll(pictures, thread == 0 ? std::vector<size_t>{0, 1, 2} : std::vector<size_t>{2, 1, 0});
+  });
   for (int thread = 0; thread < 2; ++thread) {
     EXPECT_TRUE(together[thread].bodies == alone.bodies) << "bodies on thread " << thread;
     EXPECT_TRUE(together[thread].hands == alone.hands) << "hands on thread " << thread;

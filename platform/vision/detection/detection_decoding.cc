@@ -32,8 +32,8 @@ std::vector<Detection> decodeDetections(std::span<const float> rawBoxes, std::sp
     detection.box = {centreX - width / 2, centreY - height / 2, width, height};
     detection.keypoints.reserve(decoding.keypointCount);
     for (int k = 0; k < decoding.keypointCount; ++k) {
-      detection.keypoints.push_back({raw[4 + 2 * k] / decoding.inputWidth + anchor.x,
-                                     raw[5 + 2 * k] / decoding.inputHeight + anchor.y});
+      detection.keypoints.push_back(
+          {raw[4 + 2 * k] / decoding.inputWidth + anchor.x, raw[5 + 2 * k] / decoding.inputHeight + anchor.y});
     }
     detections.push_back(std::move(detection));
   }

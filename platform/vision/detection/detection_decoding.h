@@ -7,8 +7,8 @@
 #include <span>
 #include <vector>
 
-#include "platform/vision/image_point.h"
 #include "platform/vision/detection/ssd_anchors.h"
+#include "platform/vision/image_point.h"
 
 namespace platform::vision {
 
@@ -39,8 +39,8 @@ struct DetectionDecoding {
   float minScore = 0.5f;
 };
 
-// The score of a raw logit (detection scores, landmark visibilities): the sigmoid of the logit clipped to [-100, 100]. Not a number stays
-// not a number, so callers can refuse it.
+// The score of a raw logit (detection scores, landmark visibilities): the sigmoid of the logit clipped to [-100, 100].
+// Not a number stays not a number, so callers can refuse it.
 float scoreFromLogit(float logit);
 
 // One detection per anchor whose score reaches `minScore`, in anchor order. Each anchor i owns the

@@ -14,8 +14,8 @@ constexpr float kInf = std::numeric_limits<float>::infinity();
 // Sigmoids worked out by hand: 1 / (1 + e^-x).
 TEST(ScoreFromLogit, IsTheSigmoidOfTheLogit) {
   const std::pair<float, float> cases[] = {
-      {0, 0.5f},           {2, 0.8807971f},      {-2, 0.1192029f},  {5, 0.9933071f}, {-0.1f, 0.4750208f},
-      {1000, 1.0f},        {-1000, 0.0f},        {kInf, 1.0f},      {-kInf, 0.0f},
+      {0, 0.5f},    {2, 0.8807971f}, {-2, 0.1192029f}, {5, 0.9933071f}, {-0.1f, 0.4750208f},
+      {1000, 1.0f}, {-1000, 0.0f},   {kInf, 1.0f},     {-kInf, 0.0f},
   };
   for (const auto& [logit, score] : cases) EXPECT_NEAR(scoreFromLogit(logit), score, 1e-7) << logit;
   EXPECT_TRUE(std::isnan(scoreFromLogit(kNaN)));
@@ -24,15 +24,15 @@ TEST(ScoreFromLogit, IsTheSigmoidOfTheLogit) {
 // Two anchors on a 100 x 50 input with one keypoint each (six values per row).
 TEST(DecodeDetections, OffsetsAreInInputPixelsAroundTheAnchorCentre) {
   const std::vector<AnchorCentre> anchors = {{0.25, 0.5}, {0.75, 0.5}};
-  const std::vector<float> boxes = {10, -5, 20, 10, 30, 5,  //
-                                    0, 0, 50, 25, -25, 0};
+  const std::vector<float> boxes = {10, -5, 20, 10, 30,  5,  //
+                                    0,  0,  50, 25, -25, 0};
   const std::vector<float> scores = {0, 3};
   const std::vector<Detection> found = decodeDetections(boxes, scores, anchors, {100, 50, 1, 0.5f});
   ASSERT_EQ(found.size(), 2u);
   EXPECT_FLOAT_EQ(found[0].score, 0.5f);
   EXPECT_NEAR(found[1].score, 0.9525741f, 1e-7);  // the sigmoid of 3
-  EXPECT_NEAR(found[0].box.xMin, 0.25, 1e-12);  // centre 0.35, width 0.2
-  EXPECT_NEAR(found[0].box.yMin, 0.3, 1e-12);   // centre 0.4, height 0.2
+  EXPECT_NEAR(found[0].box.xMin, 0.25, 1e-12);    // centre 0.35, width 0.2
+  EXPECT_NEAR(found[0].box.yMin, 0.3, 1e-12);     // centre 0.4, height 0.2
   EXPECT_NEAR(found[0].box.width, 0.2, 1e-12);
   EXPECT_NEAR(found[0].box.height, 0.2, 1e-12);
   ASSERT_EQ(found[0].keypoints.size(), 1u);
@@ -45,11 +45,11 @@ TEST(DecodeDetections, OffsetsAreInInputPixelsAroundTheAnchorCentre) {
 
 TEST(DecodeDetections, DropsLowScoresAndValuesThatAreNotFinite) {
   const std::vector<AnchorCentre> anchors(5, AnchorCentre{0.5, 0.5});
-  const std::vector<float> boxes = {0, 0, 1, 1,  //
-                                    0, 0, 1, 1,  //
-                                    kNaN, 0, 1, 1,  //
-                                    0, 0, kInf, 1,  //
-                                    0, 0, 1, 1};
+  const std::vector<float> boxes = {0,    0, 1,    1,  //
+                                    0,    0, 1,    1,  //
+                                    kNaN, 0, 1,    1,  //
+                                    0,    0, kInf, 1,  //
+                                    0,    0, 1,    1};
   const std::vector<float> scores = {-0.1f, kNaN, 5, 5, 5};
   const std::vector<Detection> found = decodeDetections(boxes, scores, anchors, {1, 1, 0, 0.5f});
   ASSERT_EQ(found.size(), 1u);

@@ -56,7 +56,8 @@ Result<void> imageToTensor(const media::ImageView& image, const RotatedRect& are
   if (!holdsPixels(image)) {
     return detectionError(DetectionError::noPixels, "the picture is empty or its rows are shorter than its width");
   }
-  if (width <= 0 || height <= 0 || tensor == nullptr) return detectionError(DetectionError::badCrop, "the tensor has no pixels");
+  if (width <= 0 || height <= 0 || tensor == nullptr)
+    return detectionError(DetectionError::badCrop, "the tensor has no pixels");
   if (!isFinite(area)) return detectionError(DetectionError::badCrop, "the area is not a finite rectangle");
   const int bpp = media::bytesPerPixel(image.format);
   const ChannelOffsets channels = channelOffsets(image.format);

@@ -18,8 +18,8 @@ media::Image testPicture(int width, int height) {
   return image;
 }
 
-std::vector<float> fill(const media::ImageView& view, const RotatedRect& area, int width,
-                        int height, float low = 0, float high = 255) {
+std::vector<float> fill(const media::ImageView& view, const RotatedRect& area, int width, int height, float low = 0,
+                        float high = 255) {
   std::vector<float> tensor(size_t(width) * height * 3, -999.0f);
   EXPECT_TRUE(imageToTensor(view, area, width, height, low, high, tensor.data()).ok());
   return tensor;
@@ -39,14 +39,42 @@ TEST(ImageToTensorTest, PureRotationsAndFlipsMovePixelsExactly) {
     Source source;
   };
   const Case cases[] = {
-      {"identity", {c, c, n, n, 0}, [](int i, int j) { return std::pair{i, j}; }},
+      {"identity",
+       {c, c, n, n, 0},
+       [](int i, int j) {
+         return std::pair{i, j};
+       }},
       // Turning the area clockwise shows the picture turned anticlockwise.
-      {"rotate 90", {c, c, n, n, pi / 2}, [](int i, int j) { return std::pair{n - 1 - j, i}; }},
-      {"rotate 180", {c, c, n, n, pi}, [](int i, int j) { return std::pair{n - 1 - i, n - 1 - j}; }},
-      {"rotate 270", {c, c, n, n, -pi / 2}, [](int i, int j) { return std::pair{j, n - 1 - i}; }},
-      {"mirror left-right", {c, c, -n, n, 0}, [](int i, int j) { return std::pair{n - 1 - i, j}; }},
-      {"mirror top-bottom", {c, c, n, -n, 0}, [](int i, int j) { return std::pair{i, n - 1 - j}; }},
-      {"shift right by two", {c + 2, c, n, n, 0}, [](int i, int j) { return std::pair{i + 2, j}; }},
+      {"rotate 90",
+       {c, c, n, n, pi / 2},
+       [](int i, int j) {
+         return std::pair{n - 1 - j, i};
+       }},
+      {"rotate 180",
+       {c, c, n, n, pi},
+       [](int i, int j) {
+         return std::pair{n - 1 - i, n - 1 - j};
+       }},
+      {"rotate 270",
+       {c, c, n, n, -pi / 2},
+       [](int i, int j) {
+         return std::pair{j, n - 1 - i};
+       }},
+      {"mirror left-right",
+       {c, c, -n, n, 0},
+       [](int i, int j) {
+         return std::pair{n - 1 - i, j};
+       }},
+      {"mirror top-bottom",
+       {c, c, n, -n, 0},
+       [](int i, int j) {
+         return std::pair{i, n - 1 - j};
+       }},
+      {"shift right by two",
+       {c + 2, c, n, n, 0},
+       [](int i, int j) {
+         return std::pair{i + 2, j};
+       }},
   };
   for (const Case& k : cases) {
     std::vector<float> tensor = fill(picture.view(), k.area, n, n);

@@ -62,7 +62,8 @@ DetectionBox boundsOf(std::span<const LandmarkPoint> points) {
 bool samePoints(std::span<const LandmarkPoint> a, std::span<const LandmarkPoint> b, double fraction) {
   if (a.empty() || a.size() != b.size()) return false;
   double total = 0;
-  for (size_t i = 0; i < a.size(); ++i) total += std::hypot(a[i].position.x - b[i].position.x, a[i].position.y - b[i].position.y);
+  for (size_t i = 0; i < a.size(); ++i)
+    total += std::hypot(a[i].position.x - b[i].position.x, a[i].position.y - b[i].position.y);
   const DetectionBox boxA = boundsOf(a), boxB = boundsOf(b);
   const double diagonal = std::max(std::hypot(boxA.width, boxA.height), std::hypot(boxB.width, boxB.height));
   return total / a.size() < fraction * diagonal;

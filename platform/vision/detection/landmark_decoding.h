@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "platform/vision/detection/detection_decoding.h"
-#include "platform/vision/image_point.h"
 #include "platform/vision/detection/rotated_rect.h"
+#include "platform/vision/image_point.h"
 
 namespace platform::vision {
 
@@ -40,8 +40,7 @@ struct Heatmap {
 // kernelSize x kernelSize window around it, when the best score in that window reaches
 // `minConfidence`; points outside the map, or whose channel the map lacks, stay where they are.
 // Cells are counted by their index, as the pose landmark model's published post-processing does.
-void refineFromHeatmap(std::vector<LandmarkPoint>& points, const Heatmap& heatmap, int kernelSize,
-                       float minConfidence);
+void refineFromHeatmap(std::vector<LandmarkPoint>& points, const Heatmap& heatmap, int kernelSize, float minConfidence);
 
 // Points given as fractions of the crop of `rect`, moved to picture pixels.
 void projectFromCrop(std::vector<LandmarkPoint>& points, const RotatedRect& rect);

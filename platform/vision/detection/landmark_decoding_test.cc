@@ -8,8 +8,8 @@ namespace platform::vision {
 namespace {
 
 TEST(DecodeLandmarks, InputPixelsBecomeFractionsAndVisibilityLogitsScores) {
-  const std::vector<float> raw = {128, 64, 9, 0, 7,  //
-                                  0, 256, 9, 2, 7};
+  const std::vector<float> raw = {128, 64,  9, 0, 7,  //
+                                  0,   256, 9, 2, 7};
   const std::vector<LandmarkPoint> withVisibility = decodeLandmarks(raw, 2, 5, 3, 256, 256);
   ASSERT_EQ(withVisibility.size(), 2u);
   EXPECT_DOUBLE_EQ(withVisibility[0].position.x, 0.5);

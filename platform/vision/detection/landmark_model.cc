@@ -33,7 +33,8 @@ Result<std::optional<Landmarks>> LandmarkModel::run(const media::ImageView& imag
   if (!leased) return leased.error();
   nn::ModelPool::Lease& model = leased.value();
   const int size = settings_.inputSize;
-  if (Result<void> filled = imageToTensor(image, area, size, size, 0, 1, model->input(0)); !filled) return filled.error();
+  if (Result<void> filled = imageToTensor(image, area, size, size, 0, 1, model->input(0)); !filled)
+    return filled.error();
   if (Result<void> ran = PooledModel::run(model); !ran) return ran.error();
   // The presence output already went through a sigmoid inside the model.
   const float presence = model->output(outputs_.presence)[0];
@@ -44,7 +45,9 @@ Result<std::optional<Landmarks>> LandmarkModel::run(const media::ImageView& imag
                       settings_.valuesPerRow, settings_.visibilityValue, size, size);
   if (const std::optional<HeatmapRefinement>& refinement = settings_.heatmap) {
     const size_t values = static_cast<size_t>(refinement->size) * refinement->size * settings_.rows;
-    const Heatmap heatmap{{model->output(outputs_.heatmap), values}, refinement->size, refinement->size,
+    const Heatmap heatmap{{model->output(outputs_.heatmap), values},
+                          refinement->size,
+                          refinement->size,
                           static_cast<int>(settings_.rows)};
     refineFromHeatmap(points, heatmap, refinement->kernelSize, refinement->minConfidence);
   }

@@ -53,8 +53,9 @@ class LandmarkModel {
   static Result<LandmarkModel> load(const LandmarkModelSettings& settings);
 
   // The points in the crop `area` of the picture, or nothing when the model's presence is below
-  // one half (the published threshold of the pose and hand landmark models). Fails with DetectionError::noPixels on a picture without pixels,
-  // badCrop on an area that is not a finite rectangle, and modelFailed when the model cannot run.
+  // one half (the published threshold of the pose and hand landmark models). Fails with DetectionError::noPixels on a
+  // picture without pixels, badCrop on an area that is not a finite rectangle, and modelFailed when the model cannot
+  // run.
   Result<std::optional<Landmarks>> run(const media::ImageView& image, const RotatedRect& area) const;
 
  private:

@@ -36,7 +36,8 @@ std::vector<Detection> weightedNonMaxSuppression(std::vector<Detection> detectio
     const Detection& best = detections[remaining.front()];
     std::vector<size_t> group, rest;
     for (const size_t i : remaining) {
-      (i == remaining.front() || intersectionOverUnion(detections[i].box, best.box) > iouThreshold ? group : rest).push_back(i);
+      (i == remaining.front() || intersectionOverUnion(detections[i].box, best.box) > iouThreshold ? group : rest)
+          .push_back(i);
     }
     Detection merged = best;
     double total = 0, xMin = 0, yMin = 0, xMax = 0, yMax = 0;

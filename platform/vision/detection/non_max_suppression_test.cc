@@ -10,13 +10,10 @@ TEST(IntersectionOverUnion, HandComputedCases) {
     DetectionBox a, b;
     double iou;
   } cases[] = {
-      {{0, 0, 2, 2}, {1, 1, 2, 2}, 1.0 / 7},
-      {{0, 0, 2, 2}, {0, 0, 2, 2}, 1},
-      {{0, 0, 4, 4}, {1, 1, 2, 2}, 0.25},
-      {{0, 0, 2, 2}, {2, 0, 2, 2}, 0},   // touching edges
-      {{0, 0, 2, 2}, {5, 5, 2, 2}, 0},
-      {{0, 0, 0, 2}, {0, 0, 2, 2}, 0},   // empty
-      {{0, 0, -2, 2}, {-2, 0, 2, 2}, 0}, // a negative extent is no box at all
+      {{0, 0, 2, 2}, {1, 1, 2, 2}, 1.0 / 7}, {{0, 0, 2, 2}, {0, 0, 2, 2}, 1},
+      {{0, 0, 4, 4}, {1, 1, 2, 2}, 0.25},    {{0, 0, 2, 2}, {2, 0, 2, 2}, 0},  // touching edges
+      {{0, 0, 2, 2}, {5, 5, 2, 2}, 0},       {{0, 0, 0, 2}, {0, 0, 2, 2}, 0},  // empty
+      {{0, 0, -2, 2}, {-2, 0, 2, 2}, 0},                                       // a negative extent is no box at all
   };
   for (const auto& c : cases) {
     EXPECT_NEAR(intersectionOverUnion(c.a, c.b), c.iou, 1e-12);
@@ -27,10 +24,10 @@ TEST(IntersectionOverUnion, HandComputedCases) {
 Detection detection(float score, DetectionBox box, ImagePoint keypoint) { return {score, box, {keypoint}}; }
 
 TEST(WeightedNonMaxSuppression, MergesOverlapsByScoreAndKeepsTheBestScore) {
-  const std::vector<Detection> found = weightedNonMaxSuppression(
-      {detection(0.6f, {1, 1, 10, 10}, {6, 6}), detection(0.8f, {20, 20, 10, 10}, {25, 25}),
-       detection(0.9f, {0, 0, 10, 10}, {5, 5})},
-      0.3);
+  const std::vector<Detection> found =
+      weightedNonMaxSuppression({detection(0.6f, {1, 1, 10, 10}, {6, 6}), detection(0.8f, {20, 20, 10, 10}, {25, 25}),
+                                 detection(0.9f, {0, 0, 10, 10}, {5, 5})},
+                                0.3);
   ASSERT_EQ(found.size(), 2u);
   EXPECT_FLOAT_EQ(found[0].score, 0.9f);
   EXPECT_NEAR(found[0].box.xMin, 0.4, 1e-6);  // (0 * 0.9 + 1 * 0.6) / 1.5
@@ -46,10 +43,10 @@ TEST(WeightedNonMaxSuppression, MergesOverlapsByScoreAndKeepsTheBestScore) {
 // Overlap is measured against the group's best detection only: a box that overlaps a suppressed
 // neighbour but not the best one stays a detection of its own.
 TEST(WeightedNonMaxSuppression, GroupsAroundTheBestDetectionOnly) {
-  const std::vector<Detection> found = weightedNonMaxSuppression(
-      {detection(0.9f, {0, 0, 10, 10}, {0, 0}), detection(0.8f, {3, 0, 10, 10}, {0, 0}),
-       detection(0.7f, {6, 0, 10, 10}, {0, 0})},
-      0.3);
+  const std::vector<Detection> found =
+      weightedNonMaxSuppression({detection(0.9f, {0, 0, 10, 10}, {0, 0}), detection(0.8f, {3, 0, 10, 10}, {0, 0}),
+                                 detection(0.7f, {6, 0, 10, 10}, {0, 0})},
+                                0.3);
   ASSERT_EQ(found.size(), 2u);
   EXPECT_FLOAT_EQ(found[1].score, 0.7f);
   EXPECT_NEAR(found[1].box.xMin, 6, 1e-12);

@@ -13,8 +13,10 @@ Result<PooledModel> PooledModel::open(const std::string& modelFile, int width, i
   const PooledModel model(modelFile, pool.value());
   Result<nn::ModelPool::Lease> runtime = model.take();
   if (!runtime) return wrapError(kDetectionDomain, DetectionError::modelUnavailable, runtime.error());
-  if (runtime.value()->inputCount() != 1 || runtime.value()->inputShape(0).dims != std::vector<int>{1, height, width, 3}) {
-    return model.unexpected("the input is not one " + std::to_string(width) + "x" + std::to_string(height) + " RGB picture");
+  if (runtime.value()->inputCount() != 1 ||
+      runtime.value()->inputShape(0).dims != std::vector<int>{1, height, width, 3}) {
+    return model.unexpected("the input is not one " + std::to_string(width) + "x" + std::to_string(height) +
+                            " RGB picture");
   }
   return model;
 }

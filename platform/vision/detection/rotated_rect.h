@@ -3,8 +3,8 @@
 // arguments: safe to call from any thread.
 #pragma once
 
-#include "platform/vision/image_point.h"
 #include "platform/vision/detection/image_to_tensor.h"
+#include "platform/vision/image_point.h"
 
 namespace platform::vision {
 

@@ -11,8 +11,14 @@ namespace {
 constexpr double pi = std::numbers::pi;
 
 TEST(NormalizeRadians, BringsAnglesIntoOneTurn) {
-  const std::pair<double, double> cases[] = {{0, 0}, {pi / 2, pi / 2}, {pi, -pi}, {-pi, -pi},
-                                             {3 * pi / 2, -pi / 2}, {-3 * pi / 2, pi / 2}, {5.5 * pi, -pi / 2}, {-7.5 * pi, pi / 2}};
+  const std::pair<double, double> cases[] = {{0, 0},
+                                             {pi / 2, pi / 2},
+                                             {pi, -pi},
+                                             {-pi, -pi},
+                                             {3 * pi / 2, -pi / 2},
+                                             {-3 * pi / 2, pi / 2},
+                                             {5.5 * pi, -pi / 2},
+                                             {-7.5 * pi, pi / 2}};
   for (const auto& [angle, expected] : cases) EXPECT_NEAR(normalizeRadians(angle), expected, 1e-12) << angle;
 }
 
@@ -22,13 +28,13 @@ TEST(AlignmentRotation, TurnsTheDirectionToTheTarget) {
     ImagePoint from, to;
     double target, rotation;
   } cases[] = {
-      {{100, 200}, {100, 100}, pi / 2, 0},        // already pointing up
-      {{100, 100}, {200, 100}, pi / 2, pi / 2},   // pointing right: turn a quarter clockwise
-      {{100, 100}, {0, 100}, pi / 2, -pi / 2},    // pointing left
-      {{100, 100}, {100, 200}, pi / 2, -pi},      // pointing down: half a turn
-      {{0, 0}, {10, -10}, pi / 2, pi / 4},        // up and to the right
-      {{0, 0}, {10, 0}, 0, 0},                    // level, target level (the face's eye line)
-      {{0, 0}, {10, 10}, 0, pi / 4},              // falling to the right on screen: turn clockwise
+      {{100, 200}, {100, 100}, pi / 2, 0},       // already pointing up
+      {{100, 100}, {200, 100}, pi / 2, pi / 2},  // pointing right: turn a quarter clockwise
+      {{100, 100}, {0, 100}, pi / 2, -pi / 2},   // pointing left
+      {{100, 100}, {100, 200}, pi / 2, -pi},     // pointing down: half a turn
+      {{0, 0}, {10, -10}, pi / 2, pi / 4},       // up and to the right
+      {{0, 0}, {10, 0}, 0, 0},                   // level, target level (the face's eye line)
+      {{0, 0}, {10, 10}, 0, pi / 4},             // falling to the right on screen: turn clockwise
   };
   for (const auto& c : cases) {
     EXPECT_NEAR(alignmentRotation(c.from, c.to, c.target), c.rotation, 1e-12) << c.to.x << "," << c.to.y;
@@ -56,11 +62,9 @@ TEST(PictureFromCrop, HandComputedCorners) {
     RotatedRect rect;
     ImagePoint crop, picture;
   } cases[] = {
-      {upright, {0, 0}, {80, 40}},
-      {upright, {1, 1}, {120, 60}},
-      {upright, {0.5, 0.5}, {100, 50}},
-      {quarter, {1, 0.5}, {100, 70}},  // the crop's right edge is below the centre
-      {quarter, {0.5, 0}, {110, 50}},  // the crop's top is to the right of the centre
+      {upright, {0, 0}, {80, 40}},      {upright, {1, 1}, {120, 60}},
+      {upright, {0.5, 0.5}, {100, 50}}, {quarter, {1, 0.5}, {100, 70}},  // the crop's right edge is below the centre
+      {quarter, {0.5, 0}, {110, 50}},                                    // the crop's top is to the right of the centre
       {quarter, {0, 0}, {110, 30}},
   };
   for (const auto& c : cases) {

@@ -42,7 +42,8 @@ Result<SsdDetector> SsdDetector::load(const SsdDetectorSettings& settings) {
   }
   if (!boxes || !scores) {
     return model.value().unexpected("the outputs are not " + std::to_string(anchorCount) + " rows of " +
-                                    std::to_string(valuesPerRow) + " values and " + std::to_string(anchorCount) + " scores");
+                                    std::to_string(valuesPerRow) + " values and " + std::to_string(anchorCount) +
+                                    " scores");
   }
   return SsdDetector(settings, model.value(), *boxes, *scores);
 }
@@ -60,7 +61,9 @@ Result<std::vector<Detection>> SsdDetector::detect(const media::ImageView& image
   if (!leased) return leased.error();
   nn::ModelPool::Lease& model = leased.value();
   const Letterbox fit = letterbox(image.width, image.height, width, height);
-  if (Result<void> filled = imageToTensor(image, fit.area, width, height, settings_.low, settings_.high, model->input(0)); !filled) {
+  if (Result<void> filled =
+          imageToTensor(image, fit.area, width, height, settings_.low, settings_.high, model->input(0));
+      !filled) {
     return filled.error();
   }
   if (Result<void> ran = PooledModel::run(model); !ran) return ran.error();
@@ -69,7 +72,8 @@ Result<std::vector<Detection>> SsdDetector::detect(const media::ImageView& image
   const std::span<const float> boxes(model->output(boxesOutput_), rows * (4 + 2 * settings_.keypointCount));
   const std::span<const float> scores(model->output(scoresOutput_), rows);
   std::vector<Detection> detections = weightedNonMaxSuppression(
-      decodeDetections(boxes, scores, anchors_, {1.0 * width, 1.0 * height, settings_.keypointCount, settings_.minScore}),
+      decodeDetections(boxes, scores, anchors_,
+                       {1.0 * width, 1.0 * height, settings_.keypointCount, settings_.minScore}),
       settings_.suppressionThreshold);
   toPicture(detections, fit.area);
   return detections;

@@ -15,7 +15,7 @@
 namespace platform::vision {
 
 struct SsdDetectorSettings {
-  std::string modelFile;  // a name for nn::modelPath
+  std::string modelFile;     // a name for nn::modelPath
   SsdAnchorOptions anchors;  // its input size is the model's
   int keypointCount = 0;
   // The model's pixel value range.

@@ -13,7 +13,9 @@ namespace platform::vision {
 
 namespace {
 
-Error malformed(const std::string& why) { return faceError(FaceError::modelUnavailable, "The canonical face data is malformed: " + why); }
+Error malformed(const std::string& why) {
+  return faceError(FaceError::modelUnavailable, "The canonical face data is malformed: " + why);
+}
 
 // Just enough of the protocol buffer wire format for this one message.
 class WireReader {
@@ -54,11 +56,16 @@ class WireReader {
   // Skips a field of the given wire type; false when that cannot be done.
   bool skip(uint64_t wireType) {
     switch (wireType) {
-      case 0: return varint().has_value();
-      case 1: return advance(8);
-      case 2: return lengthDelimited().has_value();
-      case 5: return advance(4);
-      default: return false;
+      case 0:
+        return varint().has_value();
+      case 1:
+        return advance(8);
+      case 2:
+        return lengthDelimited().has_value();
+      case 5:
+        return advance(4);
+      default:
+        return false;
     }
   }
 
@@ -142,7 +149,8 @@ Result<CanonicalFace> parseCanonicalFace(std::string_view bytes) {
       return malformed("a field cannot be read");
     }
   }
-  if (floats.empty() || floats.size() % kFloatsPerVertex != 0) return malformed("the mesh is not made of whole vertices");
+  if (floats.empty() || floats.size() % kFloatsPerVertex != 0)
+    return malformed("the mesh is not made of whole vertices");
   CanonicalFace face;
   for (size_t i = 0; i < floats.size(); i += kFloatsPerVertex) {
     if (!std::isfinite(floats[i]) || !std::isfinite(floats[i + 1]) || !std::isfinite(floats[i + 2])) {
@@ -152,7 +160,8 @@ Result<CanonicalFace> parseCanonicalFace(std::string_view bytes) {
   }
   face.weights.assign(face.vertices.size(), 0.0);
   for (const auto& [id, weight] : references) {
-    if (id >= face.vertices.size()) return malformed("a landmark reference names vertex " + std::to_string(id) + ", which does not exist");
+    if (id >= face.vertices.size())
+      return malformed("a landmark reference names vertex " + std::to_string(id) + ", which does not exist");
     if (!std::isfinite(weight) || weight < 0) return malformed("a landmark weight is negative or not finite");
     face.weights[id] = weight;
   }

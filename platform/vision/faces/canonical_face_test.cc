@@ -41,13 +41,16 @@ std::string mesh(const std::vector<float>& values, bool packed) {
   for (const int index : {0, 1, 1}) body += key(4, 0) + varint(index);
   return message(1, body);
 }
-std::string reference(uint64_t id, float weight) { return message(2, key(1, 0) + varint(id) + key(2, 5) + fixed(weight)); }
+std::string reference(uint64_t id, float weight) {
+  return message(2, key(1, 0) + varint(id) + key(2, 5) + fixed(weight));
+}
 
 const std::vector<float> kTwoVertices = {1, 2, 3, 0.5f, 0.5f, -1, -2, -3, 0, 1};
 
 TEST(CanonicalFace, ReadsVerticesAndWeightsInEitherFloatLayout) {
   for (const bool packed : {false, true}) {
-    const std::string bytes = key(3, 0) + varint(1) + mesh(kTwoVertices, packed) + reference(1, 0.25f) + key(9, 5) + fixed(7);
+    const std::string bytes =
+        key(3, 0) + varint(1) + mesh(kTwoVertices, packed) + reference(1, 0.25f) + key(9, 5) + fixed(7);
     const Result<CanonicalFace> face = parseCanonicalFace(bytes);
     ASSERT_TRUE(face.ok()) << face.error().description;
     ASSERT_EQ(face.value().vertices.size(), 2u);

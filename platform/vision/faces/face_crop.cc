@@ -20,7 +20,8 @@ std::optional<RotatedRect> levelledCrop(const RotatedRect& crop, std::span<const
   const Vec3& right = mesh[kRightEyeOuterCorner];
   const Vec3& left = mesh[kLeftEyeOuterCorner];
   const double rotation = alignmentRotation({right.x, right.y}, {left.x, left.y}, 0);
-  if (!std::isfinite(rotation) || std::abs(normalizeRadians(rotation - crop.rotation)) <= tolerance) return std::nullopt;
+  if (!std::isfinite(rotation) || std::abs(normalizeRadians(rotation - crop.rotation)) <= tolerance)
+    return std::nullopt;
   RotatedRect levelled = crop;
   levelled.rotation = rotation;
   return levelled;

@@ -7,8 +7,8 @@
 
 #include "platform/vision/detection/detection_decoding.h"
 #include "platform/vision/detection/image_to_tensor.h"
-#include "platform/vision/faces/procrustes.h"
 #include "platform/vision/detection/rotated_rect.h"
+#include "platform/vision/faces/procrustes.h"
 
 namespace platform::vision {
 

@@ -33,7 +33,7 @@ TEST(FaceMeshCrop, TurnsSoThatTheEyesAreLevel) {
 TEST(LevelledCrop, TurnsTheCropOnlyWhenTheMeshsEyeCornersAreNotLevel) {
   const RotatedRect crop{100, 100, 80, 80, 0.05};
   std::vector<Vec3> mesh(468, Vec3{100, 100, 0});
-  mesh[33] = {80, 100, 0};   // the person's right eye's outer corner
+  mesh[33] = {80, 100, 0};    // the person's right eye's outer corner
   mesh[263] = {120, 100, 0};  // the left one: level with it
   EXPECT_FALSE(levelledCrop(crop, mesh));
 

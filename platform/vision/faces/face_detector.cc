@@ -5,7 +5,8 @@ namespace platform::vision {
 SsdDetectorSettings faceDetectorSettings() {
   SsdDetectorSettings settings;
   settings.modelFile = "face_detection_full_range.tflite";
-  settings.anchors = SsdAnchorOptions{.inputWidth = 192, .inputHeight = 192, .strides = {4}, .interpolatedScale = false};
+  settings.anchors =
+      SsdAnchorOptions{.inputWidth = 192, .inputHeight = 192, .strides = {4}, .interpolatedScale = false};
   settings.keypointCount = 6;
   settings.low = -1;
   settings.high = 1;

@@ -7,7 +7,8 @@
 namespace platform::vision {
 
 Result<FaceMesh> FaceMesh::load(nn::Threads threads) {
-  Result<PooledModel> model = PooledModel::open("face_landmark.tflite", kFaceMeshInputSize, kFaceMeshInputSize, threads);
+  Result<PooledModel> model =
+      PooledModel::open("face_landmark.tflite", kFaceMeshInputSize, kFaceMeshInputSize, threads);
   if (!model) return model.error();
   Result<size_t> points = model.value().output("conv2d_21", 3 * kFaceMeshPointCount);
   if (!points) return points.error();

@@ -3,7 +3,8 @@
 namespace platform::vision {
 
 const std::vector<int> kRightEyeContour = {33, 246, 161, 160, 159, 158, 157, 173, 133, 155, 154, 153, 145, 144, 163, 7};
-const std::vector<int> kLeftEyeContour = {362, 398, 384, 385, 386, 387, 388, 466, 263, 249, 390, 373, 374, 380, 381, 382};
+const std::vector<int> kLeftEyeContour = {362, 398, 384, 385, 386, 387, 388, 466,
+                                          263, 249, 390, 373, 374, 380, 381, 382};
 const std::vector<int> kRightEyebrowContour = {70, 63, 105, 66, 107, 55, 65, 52, 53, 46};
 const std::vector<int> kLeftEyebrowContour = {336, 296, 334, 293, 300, 276, 283, 282, 295, 285};
 const std::vector<int> kOuterLipsContour = {61,  185, 40,  39,  37,  0,  267, 269, 270, 409,

@@ -42,7 +42,7 @@ TEST(FaceRegions, EachRegionListsItsMeshPointsInTableOrder) {
 }
 
 TEST(FaceRegions, TablesAreDistinctValidMeshPointsAndLeftAndRightNeverShare) {
-  const std::vector<const std::vector<int>*> tables = {&kRightEyeContour,  &kLeftEyeContour,   &kRightEyebrowContour,
+  const std::vector<const std::vector<int>*> tables = {&kRightEyeContour,    &kLeftEyeContour,   &kRightEyebrowContour,
                                                        &kLeftEyebrowContour, &kOuterLipsContour, &kInnerLipsContour,
                                                        &kNoseContour};
   const size_t sizes[] = {16, 16, 10, 10, 20, 20, 24};
@@ -52,7 +52,8 @@ TEST(FaceRegions, TablesAreDistinctValidMeshPointsAndLeftAndRightNeverShare) {
     EXPECT_EQ(distinct.size(), tables[t]->size()) << t;
     for (const int index : *tables[t]) EXPECT_TRUE(index >= 0 && index < kFaceMeshPointCount) << t;
   }
-  for (const auto& [left, right] : {std::pair{&kLeftEyeContour, &kRightEyeContour}, {&kLeftEyebrowContour, &kRightEyebrowContour}}) {
+  for (const auto& [left, right] :
+       {std::pair{&kLeftEyeContour, &kRightEyeContour}, {&kLeftEyebrowContour, &kRightEyebrowContour}}) {
     const std::set<int> leftPoints(left->begin(), left->end());
     for (const int index : *right) EXPECT_EQ(leftPoints.count(index), 0u) << index;
   }
@@ -61,7 +62,8 @@ TEST(FaceRegions, TablesAreDistinctValidMeshPointsAndLeftAndRightNeverShare) {
 TEST(FaceRegions, PointsAreRelativeToTheFaceBoxAndPupilsSitAtTheEyeCentre) {
   std::vector<Point> mesh(kFaceMeshPointCount, Point{0.45, 0.5});
   // The right eye: half its points at one corner of a small square, half at the opposite one.
-  for (size_t i = 0; i < kRightEyeContour.size(); ++i) mesh[kRightEyeContour[i]] = i % 2 ? Point{0.3, 0.5} : Point{0.4, 0.6};
+  for (size_t i = 0; i < kRightEyeContour.size(); ++i)
+    mesh[kRightEyeContour[i]] = i % 2 ? Point{0.3, 0.5} : Point{0.4, 0.6};
   const std::optional<FaceLandmarks> regions = faceRegions(mesh, NormalizedRect{0.2, 0.4, 0.5, 0.25});
   ASSERT_TRUE(regions);
   EXPECT_NEAR(regions->nose->normalizedPoints[0].x, 0.5, 1e-12);

@@ -64,7 +64,8 @@ Result<FaceMeshResult> meshOf(const FaceMesh& mesh, const media::ImageView& imag
   const RotatedRect crop = faceMeshCrop(detection);
   Result<FaceMeshResult> first = mesh.run(image, crop);
   if (!first) return first;
-  if (const std::optional<RotatedRect> better = levelledCrop(crop, first.value().points)) return mesh.run(image, *better);
+  if (const std::optional<RotatedRect> better = levelledCrop(crop, first.value().points))
+    return mesh.run(image, *better);
   return first;
 }
 
@@ -87,7 +88,8 @@ FaceObservation landmarkedFace(const Detection& detection, const FaceMeshResult&
   return observation;
 }
 
-Result<std::vector<FaceObservation>> landmarkedFaces(const LandmarkModels& models, const std::vector<Detection>& detections,
+Result<std::vector<FaceObservation>> landmarkedFaces(const LandmarkModels& models,
+                                                     const std::vector<Detection>& detections,
                                                      const media::ImageView& image) {
   std::vector<FaceObservation> observations;
   for (const Detection& detection : detections) {

@@ -31,7 +31,9 @@ media::Image remapped(const media::Image& image, int width, int height, Source s
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
       const auto [sx, sy] = source(x, y);
-      for (int c = 0; c < 3; ++c) result.rgb[(static_cast<size_t>(y) * width + x) * 3 + c] = image.rgb[(static_cast<size_t>(sy) * image.width + sx) * 3 + c];
+      for (int c = 0; c < 3; ++c)
+        result.rgb[(static_cast<size_t>(y) * width + x) * 3 + c] =
+            image.rgb[(static_cast<size_t>(sy) * image.width + sx) * 3 + c];
     }
   }
   return result;
@@ -111,7 +113,8 @@ TEST(FaceService, RegionsFollowThePersonsOwnLeftAndRightAndRunClockwise) {
   EXPECT_GT(centre(*l.leftEyebrow).y, centre(*l.leftEye).y);
   EXPECT_GT(centre(*l.leftEye).y, centre(*l.nose).y);
   EXPECT_GT(centre(*l.nose).y, centre(*l.outerLips).y);
-  for (const auto* region : {&l.leftEye, &l.rightEye, &l.leftEyebrow, &l.rightEyebrow, &l.outerLips, &l.innerLips, &l.nose}) {
+  for (const auto* region :
+       {&l.leftEye, &l.rightEye, &l.leftEyebrow, &l.rightEyebrow, &l.outerLips, &l.innerLips, &l.nose}) {
     EXPECT_LT(signedArea((*region)->normalizedPoints), 0);
     for (const Point& p : (*region)->normalizedPoints) {
       EXPECT_TRUE(p.x > 0 && p.x < 1 && p.y > 0 && p.y < 1) << p.x << "," << p.y;
@@ -120,12 +123,14 @@ TEST(FaceService, RegionsFollowThePersonsOwnLeftAndRightAndRunClockwise) {
 }
 
 TEST(FaceService, ContourTablesRunClockwiseOnTheCanonicalFace) {
-  const Result<CanonicalFace> canonical = loadCanonicalFace(nn::modelPath("geometry_pipeline_metadata_landmarks.binarypb"));
+  const Result<CanonicalFace> canonical =
+      loadCanonicalFace(nn::modelPath("geometry_pipeline_metadata_landmarks.binarypb"));
   ASSERT_TRUE(canonical.ok()) << canonical.error().description;
-  for (const std::vector<int>* table : {&kRightEyeContour, &kLeftEyeContour, &kRightEyebrowContour, &kLeftEyebrowContour,
-                                        &kOuterLipsContour, &kInnerLipsContour, &kNoseContour}) {
+  for (const std::vector<int>* table : {&kRightEyeContour, &kLeftEyeContour, &kRightEyebrowContour,
+                                        &kLeftEyebrowContour, &kOuterLipsContour, &kInnerLipsContour, &kNoseContour}) {
     std::vector<Point> outline;
-    for (const int index : *table) outline.push_back({canonical.value().vertices[index].x, canonical.value().vertices[index].y});
+    for (const int index : *table)
+      outline.push_back({canonical.value().vertices[index].x, canonical.value().vertices[index].y});
     EXPECT_LT(signedArea(outline), 0) << (*table)[0];
   }
   // The canonical face's x axis points to the person's left.
@@ -168,7 +173,8 @@ TEST(FaceService, APictureTurnedAQuarterTurnsRollAQuarter) {
 TEST(FaceService, PixelLayoutsAndTinyPicturesAreHandled) {
   const media::Image frontal = fixture("astronaut.jpg");
   std::vector<uint8_t> bgra;
-  for (size_t i = 0; i < frontal.rgb.size(); i += 3) bgra.insert(bgra.end(), {frontal.rgb[i + 2], frontal.rgb[i + 1], frontal.rgb[i], 255});
+  for (size_t i = 0; i < frontal.rgb.size(); i += 3)
+    bgra.insert(bgra.end(), {frontal.rgb[i + 2], frontal.rgb[i + 1], frontal.rgb[i], 255});
   const media::ImageView view{bgra.data(), frontal.width, frontal.height, frontal.width * 4, media::PixelFormat::bgra8};
   const Result<std::vector<FaceObservation>> fromBgra = detectFaceLandmarks(view);
   ASSERT_TRUE(fromBgra.ok());

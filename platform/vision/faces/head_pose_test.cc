@@ -86,9 +86,7 @@ std::vector<Vec3> photograph(const CanonicalFace& face, const Matrix3& rotation,
 TEST(HeadAngles, FittedFromAPhotographedMeshMatchTheHeadsPose) {
   const CanonicalFace face = syntheticFace();
   const Picture picture{640, 480};
-  const struct {
-    double yaw, pitch, roll;
-  } cases[] = {{0, 0, 0}, {20, 0, 0}, {0, 15, 0}, {0, 0, -30}, {-35, -10, 12}};
+  const struct { double yaw, pitch, roll; } cases[] = {{0, 0, 0}, {20, 0, 0}, {0, 15, 0}, {0, 0, -30}, {-35, -10, 12}};
   for (const auto& c : cases) {
     const std::vector<Vec3> mesh = photograph(face, headRotation(c.yaw, c.pitch, c.roll), 60, picture);
     const std::optional<HeadAngles> angles = headAngles(mesh, picture.width, picture.height, face);

@@ -71,8 +71,10 @@ std::optional<WeightedMeans> weightedMeans(std::span<const Vec3> source, std::sp
     if (w == 0) continue;
     ++weighted;
     means.total += w;
-    means.source = {means.source.x + w * source[i].x, means.source.y + w * source[i].y, means.source.z + w * source[i].z};
-    means.target = {means.target.x + w * target[i].x, means.target.y + w * target[i].y, means.target.z + w * target[i].z};
+    means.source = {means.source.x + w * source[i].x, means.source.y + w * source[i].y,
+                    means.source.z + w * source[i].z};
+    means.target = {means.target.x + w * target[i].x, means.target.y + w * target[i].y,
+                    means.target.z + w * target[i].z};
   }
   if (weighted < 3 || !(means.total > 0)) return std::nullopt;
   const double total = means.total;
@@ -147,7 +149,8 @@ std::optional<SimilarityTransform> fitSimilarity(std::span<const Vec3> source, s
   double alignment = 0;
   for (size_t i = 0; i < source.size(); ++i) {
     if (weights[i] == 0) continue;
-    const Vec3 a = result.rotation * Vec3{source[i].x - sourceMean.x, source[i].y - sourceMean.y, source[i].z - sourceMean.z};
+    const Vec3 a =
+        result.rotation * Vec3{source[i].x - sourceMean.x, source[i].y - sourceMean.y, source[i].z - sourceMean.z};
     alignment += weights[i] * (a.x * (target[i].x - targetMean.x) + a.y * (target[i].y - targetMean.y) +
                                a.z * (target[i].z - targetMean.z));
   }

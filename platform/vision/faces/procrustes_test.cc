@@ -31,7 +31,8 @@ double determinant(const Matrix3& m) {
 
 std::vector<Vec3> scatteredPoints() {
   std::vector<Vec3> points;
-  for (int i = 0; i < 12; ++i) points.push_back({std::sin(i * 1.3) * 5, std::cos(i * 0.7) * 3, std::sin(i * 2.1 + 1) * 2});
+  for (int i = 0; i < 12; ++i)
+    points.push_back({std::sin(i * 1.3) * 5, std::cos(i * 0.7) * 3, std::sin(i * 2.1 + 1) * 2});
   return points;
 }
 
@@ -49,7 +50,8 @@ TEST(Procrustes, RecoversAKnownRotationScaleAndTranslation) {
   for (const auto& [a, b, c] : {std::tuple{0.3, -0.5, 2.0}, {3.0, 0.1, -1.2}, {0.0, 0.0, 0.0}, {-1.0, 1.4, 3.1}}) {
     const Matrix3 r = times(rotationAbout(2, a), times(rotationAbout(1, b), rotationAbout(0, c)));
     const std::vector<Vec3> target = moved(source, r, 2.5, {1, -2, 3});
-    const std::optional<SimilarityTransform> fit = fitSimilarity(source, target, std::vector<double>(source.size(), 1.0));
+    const std::optional<SimilarityTransform> fit =
+        fitSimilarity(source, target, std::vector<double>(source.size(), 1.0));
     ASSERT_TRUE(fit);
     EXPECT_NEAR(fit->scale, 2.5, 1e-9);
     for (int i = 0; i < 3; ++i)

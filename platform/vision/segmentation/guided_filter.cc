@@ -188,7 +188,8 @@ void GuidedFilter::applyToPicture(const BgraPlane& picture, float steepness, med
   stretchAcross(meanMask_, picture.width, x0_, weightX_, wide_[3]);
   for (std::vector<float>& row : rows_) row.resize(static_cast<size_t>(picture.width));
   for (int y = 0; y < picture.height; ++y) {
-    const float at = std::clamp((y + 0.5f) * height / static_cast<float>(picture.height) - 0.5f, 0.0f, static_cast<float>(height - 1));
+    const float at = std::clamp((y + 0.5f) * height / static_cast<float>(picture.height) - 0.5f, 0.0f,
+                                static_cast<float>(height - 1));
     const int top = static_cast<int>(at);
     const int bottom = std::min(top + 1, height - 1);
     const float down = at - static_cast<float>(top);

@@ -14,10 +14,10 @@
 namespace platform::vision {
 
 struct GuidedFilterSettings {
-  int subsample = 4;        // the fit runs on a grid this many times coarser than the picture
-  int radius = 1;           // the window is (2 radius + 1) points square on that grid
-  float epsilon = 1e-4f;    // on colours 0-1: colour differences below about its square root count as flat
-  float steepness = 3.0f;   // the refined values are pushed from 0.5 by this factor (1: as fitted)
+  int subsample = 4;       // the fit runs on a grid this many times coarser than the picture
+  int radius = 1;          // the window is (2 radius + 1) points square on that grid
+  float epsilon = 1e-4f;   // on colours 0-1: colour differences below about its square root count as flat
+  float steepness = 3.0f;  // the refined values are pushed from 0.5 by this factor (1: as fitted)
 };
 
 // Work memory that stays with a sequence, so that its frames allocate nothing after the first.
@@ -26,7 +26,8 @@ class GuidedFilter {
   // Refines `coarse` (values 0 to 1, any size of at least 1 x 1) to the edges of `picture` (BGRA,
   // at least 1 x 1) and writes it into `mask`, a gray8 buffer of the picture's size with memory,
   // as bytes: 0 to 255 for 0 to 1.
-  void refine(const FloatPlane& coarse, const BgraPlane& picture, const GuidedFilterSettings& settings, media::PixelBuffer& mask);
+  void refine(const FloatPlane& coarse, const BgraPlane& picture, const GuidedFilterSettings& settings,
+              media::PixelBuffer& mask);
 
  private:
   // The steps of refine: the window means of the colours, the mask and their products; the

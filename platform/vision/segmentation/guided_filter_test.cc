@@ -34,8 +34,10 @@ TEST(BoxMeanTest, MatchesThePlainMeanOverTheWindowInsideThePlane) {
         double sum = 0;
         int count = 0;
         for (int j = std::max(0, y - c.radius); j <= std::min(c.height - 1, y + c.radius); ++j)
-          for (int i = std::max(0, x - c.radius); i <= std::min(c.width - 1, x + c.radius); ++i, ++count) sum += in.row(j)[i];
-        EXPECT_NEAR(out.row(y)[x], sum / count, 1e-5) << c.width << "x" << c.height << " r" << c.radius << " at " << x << "," << y;
+          for (int i = std::max(0, x - c.radius); i <= std::min(c.width - 1, x + c.radius); ++i, ++count)
+            sum += in.row(j)[i];
+        EXPECT_NEAR(out.row(y)[x], sum / count, 1e-5)
+            << c.width << "x" << c.height << " r" << c.radius << " at " << x << "," << y;
       }
     }
   }
@@ -84,7 +86,8 @@ TEST(GuidedFilterTest, MovesTheMasksEdgeOntoThePicturesAndSharpensIt) {
     FloatPlane coarse;
     coarse.resize(80, 48);
     for (int y = 0; y < 48; ++y)
-      for (int x = 0; x < 80; ++x) coarse.row(y)[x] = std::clamp(0.5f - ((x + 0.5f) * 2 - (edge + 3)) / 8.0f, 0.0f, 1.0f);
+      for (int x = 0; x < 80; ++x)
+        coarse.row(y)[x] = std::clamp(0.5f - ((x + 0.5f) * 2 - (edge + 3)) / 8.0f, 0.0f, 1.0f);
 
     std::shared_ptr<media::PixelBuffer> mask = media::makePixelBuffer(media::PixelFormat::gray8, width, height);
     GuidedFilter filter;
@@ -117,7 +120,7 @@ TEST(GuidedFilterTest, KeepsACoarseMaskWhereThePictureHasNoEdge) {
   GuidedFilter filter;
   filter.refine(coarse, picture, GuidedFilterSettings{}, *mask);
   for (int y = 0; y < 48; ++y) {
-    EXPECT_EQ(mask->row(y)[0], 255) << y;   // 0.5 + 0.4 * 3, held at 1
+    EXPECT_EQ(mask->row(y)[0], 255) << y;  // 0.5 + 0.4 * 3, held at 1
     EXPECT_EQ(mask->row(y)[63], 0) << y;
     for (int x = 1; x < 64; ++x) EXPECT_LE(mask->row(y)[x], mask->row(y)[x - 1]) << x << "," << y;
   }

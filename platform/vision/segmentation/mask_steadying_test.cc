@@ -7,7 +7,8 @@ namespace {
 
 FloatPlane planeOf(std::vector<float> values, int width = 0) {
   FloatPlane plane;
-  plane.resize(width > 0 ? width : static_cast<int>(values.size()), width > 0 ? static_cast<int>(values.size()) / width : 1);
+  plane.resize(width > 0 ? width : static_cast<int>(values.size()),
+               width > 0 ? static_cast<int>(values.size()) / width : 1);
   plane.values = std::move(values);
   return plane;
 }

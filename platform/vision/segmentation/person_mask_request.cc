@@ -25,7 +25,8 @@ Result<void> PersonMaskRequest::perform(const media::ImageView& image) {
   return segment(image, *segmenter);
 }
 
-Result<void> PersonMaskRequest::performInSequence(const media::ImageView& image, std::unique_ptr<SequenceMemory>& memory) {
+Result<void> PersonMaskRequest::performInSequence(const media::ImageView& image,
+                                                  std::unique_ptr<SequenceMemory>& memory) {
   if (!memory) {
     auto fresh = std::make_unique<SegmenterMemory>();
     fresh->segmenter = makeSegmenter_();

@@ -10,9 +10,9 @@
 #include <memory>
 #include <string>
 
+#include "platform/errors.h"
 #include "platform/media/image.h"
 #include "platform/media/pixel_buffer.h"
-#include "platform/errors.h"
 #include "platform/result.h"
 
 namespace platform::vision {
@@ -46,8 +46,7 @@ class PersonSegmenter {
   // is the segmenter's choice, may differ from the frame's and between qualities, and may stand
   // in a different proportion than the frame: callers stretch it over the frame. Fails with a
   // PersonSegmentationError: noPixels for a frame without pixels, outOfMemory, or modelFailed.
-  virtual Result<std::shared_ptr<media::PixelBuffer>> segment(const media::ImageView& frame,
-                                                              MaskQuality quality) = 0;
+  virtual Result<std::shared_ptr<media::PixelBuffer>> segment(const media::ImageView& frame, MaskQuality quality) = 0;
 };
 
 // The platform's segmenter for a new sequence: the selfie segmentation models

@@ -10,13 +10,14 @@
 namespace platform::vision {
 
 Result<void> scalePicture(const media::ImageView& picture, int width, int height, BgraPlane& out,
-                                  std::vector<uint8_t>& scratch) {
+                          std::vector<uint8_t>& scratch) {
   if (!holdsPixels(picture)) {
     return personSegmentationError(PersonSegmentationError::noPixels, "the frame holds no pixels");
   }
-  if (picture.width > media::kMaxPixelBufferSide || picture.height > media::kMaxPixelBufferSide || width < 1 || height < 1 ||
-      width > media::kMaxPixelBufferSide || height > media::kMaxPixelBufferSide) {
-    return personSegmentationError(PersonSegmentationError::noPixels, "the frame is larger than the segmentation takes");
+  if (picture.width > media::kMaxPixelBufferSide || picture.height > media::kMaxPixelBufferSide || width < 1 ||
+      height < 1 || width > media::kMaxPixelBufferSide || height > media::kMaxPixelBufferSide) {
+    return personSegmentationError(PersonSegmentationError::noPixels,
+                                   "the frame is larger than the segmentation takes");
   }
 
   // libyuv's "ARGB" is B, G, R, A in memory: our bgra8. Other layouts become BGRA first.
@@ -30,7 +31,8 @@ Result<void> scalePicture(const media::ImageView& picture, int width, int height
             // libyuv's "RAW" is R, G, B in memory: our rgb8.
             ? libyuv::RAWToARGB(picture.data, sourceStride, scratch.data(), stride, picture.width, picture.height)
             : libyuv::J400ToARGB(picture.data, sourceStride, scratch.data(), stride, picture.width, picture.height);
-    if (converted != 0) return personSegmentationError(PersonSegmentationError::noPixels, "the frame could not be converted");
+    if (converted != 0)
+      return personSegmentationError(PersonSegmentationError::noPixels, "the frame could not be converted");
     source = scratch.data();
     sourceStride = stride;
   }

@@ -23,6 +23,6 @@ struct BgraPlane {
 // with PersonSegmentationError::noPixels when the picture holds no pixels or a size is out of
 // range. Touches nothing but its arguments: safe on several threads with arguments of their own.
 Result<void> scalePicture(const media::ImageView& picture, int width, int height, BgraPlane& out,
-                                  std::vector<uint8_t>& scratch);
+                          std::vector<uint8_t>& scratch);
 
 }  // namespace platform::vision

@@ -30,7 +30,9 @@ TEST(PictureScalingTest, BringsEveryLayoutToBgraAveragingWhenShrinking) {
     const ptrdiff_t stride = 4 * bpp + 3;
     std::vector<uint8_t> pixels(static_cast<size_t>(stride) * 2, 0xEE);
     for (int y = 0; y < 2; ++y)
-      for (int x = 0; x < 4; ++x) std::copy(x < 2 ? c.left.begin() : c.right.begin(), x < 2 ? c.left.end() : c.right.end(), &pixels[y * stride + x * bpp]);
+      for (int x = 0; x < 4; ++x)
+        std::copy(x < 2 ? c.left.begin() : c.right.begin(), x < 2 ? c.left.end() : c.right.end(),
+                  &pixels[y * stride + x * bpp]);
     const media::ImageView view{pixels.data(), 4, 2, stride, c.format};
 
     BgraPlane out;
@@ -44,7 +46,8 @@ TEST(PictureScalingTest, BringsEveryLayoutToBgraAveragingWhenShrinking) {
       EXPECT_EQ(out.bytes[4 + ch], c.rightBgr[ch]) << bpp << " bytes, channel " << ch;
     }
     ASSERT_TRUE(scalePicture(view, 1, 1, out, scratch).ok());
-    for (int ch = 0; ch < 3; ++ch) EXPECT_NEAR(out.bytes[ch], (c.leftBgr[ch] + c.rightBgr[ch]) / 2, 1) << bpp << " bytes";
+    for (int ch = 0; ch < 3; ++ch)
+      EXPECT_NEAR(out.bytes[ch], (c.leftBgr[ch] + c.rightBgr[ch]) / 2, 1) << bpp << " bytes";
   }
 }
 

@@ -22,7 +22,8 @@ struct ModelFile {
 };
 
 ModelFile fileOf(SelfieModel model) {
-  if (model == SelfieModel::landscape) return {"selfie_segmentation_landscape.tflite", "input_1", "segment_back", {256, 144}};
+  if (model == SelfieModel::landscape)
+    return {"selfie_segmentation_landscape.tflite", "input_1", "segment_back", {256, 144}};
   return {"selfie_segmentation.tflite", "input_1", "activation_10", {256, 256}};
 }
 
@@ -35,7 +36,9 @@ struct CheckedModel {
   size_t output = 0;
 };
 
-Error wrapped(const Error& lower) { return wrapError(kSegmentationDomain, PersonSegmentationError::modelFailed, lower); }
+Error wrapped(const Error& lower) {
+  return wrapError(kSegmentationDomain, PersonSegmentationError::modelFailed, lower);
+}
 
 Result<CheckedModel> check(const ModelFile& file) {
   Result<nn::ModelPool*> pool = nn::sharedModel(file.name, kThreads);

@@ -16,8 +16,7 @@ class SelfieSegmenter final : public PersonSegmenter {
  public:
   explicit SelfieSegmenter(const SelfieSegmenterSettings& settings) : settings_(settings), steadier_(settings.carry) {}
 
-  Result<std::shared_ptr<media::PixelBuffer>> segment(const media::ImageView& frame,
-                                                      MaskQuality quality) override {
+  Result<std::shared_ptr<media::PixelBuffer>> segment(const media::ImageView& frame, MaskQuality quality) override {
     if (!holdsPixels(frame)) {
       return personSegmentationError(PersonSegmentationError::noPixels, "the frame holds no pixels");
     }
@@ -26,7 +25,8 @@ class SelfieSegmenter final : public PersonSegmenter {
 
     const SelfieModel model = quality == MaskQuality::fast ? SelfieModel::landscape : SelfieModel::general;
     const GridSize grid = selfieGrid(model);
-    if (Result<void> scaled = scalePicture(frame, grid.width, grid.height, input_, scratch_); !scaled) return scaled.error();
+    if (Result<void> scaled = scalePicture(frame, grid.width, grid.height, input_, scratch_); !scaled)
+      return scaled.error();
     if (Result<void> segmented = segmentPicture(model, input_, probabilities_); !segmented) return segmented.error();
     if (quality != MaskQuality::accurate) return toMask(probabilities_);
 
@@ -34,7 +34,8 @@ class SelfieSegmenter final : public PersonSegmenter {
     const double shrink = std::min(1.0, double(settings_.refinedLongerSide) / std::max(frame.width, frame.height));
     const int width = std::max(1, static_cast<int>(std::lround(frame.width * shrink)));
     const int height = std::max(1, static_cast<int>(std::lround(frame.height * shrink)));
-    if (Result<void> scaled = scalePicture(frame, width, height, guidePicture_, scratch_); !scaled) return scaled.error();
+    if (Result<void> scaled = scalePicture(frame, width, height, guidePicture_, scratch_); !scaled)
+      return scaled.error();
     Result<std::shared_ptr<media::PixelBuffer>> mask = newMask(width, height);
     if (mask.ok()) filter_.refine(probabilities_, guidePicture_, settings_.refinement, *mask.value());
     return mask;

@@ -17,13 +17,10 @@ namespace {
 using media::PixelBuffer;
 using media::PixelFormat;
 
-constexpr MaskQuality kQualities[] = {MaskQuality::fast, MaskQuality::balanced,
-                                                     MaskQuality::accurate};
+constexpr MaskQuality kQualities[] = {MaskQuality::fast, MaskQuality::balanced, MaskQuality::accurate};
 
 const char* nameOf(MaskQuality quality) {
-  return quality == MaskQuality::fast       ? "fast"
-         : quality == MaskQuality::balanced ? "balanced"
-                                                          : "accurate";
+  return quality == MaskQuality::fast ? "fast" : quality == MaskQuality::balanced ? "balanced" : "accurate";
 }
 
 media::Image picture(const std::string& name) {
@@ -74,7 +71,8 @@ TEST(SelfieSegmenterTest, FindsTheManInsideHisOutlineAndLittleOutsideIt) {
     ASSERT_EQ(fromRgb->width, mask->width);
     ASSERT_EQ(fromRgb->height, mask->height);
     for (int y = 0; y < mask->height; ++y)
-      ASSERT_EQ(std::memcmp(fromRgb->row(y), mask->row(y), static_cast<size_t>(mask->width)), 0) << nameOf(quality) << " row " << y;
+      ASSERT_EQ(std::memcmp(fromRgb->row(y), mask->row(y), static_cast<size_t>(mask->width)), 0)
+          << nameOf(quality) << " row " << y;
   }
 }
 
@@ -120,7 +118,7 @@ TEST(SelfieSegmenterTest, MaskSizesFollowTheQualityAndTheFrame) {
       {1280, 720, MaskQuality::balanced, 256, 256},  // the general model's grid
       {1280, 720, MaskQuality::accurate, 512, 288},  // the frame's shape, longer side 512
       {720, 1280, MaskQuality::accurate, 288, 512},
-      {160, 120, MaskQuality::accurate, 160, 120},   // never larger than the frame
+      {160, 120, MaskQuality::accurate, 160, 120},  // never larger than the frame
       {3000, 10, MaskQuality::accurate, 512, 2},
       {1, 1, MaskQuality::accurate, 1, 1},
       {1, 1, MaskQuality::fast, 256, 144},
@@ -212,12 +210,14 @@ std::vector<std::shared_ptr<PixelBuffer>> masksOfASequence(const std::vector<std
 // Two sequences on two threads at once: each gets the masks it gets alone, steadying included.
 TEST(SelfieSegmenterTest, TwoSequencesOnTwoThreadsAtOnceGetTheMasksEachGetsAlone) {
   std::vector<std::shared_ptr<PixelBuffer>> frames;
-  for (int shift : {0, 6, 12, 18}) frames.push_back(frameOf(test_support::webcamManOnTheCoast(400, 300, shift).picture));
+  for (int shift : {0, 6, 12, 18})
+    frames.push_back(frameOf(test_support::webcamManOnTheCoast(400, 300, shift).picture));
   frames.push_back(frameOf(picture("webcam_400x300.jpg")));
   frames.push_back(frameOf(picture("city_400x225.jpg")));
   const std::vector<std::shared_ptr<PixelBuffer>> reversed(frames.rbegin(), frames.rend());
   const std::vector<std::shared_ptr<PixelBuffer>> alone[2] = {masksOfASequence(frames), masksOfASequence(reversed)};
-  const auto together = testing::onTwoThreadsAtOnce([&](int thread) { return masksOfASequence(thread == 0 ? frames : reversed); });
+  const auto together =
+      testing::onTwoThreadsAtOnce([&](int thread) { return masksOfASequence(thread == 0 ? frames : reversed); });
   for (int thread = 0; thread < 2; ++thread) {
     ASSERT_EQ(together[thread].size(), alone[thread].size());
     for (size_t i = 0; i < alone[thread].size(); ++i) {

@@ -39,8 +39,10 @@ std::optional<std::string> scriptModel(const std::string& script, const std::vec
 // The script a model covers, for models named after their script ("Latin", "script/Cyrillic",
 // "HanS"); nothing for language models ("eng") and vertical-text variants.
 std::optional<std::string> scriptOfModel(std::string_view model) {
-  if (model.starts_with("script/")) model.remove_prefix(7);
-  else if (model.empty() || model[0] < 'A' || model[0] > 'Z') return std::nullopt;
+  if (model.starts_with("script/"))
+    model.remove_prefix(7);
+  else if (model.empty() || model[0] < 'A' || model[0] > 'Z')
+    return std::nullopt;
   if (model.ends_with("_vert")) return std::nullopt;
   if (model == "HanS" || model == "HanT") return "Han";
   return std::string(model);

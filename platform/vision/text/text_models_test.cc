@@ -27,7 +27,7 @@ TEST(TextModels, DetectionChoosesAmongInstalledModelsAndFallsBackToEnglish) {
            {ScriptDetection{"Cyrillic", 30.0f}, many, "Cyrillic"},
            {ScriptDetection{"Arabic", 30.0f}, many, "script/Arabic"},
            {ScriptDetection{"Han", 30.0f}, many, "HanT"},
-           {ScriptDetection{"Greek", 30.0f}, many, "eng"},     // not installed
+           {ScriptDetection{"Greek", 30.0f}, many, "eng"},  // not installed
            {ScriptDetection{"Cyrillic", 30.0f}, debian, "eng"},
        }) {
     EXPECT_EQ(chooseTextModel(c.detection, c.installed), c.expected)

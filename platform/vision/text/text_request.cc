@@ -2,6 +2,8 @@
 
 namespace platform::vision {
 
-Result<void> TextRecognitionRequest::perform(const media::ImageView& image) { return keep(recognizeText(image, options_)); }
+Result<void> TextRecognitionRequest::perform(const media::ImageView& image) {
+  return keep(recognizeText(image, options_));
+}
 
 }  // namespace platform::vision

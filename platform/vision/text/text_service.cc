@@ -47,12 +47,14 @@ struct EngineSettings {
 };
 
 Error modelMissing(const std::string& models) {
-  return makeError(kTextDomain, TextRecognitionError::modelMissing,
-                   "The text recognition model \"" + models + "\" could not be loaded from " + kTesseractModelFolder + ".");
+  return makeError(
+      kTextDomain, TextRecognitionError::modelMissing,
+      "The text recognition model \"" + models + "\" could not be loaded from " + kTesseractModelFolder + ".");
 }
 
 Error recognitionFailed() {
-  return makeError(kTextDomain, TextRecognitionError::recognitionFailed, "The text in the picture could not be recognised.");
+  return makeError(kTextDomain, TextRecognitionError::recognitionFailed,
+                   "The text in the picture could not be recognised.");
 }
 
 // The engines of this process, one per setting that has been asked for, each started on first
@@ -164,7 +166,8 @@ TesseractPixels tesseractPixels(const media::ImageView& image) {
   return pixels;
 }
 
-std::optional<ScriptDetection> detectScript(TessBaseAPI& detector, const TesseractPixels& pixels, const media::ImageView& image) {
+std::optional<ScriptDetection> detectScript(TessBaseAPI& detector, const TesseractPixels& pixels,
+                                            const media::ImageView& image) {
   detector.SetImage(pixels.data, image.width, image.height, pixels.bytesPerPixel, pixels.bytesPerLine);
   detector.SetSourceResolution(kAssumedPixelsPerInch);
   int degrees = 0;
@@ -195,8 +198,8 @@ std::vector<TextObservation> collectLines(TessBaseAPI& engine, const media::Imag
     if (confidence < kLeastLineConfidence) continue;
     TextObservation observation;
     // Tesseract's boxes are in pixels, origin top-left, bottom and right exclusive.
-    observation.boundingBox = NormalizedRect{left / width, (height - bottom) / height, (right - left) / width,
-                                             (bottom - top) / height};
+    observation.boundingBox =
+        NormalizedRect{left / width, (height - bottom) / height, (right - left) / width, (bottom - top) / height};
     observation.candidates.push_back(TextCandidate{std::move(string), confidence});
     lines.push_back(std::move(observation));
   } while (line->Next(kLevel));
@@ -217,7 +220,7 @@ class SingleThreaded {
 }  // namespace
 
 Result<std::vector<TextObservation>> recognizeText(const media::ImageView& image,
-                                                               const TextRecognitionOptions& options) {
+                                                   const TextRecognitionOptions& options) {
   if (!holdsPixels(image)) return recognitionFailed();
   if (image.width < kSmallestReadableSide || image.height < kSmallestReadableSide) {
     return std::vector<TextObservation>{};
@@ -236,8 +239,8 @@ Result<std::vector<TextObservation>> recognizeText(const media::ImageView& image
 
   EngineSettings settings;
   settings.models = models;
-  settings.mode = options.recognitionLevel == TextRecognitionLevel::fast ? tesseract::OEM_TESSERACT_ONLY
-                                                                                  : tesseract::OEM_LSTM_ONLY;
+  settings.mode =
+      options.recognitionLevel == TextRecognitionLevel::fast ? tesseract::OEM_TESSERACT_ONLY : tesseract::OEM_LSTM_ONLY;
   settings.dictionaries = options.usesLanguageCorrection;
   Result<TessBaseAPI*> started = engines.recogniser(settings);
   if (!started) return started.error();
@@ -257,7 +260,8 @@ Result<std::vector<TextObservation>> recognizeText(const media::ImageView& image
 
 Result<std::optional<ScriptDetection>> detectTextScript(const media::ImageView& image) {
   if (!holdsPixels(image)) return recognitionFailed();
-  if (image.width < kSmallestReadableSide || image.height < kSmallestReadableSide) return std::optional<ScriptDetection>{};
+  if (image.width < kSmallestReadableSide || image.height < kSmallestReadableSide)
+    return std::optional<ScriptDetection>{};
   TextEngines& engines = TextEngines::shared();
   std::lock_guard<std::mutex> hold(engines.lock());
   SingleThreaded oneThread;

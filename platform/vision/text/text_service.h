@@ -41,7 +41,7 @@ enum class TextRecognitionError : int64_t {
 // bottom-left). A picture without text, or too small to hold any, gives no lines; a picture
 // without pixels fails with recognitionFailed.
 Result<std::vector<TextObservation>> recognizeText(const media::ImageView& image,
-                                                               const TextRecognitionOptions& options);
+                                                   const TextRecognitionOptions& options);
 
 // What script detection (Tesseract's osd model) says of the text in `image`; nothing when there
 // is too little text to tell. recognizeText runs this when it detects the language and the

@@ -26,10 +26,11 @@ std::vector<std::string> texts(const std::vector<TextObservation>& lines) {
 }
 
 const std::vector<std::string> kParagraph = {
-    "Men may seem detestable as joint",     "stock-companies and nations; knaves,", "fools, and murderers there may be;",
-    "men may have mean and meagre",         "faces; but, man, in the ideal, is so", "noble and so sparkling, such a grand",
-    "and glowing creature, that over any",  "ignominious blemish in him all his",   "fellows should run to throw their",
-    "costliest robes.",
+    "Men may seem detestable as joint",     "stock-companies and nations; knaves,",
+    "fools, and murderers there may be;",   "men may have mean and meagre",
+    "faces; but, man, in the ideal, is so", "noble and so sparkling, such a grand",
+    "and glowing creature, that over any",  "ignominious blemish in him all his",
+    "fellows should run to throw their",    "costliest robes.",
 };
 
 TEST(TextService, ReadsEachLineInReadingOrderWithItsBox) {
@@ -149,8 +150,9 @@ TEST(TextService, TwoThreadsAtOnceReadWhatOneThreadReads) {
     return read;
   };
   const Read alone = readAll({0, 1, 2});
-  const auto together = testing::onTwoThreadsAtOnce(
-      [&](int thread) { return readAll(thread == 0 ? std::vector<size_t>{0, 1, 2} : std::vector<size_t>{2, 1, 0}); });
+  const auto together = testing::onTwoThreadsAtOnce([&](int thread) {
+    return readAll(thread == 0 ? std::vector<size_t>{0, 1, 2} : std::vector<size_t>{2, 1, 0});
+  });
   EXPECT_TRUE(together[0] == alone);
   EXPECT_TRUE(together[1] == alone);
   EXPECT_EQ(texts(alone[2]), kParagraph);
