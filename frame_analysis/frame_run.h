@@ -4,8 +4,10 @@
 namespace frame_analysis {
 
 // The number of workers that analyse frames: one per processor the process may run on (its
-// affinity, so `taskset -c 0 vision ...` runs on one), at most kMostFrameWorkers.
-inline constexpr unsigned kMostFrameWorkers = 4;
+// affinity, so `taskset -c 0 vision ...` runs on one), at most kMostFrameWorkers. Every worker
+// has runtimes of every model of its own (about 170 MB in full mode, 35 MB faces only), so more
+// workers would buy speed with much more memory.
+inline constexpr unsigned kMostFrameWorkers = 2;
 unsigned frameWorkers();
 
 // Analyses every frame of `files` with `analyse` (its index is its position in `files`) and
