@@ -59,8 +59,8 @@ for quality in fast balanced accurate; do
   commands+=("$matte $work/short.mp4 $work/cut.mp4 $quality" "taskset -c 0 $matte $work/short.mp4 $work/cut.mp4 $quality")
 done
 
-# Every run `runs` times, interleaved; a row each of the medians, the time also against the
-# one-processor run just below it.
+# Every run `runs` times, interleaved; a row each of the medians, the time also as a multiple of
+# the one-processor run's just below it (like "x floor": under 1 is faster).
 compare() {
   local -a took cpu memory
   local r i s m c

@@ -34,9 +34,9 @@ commands=("$vision $work 25" "taskset -c 0 $vision $work 25" "$vision $work 25 f
 median() { tr ' ' '\n' <<<"$1" | grep . | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
 # Runs every command RUNS times, interleaved, and prints a row per command: the median seconds,
-# frames per second, for the programs the speed against the one-worker path, the median processor
-# seconds (user and system: steadier than the wall clock on a shared machine) and the largest
-# peak memory.
+# frames per second, for the programs the speedup over the one-worker path (its seconds over
+# theirs), the median processor seconds (user and system: steadier than the wall clock on a
+# shared machine) and the largest peak memory.
 measure_all() {
   local -a seconds cpus peaks
   local r i line
@@ -51,7 +51,7 @@ measure_all() {
   done
   local -a medians
   for i in "${!commands[@]}"; do medians[$i]=$(median "${seconds[$i]}"); done
-  printf '%-34s %9s %10s %12s %8s %9s\n' run seconds frames/s 'x 1 worker' 'CPU s' 'peak MiB'
+  printf '%-34s %9s %10s %12s %8s %9s\n' run seconds frames/s 'speedup' 'CPU s' 'peak MiB'
   for i in "${!commands[@]}"; do
     local one=""
     # Full and faces-only each beside their one-worker row (the row after them).
