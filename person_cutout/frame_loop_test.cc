@@ -6,6 +6,7 @@
 #include <deque>
 #include <functional>
 
+#include "person_cutout/frame_stages.h"
 #include "person_cutout/messages.h"
 #include "person_cutout/run_state.h"
 #include "person_cutout/summary_record.h"
@@ -29,6 +30,7 @@ class HandMadeReader final : public VideoReader {
   HandMadeReader(std::deque<VideoSample> samples, End end) : samples_(std::move(samples)), end_(end) {}
   Result<void> start() override { return {}; }
   Result<std::optional<VideoSample>> nextSample() override {
+    ++reads;
     if (samples_.empty()) {
       if (end_ == End::brokenOff) return Error{"test", 4, "the file breaks off"};
       return std::optional<VideoSample>();
@@ -37,6 +39,8 @@ class HandMadeReader final : public VideoReader {
     samples_.pop_front();
     return std::optional<VideoSample>(std::move(sample));
   }
+
+  int reads = 0;  // calls of nextSample so far
 
  private:
   std::deque<VideoSample> samples_;
@@ -80,14 +84,25 @@ MaskStep withoutMemory() {
 VideoSample pictureAt(MediaTime time) { return VideoSample{makePixelBuffer(PixelFormat::bgra8, 32, 24), time}; }
 VideoSample noPictureAt(MediaTime time) { return VideoSample{nullptr, time}; }
 
-class FrameLoopTest : public testing::Test {
+// The two ways of running the loop, which must behave alike in every case.
+enum class Path { oneByOne, inStages };
+
+std::string pathName(const testing::TestParamInfo<Path>& info) {
+  return info.param == Path::oneByOne ? "OneByOne" : "InStages";
+}
+
+class FrameLoopTest : public testing::TestWithParam<Path> {
  protected:
+  static Result<void> run() { return GetParam() == Path::oneByOne ? runFramesOneByOne() : runFramesInStages(); }
+
   // Sets up the run state as the earlier steps would, with hand-made frames and masks and a real
   // writer at `target`.
   Result<void> prepare(std::deque<VideoSample> samples, std::vector<MaskStep> masks, int64_t cutWidth,
                        int64_t cutHeight, int32_t timeScale, End end = End::atTheEnd) {
     writer.reset();
-    reader = std::make_unique<HandMadeReader>(std::move(samples), end);
+    auto handMade = std::make_unique<HandMadeReader>(std::move(samples), end);
+    handMadeReader_ = handMade.get();
+    reader = std::move(handMade);
     request = platform::vision::PersonMaskRequest(
         [masks = std::move(masks)] { return std::make_unique<HandMadeSegmenter>(masks); });
     vision = std::make_unique<platform::vision::SequenceRequestHandler>();
@@ -117,6 +132,7 @@ class FrameLoopTest : public testing::Test {
   }
 
   test_support::TemporaryFolder folder_;
+  HandMadeReader* handMadeReader_ = nullptr;
 };
 
 TEST(WriteTimeTest, KeepsOwnTimesWhileTheyRiseElseStepsOn1Over600) {
@@ -139,14 +155,14 @@ TEST(WriteTimeTest, KeepsOwnTimesWhileTheyRiseElseStepsOn1Over600) {
   }
 }
 
-TEST_F(FrameLoopTest, MeasuresDrawsAndWritesEveryFrameWithAPicture) {
+TEST_P(FrameLoopTest, MeasuresDrawsAndWritesEveryFrameWithAPicture) {
   // Frames of 32 x 24, masks of 16 x 16 drawn into a 64 x 32 cut-out (stretched unevenly).
   ASSERT_TRUE(prepare(
       {pictureAt({0, 600}), noPictureAt({10, 600}), pictureAt({0, 600}), pictureAt({-30, 600}), pictureAt({100, 600}),
        pictureAt({200, 600})},
       {personFrom(16, 16, 0), personFrom(16, 16, 16), personFrom(16, 16, 8), withoutMemory(), personFrom(16, 16, 4)},
       64, 32, 600));
-  ASSERT_TRUE(runFrameLoop());
+  ASSERT_TRUE(run());
 
   EXPECT_EQ(frames, 5);  // the sample without a picture left no trace
   EXPECT_EQ(personFrames, 3);
@@ -183,19 +199,19 @@ TEST_F(FrameLoopTest, MeasuresDrawsAndWritesEveryFrameWithAPicture) {
   }
 }
 
-TEST_F(FrameLoopTest, NotesProgressEvery15FramesAgainstTheLargerOfExpectedAndWritten) {
+TEST_P(FrameLoopTest, NotesProgressEvery15FramesAgainstTheLargerOfExpectedAndWritten) {
   std::deque<VideoSample> samples;
   for (int i = 0; i < 31; ++i) samples.push_back(pictureAt({i, 25}));
   ASSERT_TRUE(prepare(std::move(samples), {personFrom(8, 8, 4)}, 16, 16, 25));
   expected = 20;
   testing::internal::CaptureStderr();
-  const Result<void> looped = runFrameLoop();
+  const Result<void> looped = run();
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "progress 15 20\nprogress 30 30\n");
   EXPECT_TRUE(looped);
   EXPECT_EQ(frames, 31);
 }
 
-TEST_F(FrameLoopTest, FailuresNameTheFrameAndRemoveTheUnfinishedFile) {
+TEST_P(FrameLoopTest, FailuresNameTheFrameAndRemoveTheUnfinishedFile) {
   const std::string path = (folder_ / "cut.mp4");
   struct Case {
     std::vector<MaskStep> masks;
@@ -211,44 +227,75 @@ TEST_F(FrameLoopTest, FailuresNameTheFrameAndRemoveTheUnfinishedFile) {
       {{personFrom(8, 8, 0), personFrom(8, 8, 0), empty}, "Error: no cut-out came back for frame 2\n"},
   };
   for (const Case& c : cases) {
-    ASSERT_TRUE(prepare({pictureAt({0, 25}), pictureAt({1, 25}), pictureAt({2, 25})}, c.masks, 16, 16, 25));
+    // The sample without a picture has no number.
+    ASSERT_TRUE(prepare({pictureAt({0, 25}), noPictureAt({1, 25}), pictureAt({1, 25}), pictureAt({2, 25})}, c.masks, 16,
+                        16, 25));
     ASSERT_TRUE(test_support::exists(path));
-    EXPECT_EQ(failedWith(runFrameLoop()), c.message);
+    EXPECT_EQ(failedWith(run()), c.message);
     EXPECT_FALSE(test_support::exists(path)) << c.message;
   }
 }
 
-TEST_F(FrameLoopTest, AWriterThatStoppedIsReportedNotWaitedForForever) {
-  ASSERT_TRUE(prepare({pictureAt({0, 25})}, {personFrom(8, 8, 0)}, 16, 16, 25));
+TEST_P(FrameLoopTest, AWriterThatStoppedIsReportedNotWaitedForForever) {
+  // Frame 1 cannot be segmented either, but frame 0 fails first: its failure is the one told.
+  const MaskStep fails = []() -> Result<std::shared_ptr<PixelBuffer>> { return Error{"test", 7, "no one"}; };
+  ASSERT_TRUE(
+      prepare({pictureAt({0, 25}), pictureAt({1, 25}), pictureAt({2, 25})}, {personFrom(8, 8, 0), fails}, 16, 16, 25));
   const std::shared_ptr<PixelBuffer> wrong = makePixelBuffer(PixelFormat::bgra8, 8, 8);
   EXPECT_FALSE(writer->append(*wrong, kMediaTimeZero));  // the writer fails and stops taking frames
-  const Result<void> looped = runFrameLoop();
+  const Result<void> looped = run();
   ASSERT_FALSE(looped);
   EXPECT_TRUE(looped.error().description.starts_with("the cut-out could not be written: a frame is not a BGRA picture"))
       << looped.error().description;
 }
 
-TEST_F(FrameLoopTest, FinishingChecksHowReadingEndedBeforeCountingFrames) {
+TEST_P(FrameLoopTest, FinishingChecksHowReadingEndedBeforeCountingFrames) {
   const std::string path = (folder_ / "cut.mp4");
   ASSERT_TRUE(prepare({}, {personFrom(8, 8, 0)}, 16, 16, 25, End::brokenOff));
-  ASSERT_TRUE(runFrameLoop());  // the loop ends; finishing reports how
+  ASSERT_TRUE(run());  // the loop ends; finishing reports how
   EXPECT_TRUE(readFailed);
   EXPECT_EQ(failedWith(finishCutOut()), "Error: the video could not be read to its end\n");
   EXPECT_FALSE(test_support::exists(path));
 
   ASSERT_TRUE(prepare({noPictureAt({0, 25}), noPictureAt({1, 25})}, {personFrom(8, 8, 0)}, 16, 16, 25));
-  ASSERT_TRUE(runFrameLoop());
+  ASSERT_TRUE(run());
   EXPECT_FALSE(readFailed);
   EXPECT_EQ(failedWith(finishCutOut()), "Error: the video has no frames\n");
   EXPECT_FALSE(test_support::exists(path));
+
+  // Frames before the break are all written before the loop ends.
+  ASSERT_TRUE(prepare({pictureAt({0, 25}), pictureAt({1, 25}), pictureAt({2, 25})}, {personFrom(8, 8, 0)}, 16, 16, 25,
+                      End::brokenOff));
+  ASSERT_TRUE(run());
+  EXPECT_TRUE(readFailed);
+  EXPECT_EQ(frames, 3);
+  EXPECT_EQ(failedWith(finishCutOut()), "Error: the video could not be read to its end\n");
 }
 
-TEST_F(FrameLoopTest, AnOutputThatAppearsAfterTheCheckIsNeverOverwritten) {
+TEST_P(FrameLoopTest, AFailureStopsReadingWithinAFewFrames) {
+  std::deque<VideoSample> samples;
+  for (int i = 0; i < 200; ++i) samples.push_back(pictureAt({i, 25}));
+  const MaskStep fails = []() -> Result<std::shared_ptr<PixelBuffer>> { return Error{"test", 7, "no one"}; };
+  ASSERT_TRUE(prepare(std::move(samples), {personFrom(8, 8, 0), personFrom(8, 8, 0), fails}, 16, 16, 25));
+  EXPECT_EQ(failedWith(run()), "Error: the person could not be found in frame 2: no one\n");
+  // One by one reads the failing frame last; in stages reading is at most a few frames ahead.
+  if (GetParam() == Path::oneByOne) {
+    EXPECT_EQ(handMadeReader_->reads, 3);
+  } else {
+    EXPECT_GE(handMadeReader_->reads, 3);
+    EXPECT_LE(handMadeReader_->reads, 3 + 6);
+  }
+  EXPECT_EQ(frames, 2);
+}
+
+TEST_P(FrameLoopTest, AnOutputThatAppearsAfterTheCheckIsNeverOverwritten) {
   const std::string path = (folder_ / "cut.mp4");
   test_support::writeFile(path, "someone else's");
   EXPECT_EQ(failedWith(prepare({}, {personFrom(8, 8, 0)}, 16, 16, 25)), "Error: the output file already exists\n");
   EXPECT_EQ(test_support::readFile(path), "someone else's");
 }
+
+INSTANTIATE_TEST_SUITE_P(BothPaths, FrameLoopTest, testing::Values(Path::oneByOne, Path::inStages), pathName);
 
 }  // namespace
 }  // namespace person_cutout

@@ -1,0 +1,131 @@
+#include "person_cutout/frame_stages.h"
+
+#include <future>
+#include <optional>
+#include <system_error>
+#include <thread>
+#include <utility>
+
+#include "person_cutout/frame_loop.h"
+#include "person_cutout/run_state.h"
+#include "person_cutout/stage_queue.h"
+
+namespace person_cutout {
+
+using namespace platform::media;
+using platform::Result;
+
+namespace {
+
+// Frames waiting between two stages. Two keep each stage busy while the next catches up, and
+// keep the frames alive at once within what the reader's and the writer's pools hold (four
+// each): two waiting, one being made, one being used.
+constexpr size_t kFramesBetweenStages = 2;
+
+// What passes from one stage to the next: a frame, or how the stage ended. Ends and failures come
+// last, after every frame before them.
+template <typename Frame>
+struct Passed {
+  std::optional<Frame> frame;
+  std::optional<platform::Error> failure;  // the stage stopped on this frame's failure
+  bool readFailed = false;                 // the end: reading broke off rather than reached the end
+
+  static Passed of(Frame frame) { return Passed{std::move(frame), std::nullopt, false}; }
+  static Passed failed(platform::Error error) { return Passed{std::nullopt, std::move(error), false}; }
+  static Passed end(bool readFailed) { return Passed{std::nullopt, std::nullopt, readFailed}; }
+};
+
+struct ReadFrame {
+  std::shared_ptr<PixelBuffer> picture;
+  MediaTime time;
+};
+
+using Read = Passed<ReadFrame>;
+using Drawn = Passed<DrawnFrame>;
+
+// Reads every sample with a picture into `out`, then the end.
+void readFrames(StageQueue<Read>& out) {
+  for (;;) {
+    Result<std::optional<VideoSample>> sample = reader->nextSample();
+    if (!sample || !sample.value()) {
+      out.put(Read::end(!sample));
+      return;
+    }
+    if (!sample.value()->picture) continue;
+    if (!out.put(Read::of(ReadFrame{std::move(sample.value()->picture), sample.value()->time}))) return;
+  }
+}
+
+// Draws the frames of `in` in order into `out`; stops at the first failure, passing it on, and
+// closes `in` so that reading stops too.
+void drawFrames(StageQueue<Read>& in, StageQueue<Drawn>& out) {
+  for (int64_t number = 0;; ++number) {
+    std::optional<Read> taken = in.take();
+    if (!taken) return;  // writing stopped
+    Read& read = *taken;
+    if (!read.frame) {
+      out.put(Drawn::end(read.readFailed));
+      return;
+    }
+    Result<DrawnFrame> drawn = drawFrame(*read.frame->picture, read.frame->time, number);
+    read.frame.reset();  // the picture goes back to the reader's pool
+    if (!drawn) {
+      in.close();
+      out.put(Drawn::failed(drawn.error()));
+      return;
+    }
+    if (!out.put(Drawn::of(std::move(drawn.value())))) {
+      in.close();
+      return;
+    }
+  }
+}
+
+}  // namespace
+
+Result<void> runFramesInStages() {
+  startFrameLoop();
+  StageQueue<Read> readQueue(kFramesBetweenStages);
+  StageQueue<Drawn> drawnQueue(kFramesBetweenStages);
+
+  // The stages begin once both threads stand, so that a thread that cannot be had leaves the
+  // reader untouched for the one-by-one loop.
+  std::promise<bool> begin;
+  std::shared_future<bool> begun = begin.get_future().share();
+  std::thread reading, drawing;
+  try {
+    reading = std::thread([&readQueue, begun] {
+      if (begun.get()) readFrames(readQueue);
+    });
+    drawing = std::thread([&readQueue, &drawnQueue, begun] {
+      if (begun.get()) drawFrames(readQueue, drawnQueue);
+    });
+  } catch (const std::system_error&) {
+    begin.set_value(false);
+    if (reading.joinable()) reading.join();
+    return runFramesOneByOne();
+  }
+  begin.set_value(true);
+
+  Result<void> outcome;
+  for (;;) {
+    Drawn drawn = std::move(*drawnQueue.take());  // the drawing stage always ends with an end or a failure
+    if (drawn.frame) {
+      outcome = writeFrame(*drawn.frame);
+      if (outcome) continue;
+    } else if (drawn.failure) {
+      outcome = *drawn.failure;
+    } else {
+      readFailed = drawn.readFailed;
+    }
+    break;
+  }
+  // Whatever is still on its way is dropped; the stages see the closed queues and end.
+  drawnQueue.close();
+  readQueue.close();
+  reading.join();
+  drawing.join();
+  return outcome;
+}
+
+}  // namespace person_cutout
