@@ -27,6 +27,7 @@ const std::vector<std::pair<std::string, std::string>> kFrames = {
     {"open_hand", kPictures + "open_hand.jpg"},
     {"three_hands", kPictures + "three_hands.jpg"},
     {"two_people", kPictures + "two_people.jpg"},
+    {"webcam", kPictures + "person_hand_raised.jpg"},
 };
 
 // Frame name -> its frame line, for a full run and a faces-only run over the pictures.
@@ -192,6 +193,19 @@ TEST_F(VisionPose, AMirroredPictureSwapsLeftAndRight) {
     EXPECT_NEAR(b[1].get<double>(), a[1].get<double>(), 0.035) << joint;
   }
   EXPECT_GE(compared, 8);
+}
+
+// Head-and-shoulders framing, as at a webcam: the body's crop reaches far below the frame, and the
+// shoulders and the neck between them are found inside the picture just above its bottom edge.
+TEST_F(VisionPose, AWebcamFramesShouldersAndNeckAreInsideThePicture) {
+  ASSERT_EQ(bodies("webcam").size(), 1u);
+  expectJoints(bodies("webcam")[0],
+               {{"nose", 0.543, 0.441},
+                {"leftShoulder", 0.777, 0.074},
+                {"rightShoulder", 0.294, 0.081},
+                {"neck", 0.536, 0.077},
+                {"leftWrist", 0.818, 0.017}},
+               0.03, "webcam");
 }
 
 TEST_F(VisionPose, ARaisedOpenHandIsOneHandWithItsFingerTips) {

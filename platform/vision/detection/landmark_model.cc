@@ -33,7 +33,7 @@ Result<std::optional<Landmarks>> LandmarkModel::run(const media::ImageView& imag
   if (!leased) return leased.error();
   nn::ModelPool::Lease& model = leased.value();
   const int size = settings_.inputSize;
-  if (Result<void> filled = imageToTensor(image, area, size, size, 0, 1, model->input(0)); !filled)
+  if (Result<void> filled = imageToTensor(image, area, size, size, 0, 1, model->input(0), settings_.border); !filled)
     return filled.error();
   if (Result<void> ran = PooledModel::run(model); !ran) return ran.error();
   // The presence output already went through a sigmoid inside the model.

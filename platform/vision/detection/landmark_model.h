@@ -26,6 +26,10 @@ struct HeatmapRefinement {
 struct LandmarkModelSettings {
   std::string modelFile;  // a name for nn::modelPath
   int inputSize = 0;      // the square RGB input, values in [0, 1]
+  // What the crop reads beyond the picture's edge. The published graphs crop for the landmark
+  // models with edge pixels repeated: a body cut off by the frame's bottom edge then seems to go on,
+  // and the model places the shoulders of a head-and-shoulders picture where they are.
+  Border border = Border::replicate;
   // The output of the points: `rows` rows of `valuesPerRow` values, x and y first (input pixels).
   std::string pointsOutput;
   size_t rows = 0;
