@@ -41,6 +41,9 @@ struct LandmarkModelSettings {
   std::optional<HeatmapRefinement> heatmap;
 };
 
+// The published presence threshold of the pose and hand landmark models.
+inline constexpr float kMinLandmarkPresence = 0.5f;
+
 struct Landmarks {
   float presence = 0;  // the model's presence output, 0 to 1
   // The kept points in the model's own order, in picture pixels; confidence is the point's
@@ -57,10 +60,13 @@ class LandmarkModel {
   static Result<LandmarkModel> load(const LandmarkModelSettings& settings);
 
   // The points in the crop `area` of the picture, or nothing when the model's presence is below
-  // one half (the published threshold of the pose and hand landmark models). Fails with DetectionError::noPixels on a
-  // picture without pixels, badCrop on an area that is not a finite rectangle, and modelFailed when the model cannot
-  // run.
+  // kMinLandmarkPresence. Fails with DetectionError::noPixels on a picture without pixels,
+  // badCrop on an area that is not a finite rectangle, and modelFailed when the model cannot run.
   Result<std::optional<Landmarks>> run(const media::ImageView& image, const RotatedRect& area) const;
+
+  // The points and presence in the crop `area` whatever the presence: where the model would put
+  // the points if something were there. Fails as run() does.
+  Result<Landmarks> look(const media::ImageView& image, const RotatedRect& area) const;
 
  private:
   struct Outputs {
