@@ -83,7 +83,8 @@ TEST(Install, AMovedInstallFindsItsModelsBesideItself) {
     // Without the moved tree's face detector there is no face: the models came from that tree,
     // not from the build tree's folder.
     SCOPED_TRACE("vision without its face detector");
-    for (const char* model : {"face_detection_full_range.tflite", "face_detection_short_range.tflite"}) {
+    for (const char* model : {"face_detection_full_range.tflite", "face_detection_full_range_sparse.tflite",
+                              "face_detection_short_range.tflite"}) {
       fs::remove(moved + "share/people_vision_tools/models/" + model);
     }
     const ProgramRun run = runProgram(moved + "bin/vision", {work / "pictures", "1"});

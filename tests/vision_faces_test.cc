@@ -4,6 +4,7 @@
 // room for small numeric differences between builds, not for a region on the wrong feature.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -15,6 +16,7 @@ namespace {
 using nlohmann::json;
 
 const std::string kFaces = std::string(TEST_FIXTURES_DIR) + "/faces";
+const std::string kGroups = std::string(TEST_FIXTURES_DIR) + "/groups";
 
 struct Spot {
   double x, y;
@@ -27,18 +29,18 @@ struct ExpectedFace {
 
 // One line per fixture, in name order: astronaut.jpg, group.jpg, no_face.jpg, turned.jpg.
 const std::vector<std::vector<ExpectedFace>> kExpected = {
-    {{{0.338, 0.659, 0.209, 0.209}, {0.397, 0.801}, {0.482, 0.797}, {0.438, 0.765}, {0.436, 0.719}}},
+    {{{0.337, 0.664, 0.206, 0.206}, {0.397, 0.801}, {0.482, 0.797}, {0.438, 0.765}, {0.436, 0.719}}},
     {
-        {{0.542, 0.628, 0.131, 0.187}, {0.583, 0.763}, {0.633, 0.749}, {0.598, 0.726}, {0.595, 0.678}},
-        {{0.291, 0.564, 0.125, 0.178}, {0.327, 0.679}, {0.376, 0.679}, {0.347, 0.649}, {0.350, 0.601}},
-        {{0.770, 0.573, 0.125, 0.178}, {0.810, 0.696}, {0.860, 0.701}, {0.840, 0.666}, {0.838, 0.624}},
+        {{0.300, 0.563, 0.116, 0.166}, {0.327, 0.679}, {0.376, 0.679}, {0.347, 0.649}, {0.350, 0.601}},
+        {{0.544, 0.638, 0.129, 0.183}, {0.583, 0.763}, {0.633, 0.749}, {0.598, 0.726}, {0.595, 0.678}},
+        {{0.780, 0.593, 0.109, 0.155}, {0.810, 0.696}, {0.860, 0.701}, {0.840, 0.666}, {0.838, 0.624}},
     },
     {},
-    {{{0.399, 0.619, 0.136, 0.136}, {0.464, 0.711}, {0.506, 0.709}, {0.487, 0.681}, {0.473, 0.648}}},
+    {{{0.384, 0.608, 0.155, 0.155}, {0.464, 0.711}, {0.506, 0.709}, {0.487, 0.681}, {0.473, 0.648}}},
 };
 
-std::vector<json> runVision(const std::vector<std::string>& extra = {}) {
-  std::vector<std::string> arguments = {kFaces, "1"};
+std::vector<json> runVision(const std::vector<std::string>& extra = {}, const std::string& folder = kFaces) {
+  std::vector<std::string> arguments = {folder, "1"};
   arguments.insert(arguments.end(), extra.begin(), extra.end());
   const test_support::ProgramRun run = test_support::runProgram(VISION_PROGRAM, arguments);
   EXPECT_EQ(run.exitStatus, 0) << run.standardError;
@@ -117,6 +119,33 @@ TEST(VisionFaces, FacesOnlyModeGivesTheSameFacesEachWithAColourSample) {
   // Below the astronaut's face, the bottom row of the sample shows her orange suit.
   const json& sample = facesOnly[0]["faces"][0]["colours"];
   EXPECT_GT(sample[36].get<double>(), sample[38].get<double>() + 0.15);
+}
+
+// Groups whose faces are small or shaded: every face is found, at the boxes the publisher's own
+// face pipeline reports (the soldiers') or that we checked by eye (the sofa's). The soldiers' faces,
+// 21 pixels high under helmet brims, are ones the mesh model doubts (presence near 0); they keep
+// their boxes. On the sofa the third woman's face, tilted down, scored below the detector's
+// threshold with its dense weights.
+TEST(VisionFaces, EveryFaceOfAGroupIsFoundSmallOrShadedOnes) {
+  const std::vector<json> lines = runVision({"faces"}, kGroups);
+  // One line per fixture, in name order: sofa.jpg, soldiers.jpg.
+  const std::vector<std::vector<std::array<double, 4>>> expected = {
+      {{0.743, 0.714, 0.109, 0.153}, {0.159, 0.713, 0.109, 0.153}, {0.459, 0.652, 0.122, 0.171}},
+      {{0.555, 0.783, 0.066, 0.089}, {0.363, 0.699, 0.070, 0.093}, {0.448, 0.730, 0.066, 0.089}},
+  };
+  ASSERT_EQ(lines.size(), expected.size());
+  for (size_t frame = 0; frame < lines.size(); ++frame) {
+    const json& faces = lines[frame]["faces"];
+    ASSERT_EQ(faces.size(), expected[frame].size()) << "frame " << frame;
+    for (size_t i = 0; i < faces.size(); ++i) {
+      for (int k = 0; k < 4; ++k) {
+        EXPECT_NEAR(faces[i]["box"][k].get<double>(), expected[frame][i][k], 0.01)
+            << "frame " << frame << " face " << i << " box " << k;
+      }
+      EXPECT_EQ(faces[i]["landmarks"].size(), 9u);
+      EXPECT_EQ(faces[i]["colours"].size(), 48u);
+    }
+  }
 }
 
 }  // namespace

@@ -1,5 +1,8 @@
 #include "platform/vision/bodies_and_hands/body_and_hand_models.h"
 
+#include <algorithm>
+#include <cmath>
+#include <limits>
 #include <numbers>
 
 namespace platform::vision {
@@ -70,6 +73,36 @@ RotatedRect handCrop(const Detection& palm) {
   const RotatedRect box{palm.box.xMin + palm.box.width / 2, palm.box.yMin + palm.box.height / 2, palm.box.width,
                         palm.box.height, alignmentRotation(palm.keypoints[0], palm.keypoints[2], std::numbers::pi / 2)};
   return transformRect(box, {2.6, 2.6, 0, -0.5, true});
+}
+
+RotatedRect handCropFromLandmarks(std::span<const LandmarkPoint> hand) {
+  if (hand.size() < 21) return {};
+  // The wrist, the thumb's first three points and the first two of each other finger: the points
+  // that stay put however the fingers bend.
+  constexpr size_t kSteady[] = {0, 1, 2, 3, 5, 6, 9, 10, 13, 14, 17, 18};
+  const ImagePoint wrist = hand[0].position;
+  const ImagePoint index = hand[5].position, middle = hand[9].position, ring = hand[13].position;
+  const ImagePoint knuckles{((index.x + ring.x) / 2 + middle.x) / 2, ((index.y + ring.y) / 2 + middle.y) / 2};
+  const double rotation = alignmentRotation(wrist, knuckles, std::numbers::pi / 2);
+
+  // The box of the steady points in the crop's own axes, around their upright box's centre.
+  double low = std::numeric_limits<double>::infinity();
+  double minX = low, minY = low, maxX = -low, maxY = -low;
+  for (const size_t i : kSteady) {
+    minX = std::min(minX, hand[i].position.x), maxX = std::max(maxX, hand[i].position.x);
+    minY = std::min(minY, hand[i].position.y), maxY = std::max(maxY, hand[i].position.y);
+  }
+  const double centreX = (minX + maxX) / 2, centreY = (minY + maxY) / 2;
+  const double c = std::cos(rotation), s = std::sin(rotation);
+  double uMin = low, vMin = low, uMax = -low, vMax = -low;
+  for (const size_t i : kSteady) {
+    const double dx = hand[i].position.x - centreX, dy = hand[i].position.y - centreY;
+    const double u = dx * c + dy * s, v = -dx * s + dy * c;
+    uMin = std::min(uMin, u), uMax = std::max(uMax, u), vMin = std::min(vMin, v), vMax = std::max(vMax, v);
+  }
+  const double u = (uMin + uMax) / 2, v = (vMin + vMax) / 2;
+  const RotatedRect box{centreX + u * c - v * s, centreY + u * s + v * c, uMax - uMin, vMax - vMin, rotation};
+  return transformRect(box, {2.0, 2.0, 0, -0.1, true});
 }
 
 }  // namespace platform::vision

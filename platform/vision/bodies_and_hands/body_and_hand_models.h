@@ -2,6 +2,7 @@
 // each landmark model looks for what its detector found.
 #pragma once
 
+#include <span>
 #include <string>
 
 #include "platform/vision/detection/detection_decoding.h"
@@ -39,5 +40,11 @@ RotatedRect bodyCrop(const Detection& person);
 // side and enlarged 2.6 times so that the whole hand fits. Empty when the detection lacks the
 // wrist and knuckle keypoints.
 RotatedRect handCrop(const Detection& palm);
+
+// The crop the hand landmark model would look into next around the 21 points it found (picture
+// pixels): turned so that the wrist points down towards the knuckles, around the box of the wrist,
+// the thumb's base and each finger's first two points, moved a tenth towards the fingers, made
+// square and doubled. Empty with fewer than 21 points.
+RotatedRect handCropFromLandmarks(std::span<const LandmarkPoint> hand);
 
 }  // namespace platform::vision

@@ -4,6 +4,9 @@
 
 #include <cmath>
 #include <numbers>
+#include <span>
+#include <utility>
+#include <vector>
 
 #include "platform/vision/detection/detection_errors.h"
 
@@ -57,6 +60,29 @@ TEST(HandCrop, MovesTowardsTheFingersSquaresAndEnlarges) {
   };
   for (const auto& c : cases) expectCrop(handCrop(c.detection), c.crop, c.what);
   expectCrop(handCrop(Detection{0.9f, {0, 0, 10, 10}, {{1, 1}, {2, 2}}}), {}, "without the knuckle's keypoint");
+}
+
+// An upright hand: the wrist at the bottom, the fingers' bases above it, the finger tips far off
+// (they bend, so they do not count).
+std::vector<LandmarkPoint> uprightHand() {
+  std::vector<LandmarkPoint> hand(21, LandmarkPoint{{100, -300}, 0});
+  const std::pair<size_t, ImagePoint> steady[] = {
+      {0, {100, 200}}, {1, {80, 190}},   {2, {70, 170}},   {3, {65, 150}},   {5, {85, 130}},   {6, {85, 110}},
+      {9, {100, 125}}, {10, {100, 100}}, {13, {115, 130}}, {14, {115, 110}}, {17, {125, 140}}, {18, {130, 120}}};
+  for (const auto& [index, at] : steady) hand[index].position = at;
+  return hand;
+}
+
+TEST(HandCropFromLandmarks, FramesTheSteadyPointsTurnedFromWristToKnuckles) {
+  // The steady points span 65 x 100 around (97.5, 150): a tenth of 100 towards the fingers, square
+  // on 100, doubled.
+  expectCrop(handCropFromLandmarks(uprightHand()), {97.5, 140, 200, 200, 0}, "fingers up");
+  // The same hand turned a quarter, fingers to the right: the crop turns with it and moves right.
+  std::vector<LandmarkPoint> turned = uprightHand();
+  for (LandmarkPoint& p : turned) p.position = {300 - p.position.y, p.position.x};
+  expectCrop(handCropFromLandmarks(turned), {160, 97.5, 200, 200, pi / 2}, "fingers right");
+  const std::vector<LandmarkPoint> upright = uprightHand();
+  expectCrop(handCropFromLandmarks(std::span(upright).first(20)), {}, "too few points");
 }
 
 // Needs the models fetched by scripts/setup.sh: every variant the service or the benchmark uses

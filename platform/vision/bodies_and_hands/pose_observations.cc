@@ -30,10 +30,14 @@ class Placement {
  public:
   Placement(int width, int height) : width_(width), height_(height) {}
 
-  // The point in the normalised frame, or nothing when it is not in the picture.
-  std::optional<JointPoint> place(const LandmarkPoint& point) const {
+  // The point in the normalised frame, or nothing when it is not in the picture grown by
+  // `margin` pixels on every side.
+  std::optional<JointPoint> place(const LandmarkPoint& point, double margin = 0) const {
     const double x = point.position.x, y = point.position.y;
-    if (!(x >= 0 && x <= width_ && y >= 0 && y <= height_) || !std::isfinite(point.confidence)) return std::nullopt;
+    if (!(x >= -margin && x <= width_ + margin && y >= -margin && y <= height_ + margin) ||
+        !std::isfinite(point.confidence)) {
+      return std::nullopt;
+    }
     return JointPoint{{x / width_, 1 - y / height_}, std::clamp(point.confidence, 0.0f, 1.0f)};
   }
 
@@ -70,8 +74,16 @@ HandObservation handObservation(std::span<const LandmarkPoint> points, float pre
   HandObservation hand;
   if (pictureWidth <= 0 || pictureHeight <= 0) return hand;
   const Placement placement(pictureWidth, pictureHeight);
+  // The hand model places a point to within about a tenth of the palm's length (wrist to the
+  // middle finger's base): a wrist it puts that close beyond the picture's edge may well be on the
+  // picture, as on a hand raised from the bottom edge of a webcam frame.
+  constexpr size_t kMiddleFingerBase = 9;
+  const double margin = points.size() > kMiddleFingerBase
+                            ? 0.1 * std::hypot(points[kMiddleFingerBase].position.x - points[0].position.x,
+                                               points[kMiddleFingerBase].position.y - points[0].position.y)
+                            : 0;
   for (size_t index = 0; index < points.size() && index < kHandPointCount; ++index) {
-    if (const auto point = placement.place({points[index].position, presence})) {
+    if (const auto point = placement.place({points[index].position, presence}, std::isfinite(margin) ? margin : 0)) {
       hand.points[static_cast<Hand>(index)] = *point;
     }
   }

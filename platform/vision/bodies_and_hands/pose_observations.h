@@ -19,7 +19,9 @@ BodyObservation bodyObservation(std::span<const LandmarkPoint> points, int pictu
 
 // The hand landmark model's 21 points in its own order (picture pixels) as a hand observation;
 // every placed joint carries `presence`, the model's confidence that a hand is there. Joints are
-// placed by the same rule as for bodies.
+// placed by the same rule as for bodies, except that a point within a tenth of the palm's length
+// (wrist to the middle finger's base) beyond the picture's edge is placed too, where it is: the
+// model is not surer than that where the edge cuts the hand.
 HandObservation handObservation(std::span<const LandmarkPoint> points, float presence, int pictureWidth,
                                 int pictureHeight);
 

@@ -89,12 +89,19 @@ TEST(BodyObservation, AShortListOrAnEmptyPicturePlacesOnlyWhatItCan) {
 
 TEST(HandObservation, EveryJointCarriesThePresenceScore) {
   std::vector<LandmarkPoint> points = numberedPoints(22);  // a point more than the model has
-  points[4].position = {201, 10};                          // thumb tip off the picture
+  // The palm, wrist (1, 1) to the middle finger's base (46, 19), is 48.5 pixels long: points
+  // less than 4.85 pixels beyond the picture's edge are placed where they are, others not.
+  points[4].position = {205, 10};  // thumb tip off the picture
+  points[8].position = {-4, 50};   // index tip just beyond the left edge
+  points[12].position = {100, 104.9};
+  points[16].position = {100, 104.8};
   const HandObservation hand = handObservation(points, 0.75f, 200, 100);
-  EXPECT_EQ(hand.points.size(), 20u);
+  EXPECT_EQ(hand.points.size(), 19u);
   EXPECT_FALSE(hand.point(Hand::thumbTip).has_value());
+  EXPECT_FALSE(hand.point(Hand::middleTip).has_value());
   expectPoint(hand.point(Hand::wrist), 0.005, 0.99, 0.75f, "wrist");           // point 0
-  expectPoint(hand.point(Hand::indexTip), 0.205, 0.83, 0.75f, "index tip");    // point 8
+  expectPoint(hand.point(Hand::indexTip), -0.02, 0.5, 0.75f, "index tip");     // point 8
+  expectPoint(hand.point(Hand::ringTip), 0.5, -0.048, 0.75f, "ring tip");      // point 16
   expectPoint(hand.point(Hand::littleTip), 0.505, 0.59, 0.75f, "little tip");  // point 20
 }
 

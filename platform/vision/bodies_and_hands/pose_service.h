@@ -30,7 +30,8 @@ Result<std::vector<BodyObservation>> detectBodies(const media::ImageView& image)
 
 // One observation per hand, each hand once, best palm first, `maximumHandCount` at most (none,
 // and no failure, when it is 0 or less). Every placed joint carries the hand's confidence, how
-// sure the model is that a hand is there.
+// sure the model is that a hand is there. A joint is placed inside the picture or, where the
+// picture's edge cuts the hand, within a tenth of the palm's length beyond it.
 Result<std::vector<HandObservation>> detectHands(const media::ImageView& image, int maximumHandCount);
 
 }  // namespace platform::vision

@@ -1,5 +1,6 @@
 #include "platform/vision/detection/image_to_tensor.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -20,9 +21,15 @@ ChannelOffsets channelOffsets(media::PixelFormat format) {
 }
 
 // The bilinear mix of the four pixels around (x, y), in picture pixels with pixel centres at
-// whole numbers; pixels outside the picture count as black.
-void samplePixel(const media::ImageView& image, int bpp, ChannelOffsets at, double x, double y, float sum[3]) {
+// whole numbers; pixels outside the picture count as black, or as the nearest edge pixel.
+void samplePixel(const media::ImageView& image, int bpp, ChannelOffsets at, Border border, double x, double y,
+                 float sum[3]) {
   sum[0] = sum[1] = sum[2] = 0;
+  if (border == Border::replicate) {
+    // Clamping the point clamps each of its four neighbours to the edge.
+    x = std::clamp(x, 0.0, image.width - 1.0);
+    y = std::clamp(y, 0.0, image.height - 1.0);
+  }
   const double fx = std::floor(x), fy = std::floor(y);
   if (!(fx >= -1 && fx < image.width && fy >= -1 && fy < image.height)) return;
   const double ax = x - fx, ay = y - fy;
@@ -52,7 +59,7 @@ PicturePoint pictureFromTensor(const RotatedRect& area, double u, double v) {
 }
 
 Result<void> imageToTensor(const media::ImageView& image, const RotatedRect& area, int width, int height, float low,
-                           float high, float* tensor) {
+                           float high, float* tensor, Border border) {
   if (!holdsPixels(image)) {
     return detectionError(DetectionError::noPixels, "the picture is empty or its rows are shorter than its width");
   }
@@ -77,7 +84,7 @@ Result<void> imageToTensor(const media::ImageView& image, const RotatedRect& are
       const double x = origin.x + column * stepXx + row * stepYx - 0.5;
       const double y = origin.y + column * stepXy + row * stepYy - 0.5;
       float sum[3];
-      samplePixel(image, bpp, channels, x, y, sum);
+      samplePixel(image, bpp, channels, border, x, y, sum);
       out[0] = low + scale * sum[0];
       out[1] = low + scale * sum[1];
       out[2] = low + scale * sum[2];

@@ -20,6 +20,12 @@ struct RotatedRect {
   double rotation = 0;
 };
 
+// What a crop reads where it reaches outside the picture.
+enum class Border {
+  zero,       // black: the detectors' letterbox, whose padding the detectors were trained with
+  replicate,  // the nearest edge pixel: the landmark models' crops (MediaPipe's default border)
+};
+
 struct PicturePoint {
   double x = 0;
   double y = 0;
@@ -31,13 +37,14 @@ PicturePoint pictureFromTensor(const RotatedRect& area, double u, double v);
 
 // Fills `tensor` (height × width × 3 floats, RGB, rows top first) from the picture under `area`.
 // Pixel values 0-255 map linearly to [low, high]. Where the area reaches outside the picture it
-// reads black pixels, as MediaPipe's zero border does before the value mapping: those tensor
-// values are `low` (for example -1 for a model that takes [-1, 1]), not 0.
+// reads what `border` says: black pixels with Border::zero, mapped like any other (so those tensor
+// values are `low`, for example -1 for a model that takes [-1, 1], not 0), or the nearest edge
+// pixel with Border::replicate.
 // `image` may be rgb8, bgra8 or gray8 (grey copied to all three channels), with any row stride.
 // Fails (detection_errors.h) when the picture holds no pixels (noPixels), or the area is not a
 // finite rectangle or the tensor has no pixels (badCrop); the tensor is then left as it was.
 Result<void> imageToTensor(const media::ImageView& image, const RotatedRect& area, int width, int height, float low,
-                           float high, float* tensor);
+                           float high, float* tensor, Border border = Border::zero);
 
 // How a whole picture fits a detector's tensor with its aspect ratio kept: `area` covers the
 // picture plus the padding (use it with imageToTensor and pictureFromTensor), and the padding is

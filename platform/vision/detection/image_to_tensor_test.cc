@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <numbers>
@@ -110,6 +111,26 @@ TEST(ImageToTensorTest, MapsValuesToTheRangeAndTheBorderToItsLowEnd) {
     EXPECT_FLOAT_EQ(tensor[(j * 4 + 1) * 3], 1.0f);
     EXPECT_FLOAT_EQ(tensor[(j * 4 + 2) * 3 + 2], 1.0f);
     EXPECT_FLOAT_EQ(tensor[(j * 4 + 3) * 3 + 1], -1.0f);
+  }
+}
+
+// The landmark models' crops repeat the edge pixels instead: beyond each corner the corner pixel,
+// beyond each edge that edge's pixels, and inside the picture nothing changes.
+TEST(ImageToTensorTest, ReplicatedBorderRepeatsTheNearestEdgePixel) {
+  const media::Image picture = testPicture(3, 2);
+  // Tensor pixels one picture pixel apart, from one pixel left of and above the picture to one
+  // past its right and bottom edges.
+  const RotatedRect area{1.5, 1, 5, 4, 0};
+  std::vector<float> tensor(5 * 4 * 3);
+  ASSERT_TRUE(imageToTensor(picture.view(), area, 5, 4, 0, 255, tensor.data(), Border::replicate).ok());
+  for (int row = 0; row < 4; ++row) {
+    for (int column = 0; column < 5; ++column) {
+      const int x = std::clamp(column - 1, 0, 2), y = std::clamp(row - 1, 0, 1);
+      for (int ch = 0; ch < 3; ++ch) {
+        ASSERT_NEAR(tensor[(row * 5 + column) * 3 + ch], picture.rgb[(y * 3 + x) * 3 + ch], 1e-3)
+            << column << "," << row;
+      }
+    }
   }
 }
 

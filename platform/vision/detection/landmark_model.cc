@@ -3,12 +3,6 @@
 #include "platform/vision/detection/image_to_tensor.h"
 
 namespace platform::vision {
-namespace {
-
-constexpr float kMinPresence = 0.5f;
-
-}  // namespace
-
 Result<LandmarkModel> LandmarkModel::load(const LandmarkModelSettings& settings) {
   Result<PooledModel> model = PooledModel::open(settings.modelFile, settings.inputSize, settings.inputSize);
   if (!model) return model.error();
@@ -29,16 +23,22 @@ Result<LandmarkModel> LandmarkModel::load(const LandmarkModelSettings& settings)
 }
 
 Result<std::optional<Landmarks>> LandmarkModel::run(const media::ImageView& image, const RotatedRect& area) const {
+  Result<Landmarks> seen = look(image, area);
+  if (!seen) return seen.error();
+  if (!(seen.value().presence >= kMinLandmarkPresence)) return std::optional<Landmarks>();
+  return std::optional<Landmarks>(std::move(seen).value());
+}
+
+Result<Landmarks> LandmarkModel::look(const media::ImageView& image, const RotatedRect& area) const {
   Result<nn::ModelPool::Lease> leased = model_.take();
   if (!leased) return leased.error();
   nn::ModelPool::Lease& model = leased.value();
   const int size = settings_.inputSize;
-  if (Result<void> filled = imageToTensor(image, area, size, size, 0, 1, model->input(0)); !filled)
+  if (Result<void> filled = imageToTensor(image, area, size, size, 0, 1, model->input(0), settings_.border); !filled)
     return filled.error();
   if (Result<void> ran = PooledModel::run(model); !ran) return ran.error();
   // The presence output already went through a sigmoid inside the model.
   const float presence = model->output(outputs_.presence)[0];
-  if (!(presence >= kMinPresence)) return std::optional<Landmarks>();
 
   std::vector<LandmarkPoint> points =
       decodeLandmarks({model->output(outputs_.points), settings_.rows * settings_.valuesPerRow}, settings_.rows,
@@ -53,7 +53,7 @@ Result<std::optional<Landmarks>> LandmarkModel::run(const media::ImageView& imag
   }
   points.resize(settings_.keptPoints);
   projectFromCrop(points, area);
-  return std::optional<Landmarks>(Landmarks{presence, std::move(points)});
+  return Landmarks{presence, std::move(points)};
 }
 
 }  // namespace platform::vision

@@ -26,6 +26,10 @@ struct HeatmapRefinement {
 struct LandmarkModelSettings {
   std::string modelFile;  // a name for nn::modelPath
   int inputSize = 0;      // the square RGB input, values in [0, 1]
+  // What the crop reads beyond the picture's edge. The published graphs crop for the landmark
+  // models with edge pixels repeated: a body cut off by the frame's bottom edge then seems to go on,
+  // and the model places the shoulders of a head-and-shoulders picture where they are.
+  Border border = Border::replicate;
   // The output of the points: `rows` rows of `valuesPerRow` values, x and y first (input pixels).
   std::string pointsOutput;
   size_t rows = 0;
@@ -36,6 +40,9 @@ struct LandmarkModelSettings {
   std::string presenceOutput;
   std::optional<HeatmapRefinement> heatmap;
 };
+
+// The published presence threshold of the pose and hand landmark models.
+inline constexpr float kMinLandmarkPresence = 0.5f;
 
 struct Landmarks {
   float presence = 0;  // the model's presence output, 0 to 1
@@ -53,10 +60,13 @@ class LandmarkModel {
   static Result<LandmarkModel> load(const LandmarkModelSettings& settings);
 
   // The points in the crop `area` of the picture, or nothing when the model's presence is below
-  // one half (the published threshold of the pose and hand landmark models). Fails with DetectionError::noPixels on a
-  // picture without pixels, badCrop on an area that is not a finite rectangle, and modelFailed when the model cannot
-  // run.
+  // kMinLandmarkPresence. Fails with DetectionError::noPixels on a picture without pixels,
+  // badCrop on an area that is not a finite rectangle, and modelFailed when the model cannot run.
   Result<std::optional<Landmarks>> run(const media::ImageView& image, const RotatedRect& area) const;
+
+  // The points and presence in the crop `area` whatever the presence: where the model would put
+  // the points if something were there. Fails as run() does.
+  Result<Landmarks> look(const media::ImageView& image, const RotatedRect& area) const;
 
  private:
   struct Outputs {

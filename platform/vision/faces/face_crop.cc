@@ -1,5 +1,6 @@
 #include "platform/vision/faces/face_crop.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace platform::vision {
@@ -25,6 +26,22 @@ std::optional<RotatedRect> levelledCrop(const RotatedRect& crop, std::span<const
   RotatedRect levelled = crop;
   levelled.rotation = rotation;
   return levelled;
+}
+
+std::optional<RotatedRect> faceMeshCropAround(std::span<const Vec3> mesh) {
+  constexpr size_t kRightEyeOuterCorner = 33, kLeftEyeOuterCorner = 263;
+  if (mesh.size() <= kLeftEyeOuterCorner) return std::nullopt;
+  double minX = mesh[0].x, maxX = mesh[0].x, minY = mesh[0].y, maxY = mesh[0].y;
+  for (const Vec3& p : mesh) {
+    if (!std::isfinite(p.x) || !std::isfinite(p.y)) return std::nullopt;
+    minX = std::min(minX, p.x), maxX = std::max(maxX, p.x);
+    minY = std::min(minY, p.y), maxY = std::max(maxY, p.y);
+  }
+  const Vec3& right = mesh[kRightEyeOuterCorner];
+  const Vec3& left = mesh[kLeftEyeOuterCorner];
+  const RotatedRect box{(minX + maxX) / 2, (minY + maxY) / 2, maxX - minX, maxY - minY,
+                        alignmentRotation({right.x, right.y}, {left.x, left.y}, 0)};
+  return transformRect(box, RectTransformation{.scaleX = 1.5, .scaleY = 1.5, .squareLong = true});
 }
 
 std::vector<Vec3> meshInPicture(const float* raw, int pointCount, const RotatedRect& crop) {

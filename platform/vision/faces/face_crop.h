@@ -27,6 +27,14 @@ RotatedRect faceMeshCrop(const Detection& face);
 // them; otherwise nothing. `mesh` holds the mesh points in picture pixels.
 std::optional<RotatedRect> levelledCrop(const RotatedRect& crop, std::span<const Vec3> mesh, double tolerance = 0.1);
 
+// The crop the face mesh model expects around a mesh it has found (`mesh` in picture pixels, at
+// least 264 points): centred on the points' upright box, turned so that the eye corners (points 33
+// and 263) are level, made square on the box's longer side, then 1.5 times as large. Where a
+// detector's box sits badly on a face (a head turned aside, a box drawn round the whole head) the
+// mesh still lands near the face, and this crop frames it as the model was trained. Nothing with
+// too few points or a point that is not a number.
+std::optional<RotatedRect> faceMeshCropAround(std::span<const Vec3> mesh);
+
 // The mesh points in the picture's pixels (x right, y down, z the depth relative to the face, in
 // the same units as x, larger further away) from the model's raw output: `pointCount` rows of x,
 // y, z in the pixels of its kFaceMeshInputSize square input cut from the picture at `crop`.

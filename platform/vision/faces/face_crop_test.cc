@@ -47,6 +47,34 @@ TEST(LevelledCrop, TurnsTheCropOnlyWhenTheMeshsEyeCornersAreNotLevel) {
   EXPECT_FALSE(levelledCrop(crop, std::span<const Vec3>(mesh).first(100)));
 }
 
+TEST(FaceMeshCropAround, FramesTheMeshsUprightBoxTurnedWithItsEyeCorners) {
+  // Points spanning 60 x 40 pixels around (100, 80), the eye corners level.
+  std::vector<Vec3> mesh(468, Vec3{100, 80, 0});
+  mesh[0] = {70, 60, 5};
+  mesh[1] = {130, 100, -5};
+  mesh[33] = {85, 75, 0};
+  mesh[263] = {115, 75, 0};
+  std::optional<RotatedRect> crop = faceMeshCropAround(mesh);
+  ASSERT_TRUE(crop);
+  EXPECT_DOUBLE_EQ(crop->centerX, 100);
+  EXPECT_DOUBLE_EQ(crop->centerY, 80);
+  EXPECT_DOUBLE_EQ(crop->width, 90);  // square on the longer side, 60, then x 1.5
+  EXPECT_DOUBLE_EQ(crop->height, 90);
+  EXPECT_DOUBLE_EQ(crop->rotation, 0);
+
+  // The left eye's corner lower than the right one's: the crop turns clockwise with them, around
+  // the same upright box.
+  mesh[263] = {115, 105, 0};
+  crop = faceMeshCropAround(mesh);
+  ASSERT_TRUE(crop);
+  EXPECT_NEAR(crop->rotation, std::numbers::pi / 4, 1e-12);
+  EXPECT_DOUBLE_EQ(crop->centerY, 82.5);  // the corner now reaches lower than the box did
+
+  EXPECT_FALSE(faceMeshCropAround(std::span<const Vec3>(mesh).first(200)));
+  mesh[5].x = std::nan("");
+  EXPECT_FALSE(faceMeshCropAround(mesh));
+}
+
 TEST(MeshInPicture, MapsModelPixelsThroughTheCrop) {
   const float raw[] = {96, 96, 19.2f, 0, 0, 0, 192, 96, -9.6f};
   const std::vector<Vec3> level = meshInPicture(raw, 3, RotatedRect{100, 100, 96, 96, 0});

@@ -4,7 +4,7 @@ namespace platform::vision {
 
 SsdDetectorSettings faceDetectorSettings() {
   SsdDetectorSettings settings;
-  settings.modelFile = "face_detection_full_range.tflite";
+  settings.modelFile = "face_detection_full_range_sparse.tflite";
   settings.anchors =
       SsdAnchorOptions{.inputWidth = 192, .inputHeight = 192, .strides = {4}, .interpolatedScale = false};
   settings.keypointCount = 6;

@@ -15,7 +15,8 @@
 
 namespace platform::vision {
 
-// Every face in the picture with its box, landmark regions and head angles, most confident first.
+// Every face in the picture with its box, most confident first, and with its landmark regions and
+// head angles where the mesh model is sure of the face (not on faces of a few dozen pixels).
 Result<std::vector<FaceObservation>> detectFaceLandmarks(const media::ImageView& image);
 
 // Every face in the picture with its box and confidence only, most confident first. Loads only
