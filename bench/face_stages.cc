@@ -1,18 +1,22 @@
 // Where the time of one faces-only frame goes: milliseconds per stage on one picture (median of
 // many runs), with the mesh model on one thread and on the process pool (the detector runs on one
-// thread). The peer line, measured in the same run, is decoding a JPEG file of the same size: work
-// every frame has to do anyway (two files taken in turn, so that the still-image service's memory
-// of the last picture cannot help).
+// thread). The peer lines, measured in the same run, are decoding a JPEG file of the same size:
+// work every frame has to do anyway (two files taken in turn, so that the still-image service's
+// memory of the last picture cannot help); and the plain mesh model without the attention mesh's
+// closer looks at the eyes and lips, on the same crop: what the irises cost.
 // Usage: face_stages PICTURE.jpg OTHER_PICTURE.jpg [RUNS]
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <memory>
+#include <span>
 #include <vector>
 
 #include "frame_analysis/colour_sample.h"
 #include "platform/media/still_image.h"
+#include "platform/nn/model.h"
 #include "platform/nn/model_files.h"
 #include "platform/vision/detection/ssd_detector.h"
 #include "platform/vision/faces/canonical_face.h"
@@ -45,6 +49,17 @@ T orQuit(platform::Result<T> result, const char* what) {
     std::exit(1);
   }
   return std::move(result.value());
+}
+
+// The plain mesh model (468 points, no irises) on the crop, on one thread: work to compare with.
+std::function<void()> plainMeshRun(const platform::media::Image& picture, const RotatedRect& crop) {
+  std::shared_ptr<platform::nn::Model> model =
+      orQuit(platform::nn::Model::load(platform::nn::modelPath("face_landmark.tflite"), platform::nn::Threads::one),
+             "plain mesh");
+  return [model, &picture, crop] {
+    (void)imageToTensor(picture.view(), crop, kFaceMeshInputSize, kFaceMeshInputSize, 0, 1, model->input(0));
+    (void)model->run();
+  };
 }
 
 }  // namespace
@@ -84,7 +99,9 @@ int main(int argc, char** argv) {
         medianMilliseconds(runs, [&] { (void)meshModel.run(picture.view(), crop); });
     points = orQuit(meshModel.run(picture.view(), crop), "mesh").points;
   }
-  const double angles = medianMilliseconds(runs, [&] { headAngles(points, picture.width, picture.height, canonical); });
+  const double plainMesh = medianMilliseconds(runs, plainMeshRun(picture, crop));
+  const std::span<const Vec3> plain = std::span<const Vec3>(points).first(kFaceMeshPointCount);
+  const double angles = medianMilliseconds(runs, [&] { headAngles(plain, picture.width, picture.height, canonical); });
   const double w = picture.width, h = picture.height;
   const NormalizedRect box{found[0].box.xMin / w, 1.0 - found[0].box.yMax() / h, found[0].box.width / w,
                            found[0].box.height / h};
@@ -93,6 +110,7 @@ int main(int argc, char** argv) {
 
   std::printf("%-40s %10.2f %10s\n", "face detector (letterbox, run, decode)", detect, "-");
   std::printf("%-40s %10.2f %10.2f\n", "face mesh, per face (crop, run)", mesh[0], mesh[1]);
+  std::printf("%-40s %10.2f\n", "peer: plain face mesh, per face", plainMesh);
   std::printf("%-40s %10.2f\n", "head angles, per face", angles);
   std::printf("%-40s %10.2f\n", "colour sample, per face", sample);
   std::printf("%-40s %10.2f\n", "decoding the same file again (kept)", again);
