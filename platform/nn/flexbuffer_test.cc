@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 #include <string>
@@ -145,7 +146,7 @@ TEST(FlexbufferTest, SurvivesTruncationsAndByteFlips) {
   auto readAll = [](const std::vector<uint8_t>& bytes) {
     // A copy of exactly this size, so that the sanitizers see any read past its end.
     std::unique_ptr<uint8_t[]> exact(new uint8_t[bytes.size()]);
-    std::memcpy(exact.get(), bytes.data(), bytes.size());
+    std::copy(bytes.begin(), bytes.end(), exact.get());
     std::optional<Map> map = Map::root(std::span<const uint8_t>(exact.get(), bytes.size()));
     if (!map) return;
     for (const char* key : {"left", "negative", "scale", "subset"}) {
