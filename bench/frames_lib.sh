@@ -14,12 +14,14 @@ make_frames() {
   for f in $(ls "$folder/all" | head -n 100); do ln -s "../all/$f" "$folder/first100/$f"; done
 }
 
-# report LABEL FRAMES MEASURE-LINE: one row of frames per second and peak memory from a line of
+# report LABEL FRAMES MEASURE-LINE: one row of frames per second, processor milliseconds per frame
+# (user and system; steadier than the clock on a shared machine) and peak memory from a line of
 # bench/measure.
 report() {
-  local seconds kib
+  local seconds kib cpu
   seconds=$(echo "$3" | sed -n 's/.*seconds=\([0-9.]*\).*/\1/p')
   kib=$(echo "$3" | sed -n 's/.*peak_kib=\([0-9]*\).*/\1/p')
-  awk -v l="$1" -v n="$2" -v s="$seconds" -v k="$kib" \
-    'BEGIN { printf "%-34s %6d frames %8.2f s %9.1f frames/s %8.1f MiB peak\n", l, n, s, n / s, k / 1024 }'
+  cpu=$(echo "$3" | sed -n 's/.*cpu=\([0-9.]*\).*/\1/p')
+  awk -v l="$1" -v n="$2" -v s="$seconds" -v k="$kib" -v c="$cpu" \
+    'BEGIN { printf "%-34s %6d frames %8.2f s %9.1f frames/s %6.2f cpu ms/frame %8.1f MiB peak\n", l, n, s, n / s, 1000 * c / n, k / 1024 }'
 }

@@ -25,6 +25,7 @@ const char* const kModels[] = {
     "face_detection_short_range.tflite",
     "face_detection_full_range.tflite",
     "face_landmark.tflite",
+    "face_landmark_with_attention.tflite",
     "pose_detection.tflite",
     "pose_landmark_lite.tflite",
     "pose_landmark_full.tflite",

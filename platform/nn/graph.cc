@@ -24,6 +24,8 @@ std::string_view opName(OpType type) {
       return "FULLY_CONNECTED";
     case OpType::hardSwish:
       return "HARD_SWISH";
+    case OpType::landmarksToTransformMatrix:
+      return "Landmarks2TransformMatrix";
     case OpType::logistic:
       return "LOGISTIC";
     case OpType::maxPool2d:
@@ -44,6 +46,12 @@ std::string_view opName(OpType type) {
       return "RESHAPE";
     case OpType::resizeBilinear:
       return "RESIZE_BILINEAR";
+    case OpType::stridedSlice:
+      return "STRIDED_SLICE";
+    case OpType::transformLandmarks:
+      return "TransformLandmarks";
+    case OpType::transformTensorBilinear:
+      return "TransformTensorBilinear";
     case OpType::transposeConvBias:
       return "Convolution2DTransposeBias";
   }

@@ -23,6 +23,7 @@ enum class OpType {
   dequantize,  // float16 constant to float32; folded away at load
   fullyConnected,
   hardSwish,
+  landmarksToTransformMatrix,  // MediaPipe's Landmarks2TransformMatrix custom operator
   logistic,
   maxPool2d,
   mean,  // over height and width only
@@ -33,7 +34,10 @@ enum class OpType {
   relu6,
   reshape,
   resizeBilinear,
-  transposeConvBias,  // MediaPipe's Convolution2DTransposeBias custom operator
+  stridedSlice,
+  transformLandmarks,       // MediaPipe's TransformLandmarks custom operator
+  transformTensorBilinear,  // MediaPipe's TransformTensorBilinear custom operator
+  transposeConvBias,        // MediaPipe's Convolution2DTransposeBias custom operator
 };
 
 std::string_view opName(OpType type);
@@ -43,6 +47,19 @@ std::string shapeText(const std::vector<int>& shape);
 
 enum class Padding { same, valid };
 enum class Activation { none, relu, reluMinus1To1, relu6 };
+
+// The crop that landmarksToTransformMatrix places around some landmarks: turned so that the line
+// from landmark `leftIndex` to `rightIndex` lies at `targetRotation` radians, just covering the
+// landmarks in `subset`, then scaled by scaleX and scaleY. Its 4x4 matrix takes a point of an
+// outputWidth x outputHeight grid laid over the crop to the landmarks' coordinates.
+// transformTensorBilinear reads outputHeight and outputWidth as the size of the map it samples.
+struct LandmarkCrop {
+  std::vector<int> subset;
+  int leftIndex = 0, rightIndex = 0;
+  float targetRotation = 0;
+  float scaleX = 1, scaleY = 1;
+  int outputHeight = 0, outputWidth = 0;
+};
 
 // The options of every operation type in one flat record; each type reads the fields it needs.
 struct OpOptions {
@@ -57,6 +74,9 @@ struct OpOptions {
   bool halfPixelCenters = false;
   bool keepDims = false;  // mean, fully connected
   int blockSize = 1;      // depth to space
+  // Strided slice: bit d set takes dimension d from its start (begin) or to its end (end).
+  int beginMask = 0, endMask = 0;
+  LandmarkCrop crop;
 };
 
 // How a sparse constant is stored (TFLite's sparsity parameters): the dense shape is traversed in

@@ -131,6 +131,48 @@ TEST(MediaPipeModelsTest, FaceMeshFitsTheCroppedFace) {
   EXPECT_LT(x(1), 132.0f);
 }
 
+// The attention mesh's closer looks (its own crop, sampling and landmark operators) land on the
+// features the plain mesh found, and the runtime agrees with the reference loops on a real face,
+// where the crops fall where the model was trained to place them.
+TEST(MediaPipeModelsTest, AttentionMeshLooksAgainAtTheEyesAndLips) {
+  auto graph = readTfliteFile(modelPath("face_landmark_with_attention.tflite"));
+  ASSERT_TRUE(graph.ok()) << graph.error().description;
+  auto model = Model::fromGraph(graph.value());
+  ASSERT_TRUE(model.ok()) << model.error().description;
+  runOnPicture(*model.value(), "astronaut_face_192.jpg", 0, 1);
+  EXPECT_GT(sigmoid(output(*model.value(), "conv_faceflag")[0]), 0.5f);
+  const float* mesh = output(*model.value(), "output_mesh_identity");  // 468 x (x, y, z)
+  // The model's left eye is the picture's left: the person's right eye, mesh points 33 to 133.
+  const float* eye = output(*model.value(), "output_left_eye");    // 71 x (x, y), from mesh point 33
+  const float* iris = output(*model.value(), "output_left_iris");  // 5 x (x, y), the centre first
+  const float* lips = output(*model.value(), "output_lips");       // 80 x (x, y), from mesh point 61
+  auto near = [&](const float* refined, int meshPoint) {
+    return std::hypot(refined[0] - mesh[3 * meshPoint], refined[1] - mesh[3 * meshPoint + 1]);
+  };
+  EXPECT_LT(near(eye, 33), 4.0f);
+  EXPECT_LT(near(eye + 2 * 8, 133), 4.0f);
+  EXPECT_LT(near(lips, 61), 4.0f);
+  EXPECT_LT(near(lips + 2 * 10, 291), 4.0f);
+  // The iris centre lies between the eye's corners, nearer their middle than either corner.
+  const float cornerGap = std::hypot(mesh[3 * 133] - mesh[3 * 33], mesh[3 * 133 + 1] - mesh[3 * 33 + 1]);
+  EXPECT_LT(near(iris, 33), cornerGap * 0.75f);
+  EXPECT_LT(near(iris, 133), cornerGap * 0.75f);
+
+  Result<void> prepared = prepareGraph(&graph.value());
+  ASSERT_TRUE(prepared.ok()) << prepared.error().description;
+  const float* in = model.value()->input(0);
+  auto expected = evaluateReference(graph.value(), {std::vector<float>(in, in + 192 * 192 * 3)});
+  ASSERT_TRUE(expected.ok()) << expected.error().description;
+  for (size_t o = 0; o < model.value()->outputCount(); ++o) {
+    const std::vector<float>& want = expected.value()[graph.value().outputs[o]];
+    const float* got = model.value()->output(o);
+    float worst = 0;
+    for (size_t i = 0; i < want.size(); ++i)
+      worst = std::max(worst, std::fabs(got[i] - want[i]) / (1 + std::fabs(want[i])));
+    EXPECT_LT(worst, 1e-3f) << "output " << o;
+  }
+}
+
 TEST(MediaPipeModelsTest, SelfieSegmentationSeparatesThePersonFromTheBackground) {
   struct Case {
     const char* model;

@@ -2,13 +2,14 @@
 
 #include <xnnpack.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
 
-#include "platform/nn/concatenation.h"
 #include "platform/nn/graph_preparation.h"
 #include "platform/nn/model_errors.h"
+#include "platform/nn/own_kernels.h"
 #include "platform/nn/segment_operators.h"
 #include "platform/nn/segment_values.h"
 #include "platform/nn/tflite_reader.h"
@@ -21,9 +22,6 @@ namespace {
 Error engineFailed(const std::string& what, xnn_status status) {
   return modelError(ModelError::engineFailed, what + ": " + xnnpackStatusText(status));
 }
-
-// Own kernels run the operations XNNPACK lacks; everything else goes to XNNPACK segments.
-bool runsAsOwnKernel(OpType type) { return type == OpType::concatenation; }
 
 double operationMultiplyAdds(const Graph& graph, const Operation& op) {
   const std::vector<int>& out = graph.tensors[op.outputs[0]].shape;
@@ -70,7 +68,7 @@ struct Model::State {
   // A step is a run of operations on one XNNPACK runtime, or one operation on an own kernel.
   struct Step {
     std::unique_ptr<xnn_runtime, decltype(&xnn_delete_runtime)> runtime{nullptr, xnn_delete_runtime};
-    Concatenation concatenation;
+    std::function<void()> kernel;
   };
   std::vector<Step> steps;
   double multiplyAdds = 0;
@@ -121,12 +119,6 @@ void planBuffers(const Graph& graph, const StepPlan& plan, std::vector<int>* pro
   }
 }
 
-Concatenation concatenationOf(const Graph& graph, const Operation& op, const std::vector<float*>& tensorData) {
-  std::vector<Concatenation::Input> inputs;
-  for (int t : op.inputs) inputs.push_back({tensorData[t], graph.tensors[t].shape});
-  return Concatenation(inputs, op.options.axis, tensorData[op.outputs[0]], graph.tensors[op.outputs[0]].shape);
-}
-
 }  // namespace
 
 Result<void> Model::State::build(pthreadpool_t pool) {
@@ -152,7 +144,7 @@ Result<void> Model::State::build(pthreadpool_t pool) {
   steps.resize(plan.ops.size());
   for (size_t s = 0; s < plan.ops.size(); ++s) {
     if (plan.isKernel[s]) {
-      steps[s].concatenation = concatenationOf(graph, *plan.ops[s][0], tensorData);
+      steps[s].kernel = ownKernel(graph, *plan.ops[s][0], tensorData);
       continue;
     }
     if (Result<void> built = buildSegment(plan.ops[s], producerStep, needsBuffer, s, pool); !built.ok()) {
@@ -262,7 +254,7 @@ std::optional<size_t> Model::outputIndex(std::string_view name) const {
 Result<void> Model::run() {
   for (State::Step& step : state_->steps) {
     if (step.runtime == nullptr) {
-      step.concatenation.run();
+      step.kernel();
       continue;
     }
     xnn_status status = xnn_invoke_runtime(step.runtime.get());

@@ -291,6 +291,77 @@ const OpCase kCases[] = {
        int joined = b.op(OpType::concatenation, {left, right}, o);
        return b.op(OpType::conv2d, {joined, b.weights({2, 1, 1, 7}), b.weights({2})}, conv(1, valid));
      }},
+
+    {"strided_slice_of_everything",
+     [](GraphBuilder& b) {
+       return b.op(OpType::stridedSlice, {b.input({1, 1, 1, 12}), b.ints({4}, {0, 0, 0, 0}), b.ints({4}, {1, 1, 1, 12}),
+                                          b.ints({4}, {1, 1, 1, 1})});
+     }},
+    {"strided_slice_steps_backwards_and_masks",
+     [](GraphBuilder& b) {
+       OpOptions o;
+       o.beginMask = o.endMask = 1;
+       return b.op(
+           OpType::stridedSlice,
+           {b.input({2, 5, 6, 3}), b.ints({4}, {1, -4, 5, 0}), b.ints({4}, {0, 5, 0, 3}), b.ints({4}, {1, 2, -2, 1})},
+           o);
+     }},
+    {"landmarks_to_transform_matrix",
+     [](GraphBuilder& b) {
+       OpOptions o;
+       o.crop = {.subset = {0, 3, 5, 7, 11},
+                 .leftIndex = 2,
+                 .rightIndex = 9,
+                 .targetRotation = 0.3f,
+                 .scaleX = 1.5f,
+                 .scaleY = 1.2f,
+                 .outputHeight = 6,
+                 .outputWidth = 8};
+       return b.op(OpType::landmarksToTransformMatrix, {b.input({1, 12, 3})}, o);
+     }},
+    {"transform_tensor_bilinear_on_a_crop_of_landmarks",
+     [](GraphBuilder& b) {
+       // Landmarks spread over the map (0 to 8), a crop around them, and the map sampled on it.
+       int spread = b.op(OpType::mul, {b.input({1, 10, 3}), b.weights({1}, 2, 2)});
+       int landmarks = b.op(OpType::add, {spread, b.weights({1}, 4, 4)});
+       OpOptions o;
+       o.crop = {.subset = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9},
+                 .leftIndex = 1,
+                 .rightIndex = 6,
+                 .scaleX = 1.4f,
+                 .scaleY = 1.4f,
+                 .outputHeight = 6,
+                 .outputWidth = 5};
+       int matrix = b.op(OpType::landmarksToTransformMatrix, {landmarks}, o);
+       return b.op(OpType::transformTensorBilinear, {b.input({1, 9, 8, 4}), matrix}, o);
+     }},
+    {"transform_landmarks_with_depth_between_segments",
+     [](GraphBuilder& b) {
+       OpOptions o;
+       o.crop = {.subset = {0, 1, 2, 3},
+                 .leftIndex = 0,
+                 .rightIndex = 3,
+                 .scaleX = 1,
+                 .scaleY = 1,
+                 .outputHeight = 4,
+                 .outputWidth = 4};
+       int matrix = b.op(OpType::landmarksToTransformMatrix, {b.input({1, 4, 3})}, o);
+       int moved = b.op(OpType::transformLandmarks, {b.input({1, 7, 3}), matrix});
+       return b.op(OpType::relu, {moved});
+     }},
+    {"transform_landmarks_flat",
+     [](GraphBuilder& b) {
+       OpOptions o;
+       o.crop = {.subset = {0, 1, 2},
+                 .leftIndex = 2,
+                 .rightIndex = 0,
+                 .scaleX = 2,
+                 .scaleY = 1,
+                 .outputHeight = 3,
+                 .outputWidth = 5};
+       int matrix = b.op(OpType::landmarksToTransformMatrix, {b.input({1, 3, 2})}, o);
+       return b.op(OpType::transformLandmarks, {b.input({1, 5, 2}), matrix});
+     }},
 };
 
 void PrintTo(const OpCase& c, std::ostream* os) { *os << c.name; }

@@ -1,10 +1,12 @@
 #include "platform/nn/output_shape.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <string>
 
 #include "platform/nn/model_errors.h"
+#include "platform/nn/strided_slice.h"
 
 namespace platform::nn {
 namespace {
@@ -242,6 +244,68 @@ Result<Shape64> depthToSpaceShape(const Operands& x) {
   return Shape64{s[0], int64_t{s[1]} * b, int64_t{s[2]} * b, s[3] / (b * b)};
 }
 
+// Constant begin, end and strides, one of each per input dimension; positive and negative strides
+// count as TensorFlow's do, and ends beyond the input are clamped.
+Result<Shape64> stridedSliceShape(const Operands& x) {
+  const std::vector<int>& s = x.in.shape;
+  const Tensor* begin = x.at(1);
+  const Tensor* end = x.at(2);
+  const Tensor* strides = x.at(3);
+  auto fits = [&](const Tensor* t) { return t != nullptr && t->constant && t->ints.size() == s.size(); };
+  if (s.empty() || !fits(begin) || !fits(end) || !fits(strides)) {
+    return unsupported(x.op, "needs constant begin, end and strides, one per dimension");
+  }
+  Shape64 out;
+  for (size_t d = 0; d < s.size(); ++d) {
+    SliceRange range = sliceRange(x.op.options, d, s[d], begin->ints[d], end->ints[d], strides->ints[d]);
+    if (range.stride == 0) return malformed(x.op, "has a stride of 0");
+    out.push_back(range.count);
+  }
+  return out;
+}
+
+// The landmarks [1, count, values per landmark (at least x and y)], and the crop's options.
+Result<Shape64> landmarksToTransformMatrixShape(const Operands& x) {
+  const std::vector<int>& s = x.in.shape;
+  const LandmarkCrop& crop = x.op.options.crop;
+  if (s.size() != 3 || s[0] != 1 || s[2] < 2) return unsupported(x.op, "needs landmarks [1, count, 2 or more]");
+  auto known = [&](int i) { return i >= 0 && i < s[1]; };
+  if (crop.subset.empty() || !known(crop.leftIndex) || !known(crop.rightIndex) ||
+      !std::all_of(crop.subset.begin(), crop.subset.end(), known)) {
+    return malformed(x.op, "names a landmark that the input does not have");
+  }
+  if (crop.outputHeight < 1 || crop.outputWidth < 1 || !(crop.scaleX > 0) || !(crop.scaleY > 0) ||
+      !std::isfinite(crop.scaleX) || !std::isfinite(crop.scaleY) || !std::isfinite(crop.targetRotation)) {
+    return malformed(x.op, "has an invalid output size, scale or rotation");
+  }
+  return Shape64{1, 4, 4};
+}
+
+bool isTransformMatrix(const Tensor* t) {
+  return t != nullptr && t->elementCount() == 16 && t->shape.size() >= 2 && t->shape.back() == 4 &&
+         t->shape[t->shape.size() - 2] == 4 && holdsFloats(*t);
+}
+
+// A map [1, height, width, channels] sampled on an outputHeight x outputWidth grid.
+Result<Shape64> transformTensorBilinearShape(const Operands& x) {
+  const std::vector<int>& s = x.in.shape;
+  const LandmarkCrop& crop = x.op.options.crop;
+  if (!rank4(&x.in) || s[0] != 1 || !isTransformMatrix(x.at(1))) {
+    return unsupported(x.op, "needs a map [1, height, width, channels] and a 4x4 matrix");
+  }
+  if (crop.outputHeight < 1 || crop.outputWidth < 1) return malformed(x.op, "has an invalid output size");
+  return Shape64{1, crop.outputHeight, crop.outputWidth, s[3]};
+}
+
+// Landmarks [1, count, 2 or 3] carried through a 4x4 matrix.
+Result<Shape64> transformLandmarksShape(const Operands& x) {
+  const std::vector<int>& s = x.in.shape;
+  if (s.size() != 3 || s[0] != 1 || (s[2] != 2 && s[2] != 3) || !isTransformMatrix(x.at(1))) {
+    return unsupported(x.op, "needs landmarks [1, count, 2 or 3] and a 4x4 matrix");
+  }
+  return widen(s);
+}
+
 Result<Shape64> computeOutputShape(const Graph& graph, const Operation& op) {
   if (op.inputs.empty() || op.inputs[0] < 0) return malformed(op, "has no input");
   if (!optionsInBounds(op.options)) {
@@ -281,6 +345,14 @@ Result<Shape64> computeOutputShape(const Graph& graph, const Operation& op) {
       return fullyConnectedShape(operands);
     case OpType::depthToSpace:
       return depthToSpaceShape(operands);
+    case OpType::stridedSlice:
+      return stridedSliceShape(operands);
+    case OpType::landmarksToTransformMatrix:
+      return landmarksToTransformMatrixShape(operands);
+    case OpType::transformTensorBilinear:
+      return transformTensorBilinearShape(operands);
+    case OpType::transformLandmarks:
+      return transformLandmarksShape(operands);
     case OpType::dequantize:
     case OpType::densify:
       break;  // folded into constants before any shape is asked for

@@ -170,6 +170,49 @@ const ShapeCase kComputed[] = {
            OpType::depthToSpace, {b.input({1, 3, 4, 12})}, {}, with([](OpOptions& o) { o.blockSize = 2; })};
      },
      {1, 6, 8, 3}},
+    // Strided slices: begin and end from the end when negative, clamped, masks take the whole
+    // extent; a backward stride walks from begin down to just above end.
+    {"strided_slice_forward_backward_masked",
+     [](GraphBuilder& b) {
+       OpOptions o;
+       o.beginMask = 0b0001;
+       o.endMask = 0b1000;
+       return Operation{OpType::stridedSlice,
+                        {b.input({4, 10, 9, 7}), b.ints({4}, {3, -8, 8, 2}), b.ints({4}, {3, 100, -10, 0}),
+                         b.ints({4}, {2, 3, -3, 2})},
+                        {},
+                        o};
+     },
+     {2, 3, 3, 3}},
+    {"strided_slice_empty_when_begin_passes_end",
+     [](GraphBuilder& b) {
+       return Operation{OpType::stridedSlice,
+                        {b.input({5, 6}), b.ints({2}, {4, 0}), b.ints({2}, {2, 6}), b.ints({2}, {1, 1})},
+                        {},
+                        {}};
+     },
+     {0, 6}},
+    {"landmarks_to_transform_matrix",
+     [](GraphBuilder& b) {
+       return Operation{
+           OpType::landmarksToTransformMatrix, {b.input({1, 468, 3})}, {}, with([](OpOptions& o) {
+             o.crop = {.subset = {61, 291}, .leftIndex = 61, .rightIndex = 291, .outputHeight = 16, .outputWidth = 16};
+           })};
+     },
+     {1, 4, 4}},
+    {"transform_tensor_bilinear",
+     [](GraphBuilder& b) {
+       return Operation{OpType::transformTensorBilinear,
+                        {b.input({1, 48, 48, 32}), b.input({1, 4, 4})},
+                        {},
+                        with([](OpOptions& o) { o.crop.outputHeight = 16, o.crop.outputWidth = 12; })};
+     },
+     {1, 16, 12, 32}},
+    {"transform_landmarks",
+     [](GraphBuilder& b) {
+       return Operation{OpType::transformLandmarks, {b.input({1, 71, 2}), b.input({1, 4, 4})}, {}, {}};
+     },
+     {1, 71, 2}},
 };
 
 const ShapeCase kRefused[] = {
@@ -287,6 +330,61 @@ const ShapeCase kRefused[] = {
      {},
      ModelError::malformed,
      "has no input"},
+    {"strided_slice_zero_stride",
+     [](GraphBuilder& b) {
+       return Operation{OpType::stridedSlice,
+                        {b.input({5, 6}), b.ints({2}, {0, 0}), b.ints({2}, {5, 6}), b.ints({2}, {1, 0})},
+                        {},
+                        {}};
+     },
+     {},
+     ModelError::malformed,
+     "stride of 0"},
+    {"strided_slice_bounds_for_fewer_dimensions",
+     [](GraphBuilder& b) {
+       return Operation{
+           OpType::stridedSlice, {b.input({5, 6}), b.ints({1}, {0}), b.ints({1}, {5}), b.ints({1}, {1})}, {}, {}};
+     },
+     {},
+     ModelError::unsupported,
+     "one per dimension"},
+    // A crop that names a landmark past the input would read outside it.
+    {"landmark_crop_past_the_landmarks",
+     [](GraphBuilder& b) {
+       return Operation{
+           OpType::landmarksToTransformMatrix, {b.input({1, 468, 3})}, {}, with([](OpOptions& o) {
+             o.crop = {.subset = {1, 468}, .leftIndex = 0, .rightIndex = 1, .outputHeight = 16, .outputWidth = 16};
+           })};
+     },
+     {},
+     ModelError::malformed,
+     "a landmark that the input does not have"},
+    {"landmark_crop_of_no_size",
+     [](GraphBuilder& b) {
+       return Operation{OpType::landmarksToTransformMatrix, {b.input({1, 8, 3})}, {}, with([](OpOptions& o) {
+                          o.crop = {.subset = {1}, .outputHeight = 16};
+                        })};
+     },
+     {},
+     ModelError::malformed,
+     "invalid output size"},
+    {"bilinear_with_a_matrix_of_another_shape",
+     [](GraphBuilder& b) {
+       return Operation{OpType::transformTensorBilinear,
+                        {b.input({1, 8, 8, 4}), b.input({1, 3, 4})},
+                        {},
+                        with([](OpOptions& o) { o.crop.outputHeight = 4, o.crop.outputWidth = 4; })};
+     },
+     {},
+     ModelError::unsupported,
+     "a 4x4 matrix"},
+    {"landmarks_of_four_values",
+     [](GraphBuilder& b) {
+       return Operation{OpType::transformLandmarks, {b.input({1, 5, 4}), b.input({1, 4, 4})}, {}, {}};
+     },
+     {},
+     ModelError::unsupported,
+     "[1, count, 2 or 3]"},
 };
 
 void PrintTo(const ShapeCase& c, std::ostream* os) { *os << c.name; }

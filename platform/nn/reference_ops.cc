@@ -1,10 +1,12 @@
 #include "platform/nn/reference_ops.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 
 #include "platform/nn/model_errors.h"
+#include "platform/nn/strided_slice.h"
 
 namespace platform::nn {
 namespace {
@@ -292,6 +294,120 @@ void depthToSpace(const Operation& op, const Graph& g, const std::vector<std::ve
         }
 }
 
+// Every element whose index in each dimension d is first + k * stride for k below the count,
+// the ranges worked out from begin, end and strides with the masks.
+void stridedSlice(const Operation& op, const Graph& g, const std::vector<std::vector<float>>& v,
+                  std::vector<float>& out) {
+  const std::vector<int>& inShape = g.tensors[op.inputs[0]].shape;
+  const std::vector<int>& outShape = g.tensors[op.outputs[0]].shape;
+  std::vector<SliceRange> ranges;
+  for (size_t d = 0; d < inShape.size(); ++d) {
+    ranges.push_back(sliceRange(op.options, d, inShape[d], g.tensors[op.inputs[1]].ints[d],
+                                g.tensors[op.inputs[2]].ints[d], g.tensors[op.inputs[3]].ints[d]));
+  }
+  for (size_t i = 0; i < out.size(); ++i) {
+    size_t rest = i, inIndex = 0, inStride = 1;
+    for (size_t k = 0; k < inShape.size(); ++k) {
+      size_t d = inShape.size() - 1 - k;
+      int64_t position = static_cast<int64_t>(rest % static_cast<size_t>(outShape[d]));
+      rest /= static_cast<size_t>(outShape[d]);
+      inIndex += static_cast<size_t>(ranges[d].first + position * ranges[d].stride) * inStride;
+      inStride *= static_cast<size_t>(inShape[d]);
+    }
+    out[i] = v[op.inputs[0]][inIndex];
+  }
+}
+
+// A 4x4 matrix, row-major, in double precision.
+using Matrix4 = std::array<double, 16>;
+
+Matrix4 multiply(const Matrix4& a, const Matrix4& b) {
+  Matrix4 product{};
+  for (int r = 0; r < 4; ++r)
+    for (int c = 0; c < 4; ++c)
+      for (int k = 0; k < 4; ++k) product[r * 4 + c] += a[r * 4 + k] * b[k * 4 + c];
+  return product;
+}
+
+Matrix4 translation(double x, double y) { return {1, 0, 0, x, 0, 1, 0, y, 0, 0, 1, 0, 0, 0, 0, 1}; }
+Matrix4 rotation(double radians) {
+  double c = std::cos(radians), s = std::sin(radians);
+  return {c, -s, 0, 0, s, c, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+}
+Matrix4 scaling(double x, double y) { return {x, 0, 0, 0, 0, y, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}; }
+
+// Takes (x, y, 0, 1) through the first two rows of a 4x4 matrix.
+std::array<double, 2> transformed(const float* m, double x, double y) {
+  return {m[0] * x + m[1] * y + m[3], m[4] * x + m[5] * y + m[7]};
+}
+
+// The crop as a product of steps: the grid centred, scaled to the box, turned back from the
+// level frame, and moved to the box's centre.
+void landmarksToTransformMatrix(const Operation& op, const Graph& g, const std::vector<std::vector<float>>& v,
+                                std::vector<float>& out) {
+  const LandmarkCrop& crop = op.options.crop;
+  const std::vector<float>& in = v[op.inputs[0]];
+  const size_t stride = static_cast<size_t>(g.tensors[op.inputs[0]].shape[2]);
+  auto point = [&](int i) { return std::array<double, 2>{in[i * stride], in[i * stride + 1]}; };
+  auto [lx, ly] = point(crop.leftIndex);
+  auto [rx, ry] = point(crop.rightIndex);
+  double angle = crop.targetRotation - std::atan2(ry - ly, rx - lx);
+  Matrix4 level = rotation(angle);
+  double minX = INFINITY, minY = INFINITY, maxX = -INFINITY, maxY = -INFINITY;
+  for (int i : crop.subset) {
+    auto [x, y] = point(i);
+    double tx = level[0] * x + level[1] * y, ty = level[4] * x + level[5] * y;
+    minX = std::min(minX, tx), maxX = std::max(maxX, tx), minY = std::min(minY, ty), maxY = std::max(maxY, ty);
+  }
+  Matrix4 back = rotation(-angle);
+  double midX = (minX + maxX) / 2, midY = (minY + maxY) / 2;
+  double centreX = back[0] * midX + back[1] * midY, centreY = back[4] * midX + back[5] * midY;
+  Matrix4 m = multiply(translation(centreX, centreY), back);
+  m = multiply(
+      m, scaling(crop.scaleX * (maxX - minX) / crop.outputWidth, crop.scaleY * (maxY - minY) / crop.outputHeight));
+  m = multiply(m, translation(-crop.outputWidth / 2.0, -crop.outputHeight / 2.0));
+  for (size_t i = 0; i < 16; ++i) out[i] = static_cast<float>(m[i]);
+}
+
+// Each output cell's centre carried through the matrix, read with bilinear weights from the four
+// map cells around it; outside the map, zero.
+void transformTensorBilinear(const Operation& op, const Graph& g, const std::vector<std::vector<float>>& v,
+                             std::vector<float>& out) {
+  Shape4 is(g.tensors[op.inputs[0]].shape), os(g.tensors[op.outputs[0]].shape);
+  const std::vector<float>& in = v[op.inputs[0]];
+  const float* m = v[op.inputs[1]].data();
+  auto value = [&](int y, int x, int c) { return y < is.h && x < is.w ? double(in[is.at(0, y, x, c)]) : 0.0; };
+  for (int y = 0; y < os.h; ++y)
+    for (int x = 0; x < os.w; ++x)
+      for (int c = 0; c < os.c; ++c) {
+        auto [sx, sy] = transformed(m, x + 0.5, y + 0.5);
+        sx -= 0.5, sy -= 0.5;
+        double result = 0;
+        if (sx >= 0 && sy >= 0 && sx <= is.w - 1 && sy <= is.h - 1) {
+          int x0 = static_cast<int>(std::floor(sx)), y0 = static_cast<int>(std::floor(sy));
+          double fx = sx - x0, fy = sy - y0;
+          double top = (1 - fx) * value(y0, x0, c) + fx * value(y0, x0 + 1, c);
+          double bottom = (1 - fx) * value(y0 + 1, x0, c) + fx * value(y0 + 1, x0 + 1, c);
+          result = (1 - fy) * top + fy * bottom;
+        }
+        out[os.at(0, y, x, c)] = static_cast<float>(result);
+      }
+}
+
+void transformLandmarks(const Operation& op, const Graph& g, const std::vector<std::vector<float>>& v,
+                        std::vector<float>& out) {
+  const std::vector<int>& shape = g.tensors[op.inputs[0]].shape;
+  const std::vector<float>& in = v[op.inputs[0]];
+  const float* m = v[op.inputs[1]].data();
+  size_t values = static_cast<size_t>(shape[2]);
+  for (size_t i = 0; i < static_cast<size_t>(shape[1]); ++i) {
+    auto [x, y] = transformed(m, in[i * values], in[i * values + 1]);
+    out[i * values] = static_cast<float>(x);
+    out[i * values + 1] = static_cast<float>(y);
+    if (values == 3) out[i * values + 2] = in[i * values + 2];
+  }
+}
+
 // Computes one operation into `out` (sized for its output); false for one the loops do not run.
 bool evaluate(const Operation& op, const Graph& g, const std::vector<std::vector<float>>& v, std::vector<float>& out) {
   switch (op.type) {
@@ -337,6 +453,18 @@ bool evaluate(const Operation& op, const Graph& g, const std::vector<std::vector
       return true;
     case OpType::concatenation:
       concatenation(op, g, v, out);
+      return true;
+    case OpType::stridedSlice:
+      stridedSlice(op, g, v, out);
+      return true;
+    case OpType::landmarksToTransformMatrix:
+      landmarksToTransformMatrix(op, g, v, out);
+      return true;
+    case OpType::transformTensorBilinear:
+      transformTensorBilinear(op, g, v, out);
+      return true;
+    case OpType::transformLandmarks:
+      transformLandmarks(op, g, v, out);
       return true;
     case OpType::dequantize:
     case OpType::densify:

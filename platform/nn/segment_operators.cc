@@ -202,8 +202,12 @@ xnn_status defineNodes(SegmentValues& v, const Operation& op, Ends ends) {
     case OpType::depthToSpace:
     case OpType::resizeBilinear:
       return defineRearrangement(v, op, ends);
-    case OpType::concatenation:  // an own kernel, never in a segment
-    case OpType::dequantize:     // folded away at load
+    case OpType::concatenation:  // own kernels, never in a segment
+    case OpType::landmarksToTransformMatrix:
+    case OpType::stridedSlice:
+    case OpType::transformLandmarks:
+    case OpType::transformTensorBilinear:
+    case OpType::dequantize:  // folded away at load
     case OpType::densify:
       return xnn_status_unsupported_parameter;
   }

@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "platform/nn/flatbuffer.h"
+#include "platform/nn/flexbuffer.h"
 #include "platform/nn/half.h"
 #include "platform/nn/model_errors.h"
 
@@ -195,6 +196,8 @@ std::optional<OpType> supportedBuiltin(int32_t code) {
       return OpType::pad;
     case 40:
       return OpType::mean;
+    case 45:
+      return OpType::stridedSlice;
     case 54:
       return OpType::prelu;
     case 117:
@@ -225,6 +228,20 @@ std::optional<Activation> readActivation(int8_t value) {
       return std::nullopt;  // TANH and SIGN_BIT are not fused by the runtime
   }
 }
+
+// MediaPipe's custom operators that the runtime runs, by the name the file gives them, and the
+// version of each whose meaning the runtime follows.
+struct CustomOperator {
+  std::string_view name;
+  OpType type;
+  int32_t version;
+};
+constexpr std::array<CustomOperator, 4> kCustomOperators = {{
+    {"Convolution2DTransposeBias", OpType::transposeConvBias, 1},
+    {"Landmarks2TransformMatrix", OpType::landmarksToTransformMatrix, 2},
+    {"TransformTensorBilinear", OpType::transformTensorBilinear, 2},
+    {"TransformLandmarks", OpType::transformLandmarks, 2},
+}};
 
 std::vector<int> readInts(const ScalarVector<int32_t>& v) {
   std::vector<int> out(v.size());
@@ -341,6 +358,42 @@ Result<void> readTensor(Reader& reader, const Table& model, const Table& table, 
   return {};
 }
 
+// The options of Landmarks2TransformMatrix and TransformTensorBilinear, kept in a FlexBuffers map.
+Result<void> readLandmarkCrop(const Table& op, Operation* operation, std::string_view name) {
+  auto bytes = op.vector<uint8_t>(5);
+  std::optional<flexbuffer::Map> map = flexbuffer::Map::root(std::span<const uint8_t>(bytes.bytes(), bytes.size()));
+  if (!map) return malformed(std::string(name) + " has no readable options");
+  // Indices and sizes far beyond any tensor are taken as damage, not narrowed.
+  constexpr int64_t kLimit = int64_t{1} << 28;
+  auto index = [&](std::string_view key, int* out) {
+    std::optional<int64_t> value = map->integer(key);
+    if (!value || *value < 0 || *value > kLimit) return false;
+    *out = static_cast<int>(*value);
+    return true;
+  };
+  LandmarkCrop& crop = operation->options.crop;
+  if (!index("output_height", &crop.outputHeight) || !index("output_width", &crop.outputWidth)) {
+    return malformed(std::string(name) + " has no output size");
+  }
+  if (operation->type == OpType::transformTensorBilinear) return {};
+
+  std::optional<std::vector<int64_t>> subset = map->integers("subset_idxs");
+  std::optional<double> scaleX = map->number("scale_x");
+  std::optional<double> scaleY = map->number("scale_y");
+  if (!subset || !scaleX || !scaleY || !index("left_rotation_idx", &crop.leftIndex) ||
+      !index("right_rotation_idx", &crop.rightIndex)) {
+    return malformed(std::string(name) + " lacks an option");
+  }
+  for (int64_t i : *subset) {
+    if (i < 0 || i > kLimit) return malformed(std::string(name) + " has a landmark index out of range");
+    crop.subset.push_back(static_cast<int>(i));
+  }
+  crop.scaleX = static_cast<float>(*scaleX);
+  crop.scaleY = static_cast<float>(*scaleY);
+  crop.targetRotation = static_cast<float>(map->number("target_rotation_radians").value_or(0.0));
+  return {};
+}
+
 // Reads the options of one operation, by its type.
 Result<void> readOptions(const Table& op, Operation* operation, std::string_view name) {
   Table options = op.table(4);
@@ -400,6 +453,16 @@ Result<void> readOptions(const Table& op, Operation* operation, std::string_view
     case OpType::mean:
       o.keepDims = options.scalar<uint8_t>(0, 0) != 0;
       break;
+    case OpType::stridedSlice:
+      o.beginMask = options.scalar<int32_t>(0, 0);
+      o.endMask = options.scalar<int32_t>(1, 0);
+      // Ellipsis, new axes, dropped axes and offset ends are not run.
+      ok = options.scalar<int32_t>(2, 0) == 0 && options.scalar<int32_t>(3, 0) == 0 &&
+           options.scalar<int32_t>(4, 0) == 0 && options.scalar<uint8_t>(5, 0) == 0;
+      break;
+    case OpType::landmarksToTransformMatrix:
+    case OpType::transformTensorBilinear:
+      return readLandmarkCrop(op, operation, name);
     case OpType::transposeConvBias: {
       // MediaPipe stores TfLiteTransposeConvParams as raw bytes: padding (1 same, 2 valid), then
       // the stride in width and in height, each a 32-bit integer.
@@ -446,10 +509,15 @@ Result<Operation> readOperation(const Table& op, const flatbuffer::TableVector& 
   std::string name;
   if (builtin == 32) {
     name = std::string(code.string(1));
-    if (name != "Convolution2DTransposeBias") {
-      return unsupported("unsupported operator: custom operator '" + name + "'");
+    auto custom = std::find_if(kCustomOperators.begin(), kCustomOperators.end(),
+                               [&](const CustomOperator& c) { return c.name == name; });
+    if (custom == kCustomOperators.end()) return unsupported("unsupported operator: custom operator '" + name + "'");
+    // Older versions of these operators read their inputs and options differently.
+    int32_t version = code.scalar<int32_t>(2, 1);
+    if (custom->type != OpType::transposeConvBias && version != custom->version) {
+      return unsupported("unsupported operator: version " + std::to_string(version) + " of '" + name + "'");
     }
-    operation.type = OpType::transposeConvBias;
+    operation.type = custom->type;
   } else {
     name = builtinName(builtin);
     auto type = supportedBuiltin(builtin);

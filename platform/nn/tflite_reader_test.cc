@@ -45,6 +45,37 @@ TEST(TfliteReaderTest, ReadsARealModel) {
   EXPECT_GT(dequantize, 0u);
 }
 
+// The attention face mesh keeps the options of its custom operators in FlexBuffers maps.
+TEST(TfliteReaderTest, ReadsTheOptionsOfTheLandmarkCropOperators) {
+  auto graph = readTfliteFile(modelPath("face_landmark_with_attention.tflite"));
+  ASSERT_TRUE(graph.ok()) << graph.error().description;
+  std::vector<const Operation*> crops, samplings, landmarks, slices;
+  for (const Operation& op : graph.value().operations) {
+    if (op.type == OpType::landmarksToTransformMatrix) crops.push_back(&op);
+    if (op.type == OpType::transformTensorBilinear) samplings.push_back(&op);
+    if (op.type == OpType::transformLandmarks) landmarks.push_back(&op);
+    if (op.type == OpType::stridedSlice) slices.push_back(&op);
+  }
+  ASSERT_EQ(crops.size(), 3u);  // the lips, then each eye
+  EXPECT_EQ(samplings.size(), 3u);
+  EXPECT_EQ(landmarks.size(), 5u);
+  EXPECT_EQ(slices.size(), 1u);
+  const LandmarkCrop& lips = crops[0]->options.crop;
+  EXPECT_EQ(lips.subset.size(), 80u);
+  EXPECT_EQ(lips.subset.front(), 61);
+  EXPECT_EQ(lips.leftIndex, 61);  // the mouth's corners level the crop
+  EXPECT_EQ(lips.rightIndex, 291);
+  EXPECT_FLOAT_EQ(lips.scaleX, 1.5f);
+  EXPECT_FLOAT_EQ(lips.scaleY, 1.5f);
+  EXPECT_EQ(lips.outputHeight, 16);
+  EXPECT_EQ(lips.outputWidth, 16);
+  EXPECT_EQ(lips.targetRotation, 0.0f);
+  EXPECT_EQ(crops[1]->options.crop.subset.size(), 71u);
+  EXPECT_EQ(crops[1]->options.crop.leftIndex, 33);
+  EXPECT_EQ(samplings[0]->options.crop.outputHeight, 16);
+  EXPECT_EQ(samplings[0]->options.crop.outputWidth, 16);
+}
+
 TEST(TfliteReaderTest, WidensHalfPrecision) {
   struct Case {
     uint16_t half;
@@ -153,6 +184,45 @@ TEST(TfliteReaderTest, SurvivesTruncationsAndByteFlips) {
     attempt(bytes);
   }
   EXPECT_GT(rejected, 100u);
+  EXPECT_GT(loaded, 0u);
+}
+
+// Flips inside the FlexBuffers options of the attention mesh's custom operators: each flipped
+// model is refused or loads and runs, and never reads outside its tensors.
+TEST(TfliteReaderTest, SurvivesDamagedCustomOptions) {
+  const std::vector<uint8_t> original = readBytes(modelPath("face_landmark_with_attention.tflite"));
+  ASSERT_GT(original.size(), 1000000u) << "run scripts/setup.sh to fetch the models";
+  // Where each custom operator's options lie in the file.
+  std::vector<std::pair<size_t, size_t>> options;
+  flatbuffer::Reader reader(original);
+  auto operators = reader.root().tables(2)[0].tables(3);
+  for (uint32_t i = 0; i < operators.size(); ++i) {
+    auto bytes = operators[i].vector<uint8_t>(5);
+    if (!bytes.empty()) options.push_back({size_t(bytes.bytes() - original.data()), bytes.size()});
+  }
+  ASSERT_FALSE(reader.failed());
+  ASSERT_EQ(options.size(), 6u);  // the crops and samplings; carrying landmarks back needs none
+  std::mt19937 rng(7);
+  std::uniform_int_distribution<int> byte(0, 255);
+  size_t loaded = 0, rejected = 0;
+  for (int i = 0; i < 60; ++i) {
+    std::vector<uint8_t> bytes = original;
+    for (int f = 0; f < 2; ++f) {
+      auto [first, size] = options[std::uniform_int_distribution<size_t>(0, options.size() - 1)(rng)];
+      bytes[first + std::uniform_int_distribution<size_t>(0, size - 1)(rng)] = static_cast<uint8_t>(byte(rng));
+    }
+    auto graph = readTfliteModel(bytes);
+    auto model = graph.ok() ? Model::fromGraph(std::move(graph.value()), Threads::one)
+                            : Result<std::unique_ptr<Model>>(graph.error());
+    if (!model.ok()) {
+      EXPECT_FALSE(model.error().description.empty());
+      ++rejected;
+      continue;
+    }
+    ++loaded;
+    EXPECT_TRUE(model.value()->run().ok());
+  }
+  EXPECT_GT(rejected, 0u);
   EXPECT_GT(loaded, 0u);
 }
 

@@ -3,18 +3,35 @@
 #include "platform/vision/detection/detection_decoding.h"
 #include "platform/vision/faces/face_crop.h"
 #include "platform/vision/faces/face_regions.h"
+#include "platform/vision/faces/refined_mesh.h"
 
 namespace platform::vision {
 
 Result<FaceMesh> FaceMesh::load(nn::Threads threads) {
   Result<PooledModel> model =
-      PooledModel::open("face_landmark.tflite", kFaceMeshInputSize, kFaceMeshInputSize, threads);
+      PooledModel::open("face_landmark_with_attention.tflite", kFaceMeshInputSize, kFaceMeshInputSize, threads);
   if (!model) return model.error();
-  Result<size_t> points = model.value().output("conv2d_21", 3 * kFaceMeshPointCount);
-  if (!points) return points.error();
-  Result<size_t> presence = model.value().output("conv2d_31", 1);
-  if (!presence) return presence.error();
-  return FaceMesh(std::move(model).value(), points.value(), presence.value());
+  // The model names the eyes as the picture shows them: its left eye is the person's right.
+  const struct {
+    const char* name;
+    size_t values;
+    size_t Outputs::*index;
+  } wanted[] = {
+      {"output_mesh_identity", 3 * kFaceMeshPointCount, &Outputs::mesh},
+      {"output_lips", 2 * kRefinedLipPoints.size(), &Outputs::lips},
+      {"output_left_eye", 2 * kRefinedRightEyePoints.size(), &Outputs::rightEye},
+      {"output_right_eye", 2 * kRefinedLeftEyePoints.size(), &Outputs::leftEye},
+      {"output_left_iris", 10, &Outputs::rightIris},
+      {"output_right_iris", 10, &Outputs::leftIris},
+      {"conv_faceflag", 1, &Outputs::presence},
+  };
+  Outputs outputs{};
+  for (const auto& w : wanted) {
+    Result<size_t> index = model.value().output(w.name, w.values);
+    if (!index) return index.error();
+    outputs.*w.index = index.value();
+  }
+  return FaceMesh(std::move(model).value(), outputs);
 }
 
 Result<FaceMeshResult> FaceMesh::run(const media::ImageView& picture, const RotatedRect& crop) const {
@@ -26,9 +43,12 @@ Result<FaceMeshResult> FaceMesh::run(const media::ImageView& picture, const Rota
     return filled.error();
   }
   if (Result<void> ran = PooledModel::run(model); !ran) return ran.error();
+  const AttentionMeshOutputs raw{model->output(outputs_.mesh),      model->output(outputs_.lips),
+                                 model->output(outputs_.rightEye),  model->output(outputs_.leftEye),
+                                 model->output(outputs_.rightIris), model->output(outputs_.leftIris)};
   FaceMeshResult result;
-  result.points = meshInPicture(model->output(pointsOutput_), kFaceMeshPointCount, crop);
-  result.presence = scoreFromLogit(model->output(presenceOutput_)[0]);
+  result.points = refinedMeshInPicture(raw, crop);
+  result.presence = scoreFromLogit(model->output(outputs_.presence)[0]);
   return result;
 }
 

@@ -1,4 +1,5 @@
-// The 468-point face mesh model, run on the crop of one face.
+// The face mesh with attention, run on the crop of one face: 468 mesh points, those around the
+// eyes and lips placed again by a closer look, and five points on each iris (refined_mesh.h).
 #pragma once
 
 #include <vector>
@@ -13,19 +14,20 @@
 namespace platform::vision {
 
 struct FaceMeshResult {
-  // The mesh points in the picture's pixels: x right, y down, z the depth relative to the face in
-  // the units of x, larger further away.
+  // The kRefinedMeshPointCount points in the picture's pixels: x right, y down, z the depth
+  // relative to the face in the units of x, larger further away.
   std::vector<Vec3> points;
   // How sure the model is that the crop shows a face, 0 to 1.
   float presence = 0;
 };
 
-// Needs face_landmark.tflite fetched by the set-up. Once loaded, run() may be called from any
-// number of threads at once: each call runs the model on a runtime of its own (pooled_model.h).
+// Needs face_landmark_with_attention.tflite fetched by the set-up. Once loaded, run() may be
+// called from any number of threads at once: each call runs the model on a runtime of its own
+// (pooled_model.h).
 class FaceMesh {
  public:
-  // Finds face_landmark.tflite's pool of runtimes on `threads` and checks its input and outputs.
-  // Fails with DetectionError::modelUnavailable (detection_errors.h), naming the file.
+  // Finds the model's pool of runtimes on `threads` and checks its input and outputs. Fails with
+  // DetectionError::modelUnavailable (detection_errors.h), naming the file.
   static Result<FaceMesh> load(nn::Threads threads = nn::Threads::one);
 
   // Runs the model on the part of `picture` under `crop` (see faceMeshCrop). Fails with a
@@ -33,12 +35,16 @@ class FaceMesh {
   Result<FaceMeshResult> run(const media::ImageView& picture, const RotatedRect& crop) const;
 
  private:
-  FaceMesh(PooledModel model, size_t points, size_t presence)
-      : model_(std::move(model)), pointsOutput_(points), presenceOutput_(presence) {}
+  // Output indices of the model: the mesh, lips, eyes and irises (the person's right first), and
+  // the face flag.
+  struct Outputs {
+    size_t mesh, lips, rightEye, leftEye, rightIris, leftIris, presence;
+  };
+
+  FaceMesh(PooledModel model, Outputs outputs) : model_(std::move(model)), outputs_(outputs) {}
 
   PooledModel model_;
-  size_t pointsOutput_;
-  size_t presenceOutput_;
+  Outputs outputs_;
 };
 
 }  // namespace platform::vision

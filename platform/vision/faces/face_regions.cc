@@ -26,22 +26,19 @@ LandmarkRegion contour(std::span<const Point> mesh, const std::vector<int>& indi
   return region;
 }
 
-LandmarkRegion centre(std::span<const Point> mesh, const std::vector<int>& indices, const NormalizedRect& box) {
-  Point sum;
-  for (const int index : indices) sum.x += mesh[index].x, sum.y += mesh[index].y;
-  const double count = static_cast<double>(indices.size());
-  return LandmarkRegion{{relativeTo({sum.x / count, sum.y / count}, box)}};
+LandmarkRegion single(std::span<const Point> mesh, int index, const NormalizedRect& box) {
+  return LandmarkRegion{{relativeTo(mesh[index], box)}};
 }
 
 }  // namespace
 
 std::optional<FaceLandmarks> faceRegions(std::span<const Point> mesh, const NormalizedRect& box) {
-  if (mesh.size() != kFaceMeshPointCount || !(box.width > 0) || !(box.height > 0)) return std::nullopt;
+  if (mesh.size() != kRefinedMeshPointCount || !(box.width > 0) || !(box.height > 0)) return std::nullopt;
   FaceLandmarks landmarks;
   landmarks.leftEye = contour(mesh, kLeftEyeContour, box);
   landmarks.rightEye = contour(mesh, kRightEyeContour, box);
-  landmarks.leftPupil = centre(mesh, kLeftEyeContour, box);
-  landmarks.rightPupil = centre(mesh, kRightEyeContour, box);
+  landmarks.leftPupil = single(mesh, kLeftIrisCentre, box);
+  landmarks.rightPupil = single(mesh, kRightIrisCentre, box);
   landmarks.leftEyebrow = contour(mesh, kLeftEyebrowContour, box);
   landmarks.rightEyebrow = contour(mesh, kRightEyebrowContour, box);
   landmarks.outerLips = contour(mesh, kOuterLipsContour, box);

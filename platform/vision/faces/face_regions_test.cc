@@ -10,7 +10,7 @@ namespace {
 // Mesh point i at (i / 1000, 1 - i / 1000): every point can be told from every other.
 std::vector<Point> numberedMesh() {
   std::vector<Point> mesh;
-  for (int i = 0; i < kFaceMeshPointCount; ++i) mesh.push_back({i / 1000.0, 1 - i / 1000.0});
+  for (int i = 0; i < kRefinedMeshPointCount; ++i) mesh.push_back({i / 1000.0, 1 - i / 1000.0});
   return mesh;
 }
 
@@ -59,24 +59,29 @@ TEST(FaceRegions, TablesAreDistinctValidMeshPointsAndLeftAndRightNeverShare) {
   }
 }
 
-TEST(FaceRegions, PointsAreRelativeToTheFaceBoxAndPupilsSitAtTheEyeCentre) {
-  std::vector<Point> mesh(kFaceMeshPointCount, Point{0.45, 0.5});
-  // The right eye: half its points at one corner of a small square, half at the opposite one.
+TEST(FaceRegions, PointsAreRelativeToTheFaceBoxAndPupilsSitAtTheIrisCentres) {
+  std::vector<Point> mesh(kRefinedMeshPointCount, Point{0.45, 0.5});
+  // The right eye's opening around (0.35, 0.55), its iris turned to the picture's left.
   for (size_t i = 0; i < kRightEyeContour.size(); ++i)
     mesh[kRightEyeContour[i]] = i % 2 ? Point{0.3, 0.5} : Point{0.4, 0.6};
+  mesh[kRightIrisCentre] = {0.32, 0.56};
+  mesh[kLeftIrisCentre] = {0.6, 0.55};
   const std::optional<FaceLandmarks> regions = faceRegions(mesh, NormalizedRect{0.2, 0.4, 0.5, 0.25});
   ASSERT_TRUE(regions);
   EXPECT_NEAR(regions->nose->normalizedPoints[0].x, 0.5, 1e-12);
   EXPECT_NEAR(regions->nose->normalizedPoints[0].y, 0.4, 1e-12);
   ASSERT_EQ(regions->rightPupil->normalizedPoints.size(), 1u);
-  EXPECT_NEAR(regions->rightPupil->normalizedPoints[0].x, (0.35 - 0.2) / 0.5, 1e-12);
-  EXPECT_NEAR(regions->rightPupil->normalizedPoints[0].y, (0.55 - 0.4) / 0.25, 1e-12);
+  EXPECT_NEAR(regions->rightPupil->normalizedPoints[0].x, (0.32 - 0.2) / 0.5, 1e-12);
+  EXPECT_NEAR(regions->rightPupil->normalizedPoints[0].y, (0.56 - 0.4) / 0.25, 1e-12);
   ASSERT_EQ(regions->leftPupil->normalizedPoints.size(), 1u);
+  EXPECT_NEAR(regions->leftPupil->normalizedPoints[0].x, (0.6 - 0.2) / 0.5, 1e-12);
+  EXPECT_NEAR(regions->leftPupil->normalizedPoints[0].y, (0.55 - 0.4) / 0.25, 1e-12);
 }
 
 TEST(FaceRegions, NeedsAWholeMeshAndABoxWithArea) {
   const std::vector<Point> mesh = numberedMesh();
-  EXPECT_FALSE(faceRegions(std::span<const Point>(mesh).first(467), NormalizedRect{0, 0, 1, 1}));
+  EXPECT_FALSE(faceRegions(std::span<const Point>(mesh).first(kRefinedMeshPointCount - 1), NormalizedRect{0, 0, 1, 1}));
+  EXPECT_FALSE(faceRegions(std::span<const Point>(mesh).first(kFaceMeshPointCount), NormalizedRect{0, 0, 1, 1}));
   EXPECT_FALSE(faceRegions(mesh, NormalizedRect{0, 0, 0, 1}));
   EXPECT_FALSE(faceRegions(mesh, NormalizedRect{0, 0, 1, -1}));
 }

@@ -9,8 +9,10 @@
 
 #include "platform/media/still_image.h"
 #include "platform/nn/model_files.h"
+#include "platform/nn/tflite_reader.h"
 #include "platform/vision/faces/canonical_face.h"
 #include "platform/vision/faces/face_regions.h"
+#include "platform/vision/faces/refined_mesh.h"
 #include "platform/vision/test_threads.h"
 
 namespace platform::vision {
@@ -18,8 +20,8 @@ namespace {
 
 constexpr double kDegree = std::numbers::pi / 180;
 
-media::Image fixture(const std::string& name) {
-  Result<media::Image> image = media::decodeStillImage(std::string(TEST_FIXTURES_DIR) + "/faces/" + name);
+media::Image fixture(const std::string& name, const std::string& folder = "faces") {
+  Result<media::Image> image = media::decodeStillImage(std::string(TEST_FIXTURES_DIR) + "/" + folder + "/" + name);
   EXPECT_TRUE(image.ok()) << name;
   return image.ok() ? std::move(image.value()) : media::Image{};
 }
@@ -120,6 +122,53 @@ TEST(FaceService, RegionsFollowThePersonsOwnLeftAndRightAndRunClockwise) {
       EXPECT_TRUE(p.x > 0 && p.x < 1 && p.y > 0 && p.y < 1) << p.x << "," << p.y;
     }
   }
+}
+
+// How far a pupil lies from the centre of its eye's opening, along the line from the eye's first
+// contour point (its corner on the picture's left) to its ninth (the other corner), in eye widths:
+// positive towards the picture's right.
+double pupilShift(const LandmarkRegion& eye, const LandmarkRegion& pupil) {
+  const Point& a = eye.normalizedPoints[0];
+  const Point& b = eye.normalizedPoints[8];
+  const Point middle = centre(eye);
+  const Point& p = pupil.normalizedPoints[0];
+  const double ax = b.x - a.x, ay = b.y - a.y;
+  return ((p.x - middle.x) * ax + (p.y - middle.y) * ay) / (ax * ax + ay * ay);
+}
+
+TEST(FaceService, PupilsFollowEyesTurnedToOneSide) {
+  // She turns her head to her right and looks back into the camera: both irises sit towards the
+  // picture's right of her eye openings, and towards its left in the mirrored picture.
+  const media::Image picture = fixture("eyes_turned.jpg", "people");
+  for (const bool mirror : {false, true}) {
+    const std::vector<FaceObservation> found = faces(mirror ? mirrored(picture) : picture);
+    ASSERT_EQ(found.size(), 1u) << mirror;
+    const FaceLandmarks& l = *found[0].landmarks;
+    const double side = mirror ? -1 : 1;
+    EXPECT_GT(side * pupilShift(*l.leftEye, *l.leftPupil), 0.04) << mirror;
+    EXPECT_GT(side * pupilShift(*l.rightEye, *l.rightPupil), 0.04) << mirror;
+  }
+  // Looking straight into the camera, the pupils sit in the middle of the openings.
+  const std::vector<FaceObservation> straight = faces(fixture("astronaut.jpg"));
+  ASSERT_FALSE(straight.empty());
+  const FaceLandmarks& frontal = *straight[0].landmarks;
+  EXPECT_LT(std::abs(pupilShift(*frontal.leftEye, *frontal.leftPupil)), 0.04);
+  EXPECT_LT(std::abs(pupilShift(*frontal.rightEye, *frontal.rightPupil)), 0.04);
+}
+
+// The refined mesh's lists are the points that the model's own crops are placed around, in the
+// model's order: a newer model file with other lists would scatter the refined points.
+TEST(FaceService, RefinedPointsAreThoseTheModelLooksAgainAt) {
+  Result<nn::Graph> graph = nn::readTfliteFile(nn::modelPath("face_landmark_with_attention.tflite"));
+  ASSERT_TRUE(graph.ok()) << graph.error().description;
+  std::vector<std::vector<int>> subsets;
+  for (const nn::Operation& op : graph.value().operations) {
+    if (op.type == nn::OpType::landmarksToTransformMatrix) subsets.push_back(op.options.crop.subset);
+  }
+  ASSERT_EQ(subsets.size(), 3u);
+  EXPECT_EQ(subsets[0], kRefinedLipPoints);
+  EXPECT_EQ(subsets[1], kRefinedRightEyePoints);
+  EXPECT_EQ(subsets[2], kRefinedLeftEyePoints);
 }
 
 TEST(FaceService, ContourTablesRunClockwiseOnTheCanonicalFace) {
