@@ -7,6 +7,7 @@
 #include "frame_analysis/face_record.h"
 #include "frame_analysis/pose_record.h"
 #include "frame_analysis/run_state.h"
+#include "platform/errors.h"
 #include "platform/json.h"
 #include "platform/media/still_image.h"
 #include "platform/vision/bodies_and_hands/pose_requests.h"
@@ -19,11 +20,18 @@ using namespace platform::vision;
 using platform::JsonArray;
 using platform::JsonObject;
 
+namespace {
+
+constexpr std::string_view kOutputDomain = "vision.output";
+enum class OutputError : int64_t { refused = 1 };
+
+}  // namespace
+
 std::string errorEntry(std::string_view requestName, const platform::Error& error) {
   return std::string(requestName) + ": " + error.domain + " " + std::to_string(error.code);
 }
 
-void analyse(const std::string& file, int64_t index, double fps) {
+platform::Result<void> analyse(const std::string& file, int64_t index, double fps) {
   FaceLandmarksRequest faceRequest;
   BodyPoseRequest bodyRequest;
   HandPoseRequest handRequest;
@@ -73,9 +81,11 @@ void analyse(const std::string& file, int64_t index, double fps) {
   record["errors"] = std::move(errors);
   // A record that cannot be written (a time that is not finite) leaves no line.
   const std::optional<std::string> text = platform::writeJson(record);
-  if (!text) return;
-  std::fwrite(text->data(), 1, text->size(), stdout);
-  std::fputc('\n', stdout);
+  if (!text) return {};
+  const bool written = std::fwrite(text->data(), 1, text->size(), stdout) == text->size() &&
+                       std::fputc('\n', stdout) != EOF && !std::ferror(stdout);
+  if (!written) return platform::makeError(kOutputDomain, OutputError::refused, "standard output refused a line");
+  return {};
 }
 
 }  // namespace frame_analysis

@@ -15,9 +15,10 @@ inline constexpr std::string_view kBodyRequestName = "VNDetectHumanBodyPoseReque
 inline constexpr std::string_view kHandRequestName = "VNDetectHumanHandPoseRequest";
 
 // Runs the face request (and, unless faces only, the body and hand requests) on the frame's file
-// one at a time, and writes the frame record as one JSON line to standard output. A failed
-// request becomes an error entry, with its description on standard error. Never ends the run.
-void analyse(const std::string& file, int64_t index, double fps);
+// one at a time, and writes the frame record as one JSON line to standard output, through its
+// buffer. A failed request becomes an error entry, with its description on standard error. Fails
+// only when standard output refuses the line.
+platform::Result<void> analyse(const std::string& file, int64_t index, double fps);
 
 // "<request name>: <domain> <code>", the entry a failed request leaves in "errors".
 std::string errorEntry(std::string_view requestName, const platform::Error& error);
