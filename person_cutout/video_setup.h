@@ -8,7 +8,8 @@ namespace person_cutout {
 
 // Opens `source`, takes its first video track and starts reading it as BGRA frames, turned
 // upright when its display matrix says so (`turned`, `shown`). Fails: "this file has no
-// picture", "the video could not be opened", "the video could not be read".
+// picture" (no video track can be listed: none in the file, or contents no container reader
+// recognises), "the video could not be opened", "the video could not be read".
 platform::Result<void> openVideo();
 
 // Sets `longest`, `shrink`, `width` and `height` from `shown`.

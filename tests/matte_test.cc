@@ -81,6 +81,7 @@ TEST(MatteTest, RefusesBadCommandLinesAndInputsInTheirOrder) {
   const std::string taken = (folder / "taken.mp4");
   test_support::writeFile(taken, "not to be touched");
   test_support::writeFile((folder / "notes.txt"), "plain text\n");
+  test_support::writeFile((folder / "notes.mp4"), "plain text under a video's name\n");
   ASSERT_EQ(symlink((folder / "nowhere.mp4").c_str(), (folder / "dangling.mp4").c_str()), 0);
   const std::string person = kVideos + "person.mp4";
   const std::string fresh = (folder / "out.mp4");
@@ -103,7 +104,8 @@ TEST(MatteTest, RefusesBadCommandLinesAndInputsInTheirOrder) {
       {{person, folder.path()}, "the output file already exists"},
       {{person, (folder / "dangling.mp4")}, "the output file already exists"},  // never written through
       {{folder.path(), fresh}, "the video could not be opened"},
-      {{(folder / "notes.txt"), fresh}, "the video could not be opened"},
+      {{(folder / "notes.txt"), fresh}, "this file has no picture"},  // no video track can be listed
+      {{(folder / "notes.mp4"), fresh}, "this file has no picture"},
       {{kVideos + "sound_only.m4a", fresh}, "this file has no picture"},
       {{person, (folder / "no/such/folder.mp4")}, "the cut-out could not be written"},
   };
@@ -120,19 +122,33 @@ TEST(MatteTest, RefusesBadCommandLinesAndInputsInTheirOrder) {
   EXPECT_FALSE(test_support::exists((folder / "nowhere.mp4")));
 }
 
+// The person clip cut cleanly where its 21st frame begins: its index lists 50 frames, its data
+// holds 20, and no frame is cut in half.
+std::string cutBetweenFrames(const test_support::TemporaryFolder& folder) {
+  const std::string person = kVideos + "person.mp4";
+  const std::vector<int64_t> starts = test_support::videoPacketPositions(person);
+  const std::string path = (folder / "cut_between.mp4");
+  if (starts.size() > 20) {
+    test_support::writeFile(path, test_support::readFile(person).substr(0, static_cast<size_t>(starts[20])));
+  }
+  return path;
+}
+
 TEST(MatteTest, AFailedRunRemovesTheFileItCreatedSoARetryCanRun) {
+  test_support::TemporaryFolder inputs;
   struct Case {
-    const char* video;
+    std::string video;
     const char* message;
   };
   const Case cases[] = {
-      {"cut_off.mp4", "the video could not be read to its end"},
-      {"no_frames.mp4", "the video has no frames"},
+      {kVideos + "cut_off.mp4", "the video could not be read to its end"},  // cut inside a frame
+      {cutBetweenFrames(inputs), "the video could not be read to its end"},
+      {kVideos + "no_frames.mp4", "the video has no frames"},
   };
   for (const Case& c : cases) {
     test_support::TemporaryFolder folder;
     const std::string out = (folder / "out.mp4");
-    const test_support::ProgramRun outcome = test_support::runProgram(kMatte, {kVideos + c.video, out, "fast"});
+    const test_support::ProgramRun outcome = test_support::runProgram(kMatte, {c.video, out, "fast"});
     EXPECT_EQ(outcome.exitStatus, 1) << c.video;
     EXPECT_EQ(outcome.standardOutput, "") << c.video;
     // Progress lines may come first; the failure is the last line.
