@@ -59,6 +59,7 @@ platform::Result<void> prepareWriter() {
   settings.averageBitRate = 1'800'000;
   settings.maxKeyFrameInterval = 12;
   settings.timeScale = track.timeScale;
+  settings.frameRate = track.frameRate;
   if (const platform::Result<void> started = writer->start(settings); !started) {
     return failure(std::string(kCannotWrite) + ": " + reasonOf(started.error()));
   }

@@ -17,8 +17,9 @@ void sizeCutOut();
 
 // Creates the cut-out file at `target` (never over an existing entry) and starts its H.264
 // writer: `width` x `height`, 1.8 Mbit/s, a key frame at least every 12 frames, no reordering,
-// the input track's time scale. Fails: "the output file already exists" (something took the path
-// since the check), "the cut-out could not be written", "...: " + reason.
+// the input track's time scale, and its frame rate for the level. Fails: "the output file
+// already exists" (something took the path since the check), "the cut-out could not be
+// written", "...: " + reason.
 platform::Result<void> prepareWriter();
 
 // Sets up `request` at `quality` with one-byte masks, the sequence handler `vision` (unless one

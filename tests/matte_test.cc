@@ -359,6 +359,66 @@ TEST(MatteTest, DamagedVideosEndWithAMessageNeverACrash) {
   }
 }
 
+// Runs ffmpeg with `arguments` after its usual quiet start, and gives `output`.
+std::string madeWithFfmpeg(const std::vector<std::string>& arguments, const std::string& output) {
+  std::vector<std::string> all = {"-nostdin", "-v", "error", "-y"};
+  all.insert(all.end(), arguments.begin(), arguments.end());
+  all.push_back(output);
+  const test_support::ProgramRun made = test_support::runProgram("ffmpeg", all);
+  EXPECT_EQ(made.exitStatus, 0) << made.standardError;
+  return output;
+}
+
+TEST(MatteTest, EveryFrameTheSummaryCountsIsShownFromTheFilesStart) {
+  test_support::TemporaryFolder folder;
+  struct Case {
+    const char* name;
+    std::string video;
+  };
+  const Case cases[] = {
+      {"plain", kVideos + "person.mp4"},
+      // MPEG-TS whose clock wraps a second in: its first frames come before zero.
+      {"clock wraps", madeWithFfmpeg({"-f", "lavfi", "-i", "testsrc2=s=160x120:r=25:d=1", "-c:v", "libx264", "-preset",
+                                      "ultrafast", "-muxdelay", "0", "-output_ts_offset", "95443", "-f", "mpegts"},
+                                     (folder / "wraps.ts"))},
+      // Starts late: the first frame is shown 1.4 s into the file.
+      {"late start", madeWithFfmpeg({"-f", "lavfi", "-i", "testsrc2=s=160x120:r=25:d=1", "-c:v", "libx264", "-preset",
+                                     "ultrafast", "-f", "mpegts"},
+                                    (folder / "late.ts"))},
+  };
+  for (const Case& c : cases) {
+    const std::string out = (folder / std::string(c.name) + ".mp4");
+    const test_support::ProgramRun outcome = test_support::runProgram(kMatte, {c.video, out, "fast"});
+    ASSERT_EQ(outcome.exitStatus, 0) << c.name << ": " << outcome.standardError;
+    const std::optional<std::vector<std::string>> field = summaryFields(outcome.standardOutput);
+    ASSERT_TRUE(field) << outcome.standardOutput;
+    EXPECT_EQ(std::stoul((*field)[0]), 25u + 25u * (std::string(c.name) == "plain")) << c.name;
+    // Decoded as a player decodes it, edits applied: every counted frame is there.
+    EXPECT_EQ(test_support::lumaPlanes(out, 160, 120).size(), std::stoul((*field)[0])) << c.name;
+  }
+}
+
+TEST(MatteTest, TheLevelFitsTheSizeAndFrameRate) {
+  // The time scale of these tracks is 12800: a level taken from it would be 6.2 for any size.
+  test_support::TemporaryFolder folder;
+  struct Case {
+    std::string size;
+    int highestLevel;  // ten times the level
+  };
+  const Case cases[] = {{"1280x720", 40}, {"160x120", 21}};
+  for (const Case& c : cases) {
+    const std::string clip = madeWithFfmpeg({"-f", "lavfi", "-i", "testsrc2=s=" + c.size + ":r=25:d=0.2", "-c:v",
+                                             "libx264", "-preset", "ultrafast", "-video_track_timescale", "12800"},
+                                            (folder / c.size + ".mp4"));
+    const std::string out = (folder / "cut_" + c.size + ".mp4");
+    const test_support::ProgramRun outcome = test_support::runProgram(kMatte, {clip, out, "fast"});
+    ASSERT_EQ(outcome.exitStatus, 0) << outcome.standardError;
+    test_support::Fields stream = test_support::probe(out)->streams.at(0);
+    EXPECT_EQ(stream["time_base"], "1/12800");
+    EXPECT_LE(std::stoi(stream["level"]), c.highestLevel) << c.size;
+  }
+}
+
 TEST(MatteTest, ASummaryThatCannotBeWrittenIsAFailure) {
   test_support::TemporaryFolder folder;
   const std::string out = (folder / "out.mp4");
