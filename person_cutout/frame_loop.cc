@@ -6,6 +6,7 @@
 #include "person_cutout/mask_statistics.h"
 #include "person_cutout/messages.h"
 #include "person_cutout/run_state.h"
+#include "person_cutout/stop_signals.h"
 
 namespace person_cutout {
 
@@ -76,6 +77,7 @@ platform::Result<void> runFrameLoop() {
   readFailed = false;
   started = std::chrono::steady_clock::now();
   for (;;) {
+    if (platform::Result<void> going = unlessStopped(); !going) return going;
     platform::Result<std::optional<VideoSample>> sample = reader->nextSample();
     if (!sample) {
       readFailed = true;  // finishing tells this apart from the end

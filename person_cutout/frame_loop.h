@@ -20,7 +20,7 @@ platform::media::MediaTime writeTime(int64_t written, platform::media::MediaTime
 // mask into a frame from the writer's pool and appends it; notes progress every 15 frames.
 // Samples without a picture are skipped without a trace. A read that fails ends the loop like
 // the end of the video, with `readFailed` set for the finishing to report. Fails on the first
-// frame that cannot be segmented or written.
+// frame that cannot be segmented or written, and before the next frame once a stop signal came.
 platform::Result<void> runFrameLoop();
 
 }  // namespace person_cutout

@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <optional>
 #include <sstream>
@@ -367,6 +368,34 @@ std::string madeWithFfmpeg(const std::vector<std::string>& arguments, const std:
   const test_support::ProgramRun made = test_support::runProgram("ffmpeg", all);
   EXPECT_EQ(made.exitStatus, 0) << made.standardError;
   return output;
+}
+
+TEST(MatteTest, AStopSignalRemovesTheCutOutAndEndsTheRunByThatSignal) {
+  test_support::TemporaryFolder folder;
+  // Long enough that the run is still going when the signal comes.
+  const std::string clip =
+      madeWithFfmpeg({"-f", "lavfi", "-i", "testsrc2=s=160x120:r=25:d=40", "-c:v", "libx264", "-preset", "ultrafast"},
+                     (folder / "long.mp4"));
+  const std::pair<int, const char*> signals[] = {{SIGINT, "SIGINT"}, {SIGTERM, "SIGTERM"}, {SIGHUP, "SIGHUP"}};
+  for (const auto& [signal, name] : signals) {
+    const std::string out = (folder / "out.mp4");
+    test_support::RunningProgram running(kMatte, {clip, out, "fast"});
+    ASSERT_TRUE(running.waitForError("progress 15 ", 300)) << name;
+    ASSERT_TRUE(test_support::exists(out));
+    running.sendSignal(signal);
+    const test_support::ProgramRun outcome = running.finish();
+    EXPECT_EQ(outcome.exitStatus, 128 + signal) << name << ": " << outcome.standardError;
+    EXPECT_EQ(outcome.standardOutput, "") << name;
+    const std::vector<std::string> lines = linesOf(outcome.standardError);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back(), std::string("Error: stopped by ") + name);
+    EXPECT_FALSE(test_support::exists(out)) << name;
+
+    // Nothing is left in the way of a rerun.
+    const test_support::ProgramRun rerun = test_support::runProgram(kMatte, {kVideos + "person.mp4", out, "fast"});
+    EXPECT_EQ(rerun.exitStatus, 0) << name << ": " << rerun.standardError;
+    ASSERT_EQ(::unlink(out.c_str()), 0);
+  }
 }
 
 TEST(MatteTest, EveryFrameTheSummaryCountsIsShownFromTheFilesStart) {

@@ -327,6 +327,15 @@ void VideoWriter::cancel() {
   output_.reset();
   pool_.reset();
   closeFile();
+  removeOwnFile();
+}
+
+void VideoWriter::discard() {
+  cancel();
+  if (status() == VideoWriterStatus::completed) removeOwnFile();
+}
+
+void VideoWriter::removeOwnFile() {
   // Only the entry this writer made: if something else now stands at the path, it stays.
   struct stat facts {};
   if (::lstat(path_.c_str(), &facts) == 0 && facts.st_dev == device_ && facts.st_ino == inode_) ::unlink(path_.c_str());

@@ -82,6 +82,10 @@ class VideoWriter {
   // place at the path since. Nothing is removed once the file is completed.
   void cancel();
 
+  // As cancel, and a completed file is removed too: for a caller whose run was called off after
+  // its file was finished.
+  void discard();
+
   VideoWriterStatus status() const { return status_.load(); }
 
  private:
@@ -91,6 +95,7 @@ class VideoWriter {
   Result<void> writePackets(bool flushing);
   Result<void> completeFile();  // on the finishing thread
   void closeFile();
+  void removeOwnFile();  // unlinks the path while it is still the entry this writer made
 
   std::string path_;
   int file_ = -1;

@@ -267,6 +267,21 @@ TEST(VideoWriterTest, CancellingRemovesOnlyTheFileItCreated) {
     writer->cancel();
     EXPECT_EQ(writer->status(), VideoWriterStatus::completed);
     EXPECT_TRUE(test_support::exists(path));
+    // ...unless the caller's run was called off: then it goes too.
+    writer->discard();
+    EXPECT_FALSE(test_support::exists(path));
+  }
+  {
+    // Discarding never takes another's file either.
+    std::unique_ptr<VideoWriter> writer = started(path, maskSettings(16, 16, 600));
+    std::shared_ptr<PixelBuffer> frame = writer->bufferPool()->makeBuffer();
+    paint(*frame, 255, 0);
+    ASSERT_TRUE(writer->append(*frame, kMediaTimeZero));
+    ASSERT_TRUE(finish(*writer));
+    test_support::writeFile((folder / "theirs"), "theirs");
+    ASSERT_EQ(::rename((folder / "theirs").c_str(), path.c_str()), 0);
+    writer->discard();
+    EXPECT_EQ(test_support::readFile(path), "theirs");
   }
 }
 

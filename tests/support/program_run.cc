@@ -94,8 +94,21 @@ RunningProgram::RunningProgram(const std::string& program, const std::vector<std
   std::vector<std::string> environment = environmentWith(options.environment);
   std::vector<char*> envp = pointersTo(environment);
 
+  // The stop signals as a host gives them, whatever this test process was started with (a run
+  // under nohup ignores hang-ups, and the child would inherit that).
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t standard, none;
+  sigemptyset(&standard);
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&standard, signal);
+  sigemptyset(&none);
+  posix_spawnattr_setsigdefault(&attributes, &standard);
+  posix_spawnattr_setsigmask(&attributes, &none);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+
   pid_t child = 0;
-  const int spawned = posix_spawnp(&child, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+  const int spawned = posix_spawnp(&child, program.c_str(), &actions, &attributes, argv.data(), envp.data());
+  posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
   for (int end : {outPipe[1], errPipe[1]}) {
     if (end >= 0) close(end);
