@@ -29,6 +29,7 @@ packages=(
   libpng-dev          # PNG pictures, read by the still-picture decoder and written by tools/overlay
   nlohmann-json3-dev  # tools/overlay and the tests read JSON lines
   ffmpeg              # test fixtures and the benchmarks' peers
+  clang libclang-rt-14-dev  # the fuzz targets: libFuzzer comes with clang's runtime
 )
 missing=()
 for package in "${packages[@]}"; do
