@@ -9,6 +9,9 @@ namespace frame_analysis {
 
 inline constexpr const char* kUsage = "Usage: vision FRAME_DIRECTORY FPS [faces]\n";
 inline constexpr const char* kFolderUnreadable = "Error: the folder could not be read\n";
+// Standard output refused a line (a full disk, a closed stream): the run stops, as every later
+// line would be lost too.
+inline constexpr const char* kRecordsLost = "Error: the frame records could not be written\n";
 
 // The frame rate given as `text`, or nothing when it is not a number greater than 0.
 std::optional<double> readFrameRate(const std::string& text);

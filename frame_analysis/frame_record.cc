@@ -7,6 +7,7 @@
 #include "frame_analysis/face_record.h"
 #include "frame_analysis/pose_record.h"
 #include "frame_analysis/run_state.h"
+#include "platform/errors.h"
 #include "platform/json.h"
 #include "platform/media/still_image.h"
 #include "platform/vision/bodies_and_hands/pose_requests.h"
@@ -18,6 +19,13 @@ namespace frame_analysis {
 using namespace platform::vision;
 using platform::JsonArray;
 using platform::JsonObject;
+
+namespace {
+
+constexpr std::string_view kOutputDomain = "vision.output";
+enum class OutputError : int64_t { refused = 1 };
+
+}  // namespace
 
 std::string errorEntry(std::string_view requestName, const platform::Error& error) {
   return std::string(requestName) + ": " + error.domain + " " + std::to_string(error.code);
@@ -77,10 +85,14 @@ FrameReport analyse(const std::string& file, int64_t index, double fps) {
   return report;
 }
 
-void writeReport(const FrameReport& report) {
+platform::Result<void> writeReport(const FrameReport& report) {
   // Standard error is unbuffered: one write for all the frame's messages.
   if (!report.messages.empty()) std::fwrite(report.messages.data(), 1, report.messages.size(), stderr);
-  if (report.line) std::fwrite(report.line->data(), 1, report.line->size(), stdout);
+  if (!report.line) return {};
+  const bool written =
+      std::fwrite(report.line->data(), 1, report.line->size(), stdout) == report.line->size() && !std::ferror(stdout);
+  if (!written) return platform::makeError(kOutputDomain, OutputError::refused, "standard output refused a line");
+  return {};
 }
 
 }  // namespace frame_analysis

@@ -27,8 +27,9 @@ struct FrameReport {
 // may be analysed on several threads at once; never ends the run.
 FrameReport analyse(const std::string& file, int64_t index, double fps);
 
-// Writes the report's messages to standard error, then its line to standard output.
-void writeReport(const FrameReport& report);
+// Writes the report's messages to standard error, then its line to standard output, through its
+// buffer. Fails only when standard output refuses the line.
+platform::Result<void> writeReport(const FrameReport& report);
 
 // "<request name>: <domain> <code>", the entry a failed request leaves in "errors".
 std::string errorEntry(std::string_view requestName, const platform::Error& error);

@@ -27,14 +27,17 @@ unsigned frameWorkers() {
   return std::clamp(cores, 1u, kMostFrameWorkers);
 }
 
-void analyseFrames(double fps, unsigned workers) {
+bool analyseFrames(double fps, unsigned workers) {
+  bool written = true;
   inOrder<FrameReport>(
       files.size(), workers, kReportsAheadPerWorker * workers,
       [fps](size_t i) { return analyse(files[i], static_cast<int64_t>(i), fps); },
-      [](FrameReport report) {
-        writeReport(report);
-        return true;
+      [&written](FrameReport report) {
+        // A line that standard output refused ends the run: the frames after it would be lost too.
+        written = static_cast<bool>(writeReport(report));
+        return written;
       });
+  return written;
 }
 
 }  // namespace frame_analysis

@@ -15,7 +15,8 @@ unsigned frameWorkers();
 // on the calling thread before the next is begun; more analyse whole frames at once on threads
 // of their own while the calling thread writes, holding at most a few reports ahead of the one
 // it writes next, so memory does not grow with the number of frames. The output is the same
-// byte for byte whatever the number of workers.
-void analyseFrames(double fps, unsigned workers);
+// byte for byte whatever the number of workers. Gives false, after stopping the workers, when
+// standard output refuses a line.
+bool analyseFrames(double fps, unsigned workers);
 
 }  // namespace frame_analysis

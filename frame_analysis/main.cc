@@ -1,8 +1,9 @@
 // vision FRAME_DIRECTORY FPS [faces]
 //
 // Writes one JSON line per frame of the folder, in name order: its time, faces, bodies, hands and
-// the errors of its analysis. Exit status 0 after a run that listed the folder, 2 after the usage
-// message, 1 when the folder cannot be read.
+// the errors of its analysis. Exit status 0 after a run that listed the folder and delivered every
+// line, 2 after the usage message, 1 when the folder cannot be read or standard output refuses a
+// line.
 #include <malloc.h>
 
 #include <cstdio>
@@ -42,6 +43,8 @@ int main(int argc, char** argv) {
   if (!chosen) return quit(kFolderUnreadable, 1);
   files = std::move(*chosen);
 
-  analyseFrames(*fps, frameWorkers());
+  if (!analyseFrames(*fps, frameWorkers())) return quit(kRecordsLost, 1);
+  // The last lines are still in the buffer: a run whose lines did not all arrive has failed.
+  if (std::fflush(stdout) != 0) return quit(kRecordsLost, 1);
   return 0;
 }

@@ -9,6 +9,7 @@
 #include "person_cutout/frame_stages.h"
 #include "person_cutout/messages.h"
 #include "person_cutout/run_state.h"
+#include "person_cutout/stop_signals.h"
 
 namespace person_cutout {
 
@@ -102,6 +103,7 @@ platform::Result<void> runFrameLoop() {
 platform::Result<void> runFramesOneByOne() {
   startFrameLoop();
   for (;;) {
+    if (platform::Result<void> going = unlessStopped(); !going) return going;
     platform::Result<std::optional<VideoSample>> sample = reader->nextSample();
     if (!sample) {
       readFailed = true;  // finishing tells this apart from the end

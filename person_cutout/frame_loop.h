@@ -23,7 +23,8 @@ platform::media::MediaTime writeTime(int64_t written, platform::media::MediaTime
 // mask into a frame from the writer's pool and appends it; notes progress every 15 frames.
 // Samples without a picture are skipped without a trace. A read that fails ends the loop like
 // the end of the video, with `readFailed` set for the finishing to report. Fails on the first
-// frame that cannot be segmented or written, with the message the one-by-one loop would give.
+// frame that cannot be segmented or written with the message the one-by-one loop would give, and
+// before the next frame once a stop signal came.
 //
 // On a machine with more than one processor for the process, reading, drawing and writing run as
 // stages on threads of their own (runFramesInStages); on one, frame after frame on the calling

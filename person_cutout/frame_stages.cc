@@ -9,6 +9,7 @@
 #include "person_cutout/frame_loop.h"
 #include "person_cutout/run_state.h"
 #include "person_cutout/stage_queue.h"
+#include "person_cutout/stop_signals.h"
 
 namespace person_cutout {
 
@@ -109,6 +110,7 @@ Result<void> runFramesInStages() {
 
   Result<void> outcome;
   for (;;) {
+    if (outcome = unlessStopped(); !outcome) break;
     Drawn drawn = std::move(*drawnQueue.take());  // the drawing stage always ends with an end or a failure
     if (drawn.frame) {
       outcome = writeFrame(*drawn.frame);

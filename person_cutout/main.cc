@@ -3,10 +3,13 @@
 // Writes an H.264 MPEG-4 video of the person masks of every frame of the video (grey, white where
 // the person is, at most 1280 pixels on its longer side), noting progress on standard error, and
 // prints one summary line on standard output. Exit status 0 after the summary, 1 after a failure
-// ("Error: " and the reason on standard error).
+// ("Error: " and the reason on standard error). SIGINT, SIGTERM or SIGHUP stop the run between two
+// steps: the cut-out is removed, "Error: stopped by " and the signal's name is written, and the
+// process ends by that signal.
 #include "person_cutout/command_line.h"
 #include "person_cutout/frame_loop.h"
 #include "person_cutout/messages.h"
+#include "person_cutout/stop_signals.h"
 #include "person_cutout/summary_record.h"
 #include "person_cutout/video_setup.h"
 
@@ -21,20 +24,29 @@ Result<void> cutOut(int argc, char** argv) {
 
   if (Result<void> opened = openVideo(); !opened) return opened;
   sizeCutOut();
+  if (Result<void> going = unlessStopped(); !going) return going;
   if (Result<void> prepared = prepareWriter(); !prepared) return prepared;
   prepareSegmentation();
   countExpectedFrames();
 
   if (Result<void> looped = runFrameLoop(); !looped) return looped;
 
+  if (Result<void> going = unlessStopped(); !going) return going;
   if (Result<void> finished = finishCutOut(); !finished) return finished;
+  // Finishing takes a moment: a signal that came meanwhile still calls the run off.
+  if (Result<void> going = unlessStopped(); !going) return going;
   return printSummary();
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  catchStopSignals();
   const Result<void> run = cutOut(argc, argv);
-  if (!run) return fail(run.error().description);
+  if (!run) {
+    const int status = fail(run.error().description);
+    if (const int signal = stopSignal(); signal != 0) endBySignal(signal);
+    return status;
+  }
   return 0;
 }

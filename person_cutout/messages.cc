@@ -5,6 +5,7 @@
 #include <string>
 
 #include "person_cutout/run_state.h"
+#include "person_cutout/stop_signals.h"
 #include "platform/errors.h"
 #include "platform/write_all.h"
 
@@ -26,7 +27,11 @@ void writeLine(std::string_view text) {
 }  // namespace
 
 int fail(std::string_view message) {
-  if (writer) writer->cancel();  // removes the file unless it is complete
+  if (writer && stopSignal() != 0) {
+    writer->discard();
+  } else if (writer) {
+    writer->cancel();  // removes the file unless it is complete
+  }
   writeLine("Error: " + std::string(message));
   return 1;
 }

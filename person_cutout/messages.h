@@ -26,13 +26,14 @@ inline constexpr std::string_view kReadBrokeOff = "the video could not be read t
 inline constexpr std::string_view kNoFrames = "the video has no frames";
 inline constexpr std::string_view kCannotFinish = "the cut-out could not be finished: ";  // + reason
 inline constexpr std::string_view kSummaryLost = "the summary could not be written";
+inline constexpr std::string_view kStopped = "stopped by ";  // + "SIGINT", "SIGTERM" or "SIGHUP"
 // Stands for a reason when the platform gives none.
 inline constexpr std::string_view kUnknown = "unknown";
 
-// Ends the run: removes the cut-out file if this run created it and did not complete it (a
-// broken file would block a retry with the same path, and a file the run did not create is never
-// touched), writes "Error: " + message + a line feed to standard error in one write, and gives
-// the exit status, 1, for main to return.
+// Ends the run: removes the cut-out file if this run created it and did not complete it, or even
+// a complete one when a stop signal called the run off (a file left behind would block a retry
+// with the same path, and a file the run did not create is never touched), writes "Error: " + message + a line feed to
+// standard error in one write, and gives the exit status, 1, for main to return.
 int fail(std::string_view message);
 
 // The failure of one of matte's own steps: its description is the message for fail().

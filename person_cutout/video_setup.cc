@@ -13,7 +13,12 @@ using namespace platform::media;
 
 platform::Result<void> openVideo() {
   platform::Result<std::shared_ptr<VideoAsset>> opened = VideoAsset::open(source);
-  if (!opened) return failure(kCannotOpen);
+  if (!opened) {
+    // A file read to no avail lists no video track, as a file with only sound does.
+    const bool unrecognised = opened.error().domain == platform::kVideoDomain &&
+                              opened.error().code == static_cast<int64_t>(VideoError::unrecognised);
+    return failure(unrecognised ? kNoPicture : kCannotOpen);
+  }
   asset = std::move(opened.value());
   if (asset->videoTracks().empty()) return failure(kNoPicture);
   track = asset->videoTracks().front();
@@ -54,6 +59,7 @@ platform::Result<void> prepareWriter() {
   settings.averageBitRate = 1'800'000;
   settings.maxKeyFrameInterval = 12;
   settings.timeScale = track.timeScale;
+  settings.frameRate = track.frameRate;
   if (const platform::Result<void> started = writer->start(settings); !started) {
     return failure(std::string(kCannotWrite) + ": " + reasonOf(started.error()));
   }

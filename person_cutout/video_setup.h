@@ -8,7 +8,8 @@ namespace person_cutout {
 
 // Opens `source`, takes its first video track and starts reading it as BGRA frames, turned
 // upright when its display matrix says so (`turned`, `shown`). Fails: "this file has no
-// picture", "the video could not be opened", "the video could not be read".
+// picture" (no video track can be listed: none in the file, or contents no container reader
+// recognises), "the video could not be opened", "the video could not be read".
 platform::Result<void> openVideo();
 
 // Sets `longest`, `shrink`, `width` and `height` from `shown`.
@@ -16,8 +17,9 @@ void sizeCutOut();
 
 // Creates the cut-out file at `target` (never over an existing entry) and starts its H.264
 // writer: `width` x `height`, 1.8 Mbit/s, a key frame at least every 12 frames, no reordering,
-// the input track's time scale. Fails: "the output file already exists" (something took the path
-// since the check), "the cut-out could not be written", "...: " + reason.
+// the input track's time scale, and its frame rate for the level. Fails: "the output file
+// already exists" (something took the path since the check), "the cut-out could not be
+// written", "...: " + reason.
 platform::Result<void> prepareWriter();
 
 // Sets up `request` at `quality` with one-byte masks, the sequence handler `vision` (unless one

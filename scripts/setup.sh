@@ -18,6 +18,7 @@ run_quietly() {
 packages=(
   ca-certificates cmake g++ make pkg-config
   libturbojpeg0-dev   # still pictures
+  libjpeg62-turbo-dev # still pictures: the libjpeg interface, which tells a warning by its code
   libutf8proc-dev     # canonical composition for name order
   libtesseract-dev tesseract-ocr-eng tesseract-ocr-osd tesseract-ocr-script-latn  # text recognition
   tesseract-ocr       # the text benchmark's peer
@@ -28,6 +29,7 @@ packages=(
   libpng-dev          # PNG pictures, read by the still-picture decoder and written by tools/overlay
   nlohmann-json3-dev  # tools/overlay and the tests read JSON lines
   ffmpeg              # test fixtures and the benchmarks' peers
+  clang libclang-rt-14-dev  # the fuzz targets: libFuzzer comes with clang's runtime
 )
 missing=()
 for package in "${packages[@]}"; do

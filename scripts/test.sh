@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs the whole test suite: once on the release build, once on a build with AddressSanitizer and
-# UndefinedBehaviorSanitizer. Expects scripts/setup.sh to have run.
+# UndefinedBehaviorSanitizer; then fuzzes the readers of outside files for about a minute each.
+# Expects scripts/setup.sh to have run.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 jobs=$(nproc)
@@ -14,3 +15,6 @@ cmake -S "$root" -B "$root/build-asan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSANIT
 cmake --build "$root/build-asan" -j "$jobs" >/dev/null
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir "$root/build-asan" -j "$jobs" --output-on-failure
+
+echo "== fuzzing (clang, address, undefined)"
+"$root/scripts/fuzz.sh"

@@ -5,10 +5,12 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "tests/support/files.h"
+#include "tests/support/jpeg_fixtures.h"
 #include "tests/support/program_run.h"
 
 namespace {
@@ -116,6 +118,55 @@ TEST_F(LookFolder, ReadsSelectedEntriesInNameOrderWithTheirRecords) {
           blankLine("\u00e9t\u00e9 \\\"q\\\" \\\\.jpg"));
   EXPECT_EQ(run.standardError, "");  // nothing from Tesseract or Leptonica either
   EXPECT_EQ(run.exitStatus, 0);
+}
+
+TEST_F(LookFolder, DamagedPicturesGetTheirErrorAndHarmlessFaultsNone) {
+  const std::string blank = test_support::readFile(kFixtures + "/text/blank.jpg");
+  const struct {
+    const char* name;
+    std::string bytes;
+    bool damaged;
+  } cases[] = {
+      {"a_cut_marked.jpg", test_support::cutWithEndMarker(blank), true},
+      {"b_claims_more.jpg", test_support::withDeclaredSize(blank, 10000, 10000), true},
+      {"c_stray_byte.jpg", test_support::withStrayByte(blank), false},  // decodes as the intact file
+  };
+  for (const auto& c : cases) write(c.name, c.bytes);
+  const ProgramRun run = runProgram(kLook, {folder_});
+  EXPECT_EQ(run.exitStatus, 0);
+  EXPECT_EQ(run.standardError, "");
+  std::vector<std::string> lines;
+  std::istringstream in(run.standardOutput);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  ASSERT_EQ(lines.size(), std::size(cases)) << run.standardOutput;
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    const std::string tail = std::string(R"("faces":[],"file":")") + cases[i].name + R"(","text":[]})";
+    if (cases[i].damaged) {
+      EXPECT_TRUE(lines[i].starts_with(R"({"error":"The picture \")")) << lines[i];
+      EXPECT_NE(lines[i].find(R"(could not be read: it is damaged ()"), std::string::npos) << lines[i];
+      EXPECT_TRUE(lines[i].ends_with("\"," + tail)) << lines[i];
+    } else {
+      EXPECT_EQ(lines[i], "{" + tail);
+    }
+  }
+}
+
+// Lines that do not arrive are a failed run, not a silent success.
+TEST_F(LookFolder, LinesThatCannotBeDeliveredEndTheRunWithStatus1) {
+  copy("text/blank.jpg", "a.jpg");
+  copy("text/blank.jpg", "b.jpg");
+  const struct {
+    const char* name;
+    test_support::RunOptions options;
+  } outputs[] = {
+      {"full disk", test_support::RunOptions().standardOutputTo("/dev/full")},
+      {"closed", test_support::RunOptions().withoutStandardOutput()},
+  };
+  for (const auto& output : outputs) {
+    const ProgramRun run = runProgram(kLook, {folder_}, output.options);
+    EXPECT_EQ(run.exitStatus, 1) << output.name;
+    EXPECT_EQ(run.standardError, "Error: the image records could not be written\n") << output.name;
+  }
 }
 
 TEST_F(LookFolder, ANameThatIsNotUtf8KeepsItsLineWhenTheImageFails) {

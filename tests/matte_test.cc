@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <optional>
 #include <sstream>
@@ -81,6 +82,7 @@ TEST(MatteTest, RefusesBadCommandLinesAndInputsInTheirOrder) {
   const std::string taken = (folder / "taken.mp4");
   test_support::writeFile(taken, "not to be touched");
   test_support::writeFile((folder / "notes.txt"), "plain text\n");
+  test_support::writeFile((folder / "notes.mp4"), "plain text under a video's name\n");
   ASSERT_EQ(symlink((folder / "nowhere.mp4").c_str(), (folder / "dangling.mp4").c_str()), 0);
   const std::string person = kVideos + "person.mp4";
   const std::string fresh = (folder / "out.mp4");
@@ -103,7 +105,8 @@ TEST(MatteTest, RefusesBadCommandLinesAndInputsInTheirOrder) {
       {{person, folder.path()}, "the output file already exists"},
       {{person, (folder / "dangling.mp4")}, "the output file already exists"},  // never written through
       {{folder.path(), fresh}, "the video could not be opened"},
-      {{(folder / "notes.txt"), fresh}, "the video could not be opened"},
+      {{(folder / "notes.txt"), fresh}, "this file has no picture"},  // no video track can be listed
+      {{(folder / "notes.mp4"), fresh}, "this file has no picture"},
       {{kVideos + "sound_only.m4a", fresh}, "this file has no picture"},
       {{person, (folder / "no/such/folder.mp4")}, "the cut-out could not be written"},
   };
@@ -120,19 +123,33 @@ TEST(MatteTest, RefusesBadCommandLinesAndInputsInTheirOrder) {
   EXPECT_FALSE(test_support::exists((folder / "nowhere.mp4")));
 }
 
+// The person clip cut cleanly where its 21st frame begins: its index lists 50 frames, its data
+// holds 20, and no frame is cut in half.
+std::string cutBetweenFrames(const test_support::TemporaryFolder& folder) {
+  const std::string person = kVideos + "person.mp4";
+  const std::vector<int64_t> starts = test_support::videoPacketPositions(person);
+  const std::string path = (folder / "cut_between.mp4");
+  if (starts.size() > 20) {
+    test_support::writeFile(path, test_support::readFile(person).substr(0, static_cast<size_t>(starts[20])));
+  }
+  return path;
+}
+
 TEST(MatteTest, AFailedRunRemovesTheFileItCreatedSoARetryCanRun) {
+  test_support::TemporaryFolder inputs;
   struct Case {
-    const char* video;
+    std::string video;
     const char* message;
   };
   const Case cases[] = {
-      {"cut_off.mp4", "the video could not be read to its end"},
-      {"no_frames.mp4", "the video has no frames"},
+      {kVideos + "cut_off.mp4", "the video could not be read to its end"},  // cut inside a frame
+      {cutBetweenFrames(inputs), "the video could not be read to its end"},
+      {kVideos + "no_frames.mp4", "the video has no frames"},
   };
   for (const Case& c : cases) {
     test_support::TemporaryFolder folder;
     const std::string out = (folder / "out.mp4");
-    const test_support::ProgramRun outcome = test_support::runProgram(kMatte, {kVideos + c.video, out, "fast"});
+    const test_support::ProgramRun outcome = test_support::runProgram(kMatte, {c.video, out, "fast"});
     EXPECT_EQ(outcome.exitStatus, 1) << c.video;
     EXPECT_EQ(outcome.standardOutput, "") << c.video;
     // Progress lines may come first; the failure is the last line.
@@ -340,6 +357,94 @@ TEST(MatteTest, DamagedVideosEndWithAMessageNeverACrash) {
     } else {
       EXPECT_TRUE(summaryFields(outcome.standardOutput)) << outcome.standardOutput;
     }
+  }
+}
+
+// Runs ffmpeg with `arguments` after its usual quiet start, and gives `output`.
+std::string madeWithFfmpeg(const std::vector<std::string>& arguments, const std::string& output) {
+  std::vector<std::string> all = {"-nostdin", "-v", "error", "-y"};
+  all.insert(all.end(), arguments.begin(), arguments.end());
+  all.push_back(output);
+  const test_support::ProgramRun made = test_support::runProgram("ffmpeg", all);
+  EXPECT_EQ(made.exitStatus, 0) << made.standardError;
+  return output;
+}
+
+TEST(MatteTest, AStopSignalRemovesTheCutOutAndEndsTheRunByThatSignal) {
+  test_support::TemporaryFolder folder;
+  // Long enough that the run is still going when the signal comes.
+  const std::string clip =
+      madeWithFfmpeg({"-f", "lavfi", "-i", "testsrc2=s=160x120:r=25:d=40", "-c:v", "libx264", "-preset", "ultrafast"},
+                     (folder / "long.mp4"));
+  const std::pair<int, const char*> signals[] = {{SIGINT, "SIGINT"}, {SIGTERM, "SIGTERM"}, {SIGHUP, "SIGHUP"}};
+  for (const auto& [signal, name] : signals) {
+    const std::string out = (folder / "out.mp4");
+    test_support::RunningProgram running(kMatte, {clip, out, "fast"});
+    ASSERT_TRUE(running.waitForError("progress 15 ", 300)) << name;
+    ASSERT_TRUE(test_support::exists(out));
+    running.sendSignal(signal);
+    const test_support::ProgramRun outcome = running.finish();
+    EXPECT_EQ(outcome.exitStatus, 128 + signal) << name << ": " << outcome.standardError;
+    EXPECT_EQ(outcome.standardOutput, "") << name;
+    const std::vector<std::string> lines = linesOf(outcome.standardError);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back(), std::string("Error: stopped by ") + name);
+    EXPECT_FALSE(test_support::exists(out)) << name;
+
+    // Nothing is left in the way of a rerun.
+    const test_support::ProgramRun rerun = test_support::runProgram(kMatte, {kVideos + "person.mp4", out, "fast"});
+    EXPECT_EQ(rerun.exitStatus, 0) << name << ": " << rerun.standardError;
+    ASSERT_EQ(::unlink(out.c_str()), 0);
+  }
+}
+
+TEST(MatteTest, EveryFrameTheSummaryCountsIsShownFromTheFilesStart) {
+  test_support::TemporaryFolder folder;
+  struct Case {
+    const char* name;
+    std::string video;
+  };
+  const Case cases[] = {
+      {"plain", kVideos + "person.mp4"},
+      // MPEG-TS whose clock wraps a second in: its first frames come before zero.
+      {"clock wraps", madeWithFfmpeg({"-f", "lavfi", "-i", "testsrc2=s=160x120:r=25:d=1", "-c:v", "libx264", "-preset",
+                                      "ultrafast", "-muxdelay", "0", "-output_ts_offset", "95443", "-f", "mpegts"},
+                                     (folder / "wraps.ts"))},
+      // Starts late: the first frame is shown 1.4 s into the file.
+      {"late start", madeWithFfmpeg({"-f", "lavfi", "-i", "testsrc2=s=160x120:r=25:d=1", "-c:v", "libx264", "-preset",
+                                     "ultrafast", "-f", "mpegts"},
+                                    (folder / "late.ts"))},
+  };
+  for (const Case& c : cases) {
+    const std::string out = (folder / std::string(c.name) + ".mp4");
+    const test_support::ProgramRun outcome = test_support::runProgram(kMatte, {c.video, out, "fast"});
+    ASSERT_EQ(outcome.exitStatus, 0) << c.name << ": " << outcome.standardError;
+    const std::optional<std::vector<std::string>> field = summaryFields(outcome.standardOutput);
+    ASSERT_TRUE(field) << outcome.standardOutput;
+    EXPECT_EQ(std::stoul((*field)[0]), 25u + 25u * (std::string(c.name) == "plain")) << c.name;
+    // Decoded as a player decodes it, edits applied: every counted frame is there.
+    EXPECT_EQ(test_support::lumaPlanes(out, 160, 120).size(), std::stoul((*field)[0])) << c.name;
+  }
+}
+
+TEST(MatteTest, TheLevelFitsTheSizeAndFrameRate) {
+  // The time scale of these tracks is 12800: a level taken from it would be 6.2 for any size.
+  test_support::TemporaryFolder folder;
+  struct Case {
+    std::string size;
+    int highestLevel;  // ten times the level
+  };
+  const Case cases[] = {{"1280x720", 40}, {"160x120", 21}};
+  for (const Case& c : cases) {
+    const std::string clip = madeWithFfmpeg({"-f", "lavfi", "-i", "testsrc2=s=" + c.size + ":r=25:d=0.2", "-c:v",
+                                             "libx264", "-preset", "ultrafast", "-video_track_timescale", "12800"},
+                                            (folder / c.size + ".mp4"));
+    const std::string out = (folder / "cut_" + c.size + ".mp4");
+    const test_support::ProgramRun outcome = test_support::runProgram(kMatte, {clip, out, "fast"});
+    ASSERT_EQ(outcome.exitStatus, 0) << outcome.standardError;
+    test_support::Fields stream = test_support::probe(out)->streams.at(0);
+    EXPECT_EQ(stream["time_base"], "1/12800");
+    EXPECT_LE(std::stoi(stream["level"]), c.highestLevel) << c.size;
   }
 }
 

@@ -217,20 +217,33 @@ TEST(VisionFrames, EveryFrameGetsOneLineInOrder) {
 }
 
 // Frames that cannot be read: each request run gets its error entry, in the order face, body,
-// hand, and its description on standard error; the run goes on to the next frame.
+// hand, and its description on standard error; the run goes on to the next frame. A fault the
+// decoder steps over without losing a pixel is no error.
 TEST(VisionFrames, FramesThatCannotBeReadGetErrorEntriesAndTheRunGoesOn) {
   TemporaryFolder frames;
   const std::string jpeg = test_support::tinyJpeg();
-  writeFile(frames / "a_text.jpg", "just some text\n");
-  writeFile(frames / "b_empty.jpg", "");
-  std::filesystem::create_directory(frames / "c_folder.jpg");
-  writeFile(frames / "d_truncated.jpg", jpeg.substr(0, jpeg.size() - 200));
-  writeFile(frames / "e_huge.jpg", test_support::withDeclaredSize(jpeg, 20000, 20000));
-  writeFile(frames / "f_good.jpg", jpeg);
   const struct {
     const char* name;
-    int code;
-  } bad[] = {{"a_text.jpg", 5}, {"b_empty.jpg", 4}, {"c_folder.jpg", 2}, {"d_truncated.jpg", 6}, {"e_huge.jpg", 7}};
+    std::string bytes;
+    int code;  // the still-image error; 0 for a frame that reads as the intact one
+  } cases[] = {
+      {"a_text.jpg", "just some text\n", 5},
+      {"b_empty.jpg", "", 4},
+      {"c_folder.jpg", "", 2},
+      {"d_truncated.jpg", jpeg.substr(0, jpeg.size() - 200), 6},
+      {"e_huge.jpg", test_support::withDeclaredSize(jpeg, 20000, 20000), 7},
+      {"f_cut_marked.jpg", test_support::cutWithEndMarker(jpeg), 6},
+      {"g_claims_more.jpg", test_support::withDeclaredSize(jpeg, 10000, 10000), 6},
+      {"h_stray_byte.jpg", test_support::withStrayByte(jpeg), 0},
+      {"i_good.jpg", jpeg, 0},
+  };
+  for (const auto& c : cases) {
+    if (std::string(c.name) == "c_folder.jpg") {
+      std::filesystem::create_directory(frames / c.name);
+    } else {
+      writeFile(frames / c.name, c.bytes);
+    }
+  }
 
   for (const bool facesOnly : {false, true}) {
     std::vector<std::string> arguments = {frames.path(), "1"};
@@ -239,10 +252,16 @@ TEST(VisionFrames, FramesThatCannotBeReadGetErrorEntriesAndTheRunGoesOn) {
     EXPECT_EQ(run.exitStatus, 0);
     const std::vector<std::string> frameLines = lines(run.standardOutput);
     const std::vector<std::string> errorLines = lines(run.standardError);
-    ASSERT_EQ(frameLines.size(), 6u) << run.standardOutput;
-    ASSERT_EQ(errorLines.size(), facesOnly ? 5u : 15u) << run.standardError;
-    for (int i = 0; i < 5; ++i) {
-      const std::string code = std::to_string(bad[i].code);
+    ASSERT_EQ(frameLines.size(), std::size(cases)) << run.standardOutput;
+    const size_t perFrame = facesOnly ? 1 : 3;
+    size_t errorLine = 0;
+    for (size_t i = 0; i < std::size(cases); ++i) {
+      const auto& c = cases[i];
+      if (c.code == 0) {
+        EXPECT_EQ(frameLines[i], emptyFrame(std::to_string(i))) << c.name;
+        continue;
+      }
+      const std::string code = std::to_string(c.code);
       std::string errors = "\"VNDetectFaceLandmarksRequest: platform.image " + code + "\"";
       if (!facesOnly) {
         errors += ",\"VNDetectHumanBodyPoseRequest: platform.image " + code + "\"";
@@ -250,12 +269,33 @@ TEST(VisionFrames, FramesThatCannotBeReadGetErrorEntriesAndTheRunGoesOn) {
       }
       EXPECT_EQ(frameLines[i],
                 R"({"bodies":[],"errors":[)" + errors + R"(],"faces":[],"hands":[],"time":)" + std::to_string(i) + "}");
-      const int perFrame = facesOnly ? 1 : 3;
-      for (int k = 0; k < perFrame; ++k) {
-        EXPECT_NE(errorLines[i * perFrame + k].find(bad[i].name), std::string::npos) << errorLines[i * perFrame + k];
+      for (size_t k = 0; k < perFrame; ++k, ++errorLine) {
+        ASSERT_LT(errorLine, errorLines.size()) << run.standardError;
+        EXPECT_NE(errorLines[errorLine].find(c.name), std::string::npos) << errorLines[errorLine];
       }
     }
-    EXPECT_EQ(frameLines[5], emptyFrame("5"));
+    EXPECT_EQ(errorLine, errorLines.size()) << run.standardError;
+  }
+}
+
+// Lines that do not arrive are a failed run, not a silent success: standard output on a full
+// disk or closed, found out on the way (many frames fill the buffer) or at the last flush (a few).
+TEST(VisionOutput, LinesThatCannotBeDeliveredEndTheRunWithStatus1) {
+  const struct {
+    const char* name;
+    test_support::RunOptions options;
+  } outputs[] = {
+      {"full disk", test_support::RunOptions().standardOutputTo("/dev/full")},
+      {"closed", test_support::RunOptions().withoutStandardOutput()},
+  };
+  for (const int count : {3, 150}) {
+    TemporaryFolder frames;
+    addFrames(frames, count);
+    for (const auto& output : outputs) {
+      const ProgramRun run = test_support::runProgram(VISION_PROGRAM, {frames.path(), "30", "faces"}, output.options);
+      EXPECT_EQ(run.exitStatus, 1) << output.name << ", " << count << " frames";
+      EXPECT_EQ(run.standardError, "Error: the frame records could not be written\n") << output.name;
+    }
   }
 }
 

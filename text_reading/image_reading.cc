@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <optional>
 
+#include "platform/errors.h"
 #include "platform/json.h"
 #include "platform/vision/faces/face_requests.h"
 #include "platform/vision/image_request_handler.h"
@@ -13,7 +14,14 @@ namespace text_reading {
 
 using namespace platform::vision;
 
-void readImage(const std::string& path) {
+namespace {
+
+constexpr std::string_view kOutputDomain = "look.output";
+enum class OutputError : int64_t { refused = 1 };
+
+}  // namespace
+
+platform::Result<void> readImage(const std::string& path) {
   TextRecognitionRequest textRequest;
   textRequest.setRecognitionLevel(TextRecognitionLevel::accurate);
   textRequest.setUsesLanguageCorrection(true);
@@ -33,10 +41,11 @@ void readImage(const std::string& path) {
   // Every string in the record is valid UTF-8 and every number finite, so this only fails if
   // an observation carried a number that is not; that image then gets no line.
   const std::optional<std::string> text = platform::writeJson(record);
-  if (!text) return;
-  std::fwrite(text->data(), 1, text->size(), stdout);
-  std::fputc('\n', stdout);
-  std::fflush(stdout);
+  if (!text) return {};
+  const bool written = std::fwrite(text->data(), 1, text->size(), stdout) == text->size() &&
+                       std::fputc('\n', stdout) != EOF && std::fflush(stdout) == 0;
+  if (!written) return platform::makeError(kOutputDomain, OutputError::refused, "standard output refused a line");
+  return {};
 }
 
 }  // namespace text_reading

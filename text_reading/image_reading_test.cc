@@ -44,9 +44,9 @@ class CapturedOutput {
 
 TEST(ReadImage, EachLineReachesThePipeBeforeTheNextImageBegins) {
   CapturedOutput output;
-  readImage(kFixtures + "/text/blank.jpg");
+  EXPECT_TRUE(readImage(kFixtures + "/text/blank.jpg"));
   EXPECT_EQ(output.arrived(), "{\"faces\":[],\"file\":\"blank.jpg\",\"text\":[]}\n");
-  readImage(kFixtures + "/missing.jpg");
+  EXPECT_TRUE(readImage(kFixtures + "/missing.jpg"));
   EXPECT_EQ(output.arrived().substr(0, 10), "{\"error\":\"");
 }
 

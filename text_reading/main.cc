@@ -2,7 +2,8 @@
 //
 // Writes one JSON line per image of the folder whose extension is jpg in any case, in name order:
 // its name, the lines of text recognised in it and the faces found in it, or the error of its
-// analysis. Exit status 0 after a run that listed the folder, 1 after either message.
+// analysis. Exit status 0 after a run that listed the folder and delivered every line, 1 after
+// any of its messages (standard output refusing a line among them).
 #include <unistd.h>
 
 #include <optional>
@@ -33,6 +34,8 @@ int main(int argc, char** argv) {
   std::optional<std::vector<std::string>> chosen = chooseImages(folder);
   if (!chosen) return fail(kFolderUnreadable);
   files = std::move(*chosen);
-  for (const std::string& file : files) readImage(file);
+  for (const std::string& file : files) {
+    if (!readImage(file)) return fail(kRecordsLost);
+  }
   return 0;
 }

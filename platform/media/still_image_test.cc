@@ -78,6 +78,33 @@ TEST(DecodeStillImage, DecodesGreyProgressiveAndCmykPictures) {
   }
 }
 
+// TurboJPEG's own decoding, as the decoder gave it before it moved to the libjpeg interface.
+std::vector<uint8_t> turboJpegPixels(const std::string& jpeg) {
+  tjhandle decompressor = tjInitDecompress();
+  const auto* bytes = reinterpret_cast<const unsigned char*>(jpeg.data());
+  int width = 0, height = 0, subsampling = 0, colourspace = 0;
+  EXPECT_EQ(tjDecompressHeader3(decompressor, bytes, jpeg.size(), &width, &height, &subsampling, &colourspace), 0);
+  std::vector<uint8_t> rgb(static_cast<size_t>(width) * height * 3);
+  EXPECT_EQ(tjDecompress2(decompressor, bytes, jpeg.size(), rgb.data(), width, 0, height, TJPF_RGB, TJFLAG_ACCURATEDCT),
+            0);
+  tjDestroy(decompressor);
+  return rgb;
+}
+
+TEST(DecodeStillImage, GivesTheSamePixelsAsTurboJpeg) {
+  TemporaryFolder folder;
+  writeFile(folder / "grey.jpg", blackOverWhite(TJPF_GRAY, TJSAMP_GRAY, 0));
+  writeFile(folder / "progressive.jpg", blackOverWhite(TJPF_RGB, TJSAMP_420, TJFLAG_PROGRESSIVE));
+  writeFile(folder / "422.jpg", blackOverWhite(TJPF_RGB, TJSAMP_422, 0));
+  for (const std::string& path :
+       {std::string(TEST_FIXTURES_DIR) + "/tiny.jpg", std::string(TEST_FIXTURES_DIR) + "/people/coast_400x300.jpg",
+        folder / "grey.jpg", folder / "progressive.jpg", folder / "422.jpg"}) {
+    const Result<Image> image = decodeStillImage(path);
+    ASSERT_TRUE(image.ok()) << image.error().description;
+    EXPECT_EQ(image.value().rgb, turboJpegPixels(test_support::readFile(path))) << path;
+  }
+}
+
 TEST(DecodeStillImage, ReportsEachKindOfFailureWithItsCode) {
   TemporaryFolder folder;
   const std::string jpeg = test_support::tinyJpeg();
@@ -86,16 +113,29 @@ TEST(DecodeStillImage, ReportsEachKindOfFailureWithItsCode) {
   writeFile(folder / "truncated.jpg", jpeg.substr(0, jpeg.size() / 2));
   writeFile(folder / "huge.jpg", test_support::withDeclaredSize(jpeg, 20000, 20000));
   writeFile(folder / "garbage.jpg", std::string("\xFF\xD8\xFF") + std::string(200, '\x55'));
+  writeFile(folder / "cut_marked.jpg", test_support::cutWithEndMarker(jpeg));
+  writeFile(folder / "stray_cut_marked.jpg", test_support::cutWithEndMarker(test_support::withStrayByte(jpeg)));
+  writeFile(folder / "claims_more.jpg", test_support::withDeclaredSize(jpeg, 64, 44));
+  writeFile(folder / "claims_10000.jpg", test_support::withDeclaredSize(jpeg, 10000, 10000));
   std::filesystem::create_directory(folder / "folder.jpg");
 
   const struct {
     std::string name;
     StillImageError code;
   } cases[] = {
-      {"missing.jpg", StillImageError::noSuchFile}, {"folder.jpg", StillImageError::isAFolder},
-      {"empty.jpg", StillImageError::emptyFile},    {"text.jpg", StillImageError::notAPicture},
-      {"truncated.jpg", StillImageError::damaged},  {"garbage.jpg", StillImageError::damaged},
+      {"missing.jpg", StillImageError::noSuchFile},
+      {"folder.jpg", StillImageError::isAFolder},
+      {"empty.jpg", StillImageError::emptyFile},
+      {"text.jpg", StillImageError::notAPicture},
+      {"truncated.jpg", StillImageError::damaged},
+      {"garbage.jpg", StillImageError::damaged},
       {"huge.jpg", StillImageError::tooLarge},
+      // Image data that stops early, even where an end marker follows: the rows after it would
+      // be made up.
+      {"cut_marked.jpg", StillImageError::damaged},
+      {"stray_cut_marked.jpg", StillImageError::damaged},
+      {"claims_more.jpg", StillImageError::damaged},
+      {"claims_10000.jpg", StillImageError::damaged},
   };
   for (const auto& c : cases) {
     const Result<Image> image = decodeStillImage(folder / c.name);
@@ -104,6 +144,18 @@ TEST(DecodeStillImage, ReportsEachKindOfFailureWithItsCode) {
     EXPECT_EQ(image.error().code, static_cast<int64_t>(c.code)) << c.name << ": " << image.error().description;
     EXPECT_NE(image.error().description.find(c.name), std::string::npos) << image.error().description;
   }
+}
+
+TEST(DecodeStillImage, AStrayByteBetweenHeaderSectionsLeavesThePictureAsItWas) {
+  TemporaryFolder folder;
+  writeFile(folder / "stray.jpg", test_support::withStrayByte(test_support::tinyJpeg()));
+  const Result<Image> intact = decodeStillImage(std::string(TEST_FIXTURES_DIR) + "/tiny.jpg");
+  const Result<Image> stray = decodeStillImage(folder / "stray.jpg");
+  ASSERT_TRUE(intact.ok());
+  ASSERT_TRUE(stray.ok()) << stray.error().description;
+  EXPECT_EQ(stray.value().width, 32);
+  EXPECT_EQ(stray.value().height, 22);
+  EXPECT_EQ(stray.value().rgb, intact.value().rgb);
 }
 
 TEST(DecodeStillImage, RefusesANamedPipeWithoutWaitingForAWriter) {

@@ -16,6 +16,13 @@ Error openError(const std::string& reason) {
   return makeError(kVideoDomain, VideoError::cannotOpen, "the file could not be opened as a video: " + reason);
 }
 
+// FFmpeg says "invalid data" both when no demuxer takes the file and when the one its name
+// suggests finds nothing it knows (an MPEG-4 file without its index): either way no track can be
+// listed.
+Error unrecognisedError(const std::string& reason) {
+  return makeError(kVideoDomain, VideoError::unrecognised, "the file holds no video that can be listed: " + reason);
+}
+
 AffineTransform displayMatrixOf(const AVStream* stream) {
   size_t size = 0;
   const uint8_t* data = av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, &size);
@@ -65,7 +72,9 @@ Result<std::shared_ptr<VideoAsset>> VideoAsset::open(const std::string& path) {
   av_dict_set(&options, "protocol_whitelist", "file", 0);
   int status = avformat_open_input(&raw, ("file:" + path).c_str(), nullptr, &options);
   av_dict_free(&options);
-  if (status < 0) return openError(ffmpeg::describe(status));  // FFmpeg has freed the context
+  // On failure FFmpeg has freed the context.
+  if (status == AVERROR_INVALIDDATA) return unrecognisedError(ffmpeg::describe(status));
+  if (status < 0) return openError(ffmpeg::describe(status));
   auto container = std::make_unique<Container>();
   container->format.reset(raw);
   status = avformat_find_stream_info(raw, nullptr);

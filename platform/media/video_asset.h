@@ -28,6 +28,7 @@ enum class VideoError : int64_t {
   cannotWriteFile = 10,  // the container cannot be written
   wrongState = 11,       // a call that the reader's or writer's state does not allow
   wrongFrame = 12,       // a frame of another size or format than the writer's
+  unrecognised = 13,     // a file that no container reader recognises: no track can be listed
 };
 
 // How a track's stored frames map to the frames shown: shown (x', y') = (a x + c y + tx,
@@ -58,7 +59,9 @@ struct Container;  // the demuxer behind an asset; internal to the media service
 class VideoAsset {
  public:
   // Opens the file at `path` (a plain file path; no URLs) and looks at its streams. Fails with
-  // VideoError::cannotOpen when nothing there can be read as a media file.
+  // VideoError::unrecognised for a file whose contents no container reader recognises (text, an
+  // empty file, an MPEG-4 file without its index), VideoError::cannotOpen when it cannot be read
+  // at all (a folder, no permission, no such file).
   static Result<std::shared_ptr<VideoAsset>> open(const std::string& path);
   ~VideoAsset();
 

@@ -52,12 +52,27 @@ TEST(VideoAssetTest, RefusesWhatIsNoMediaFile) {
   test_support::TemporaryFolder folder;
   test_support::writeFile((folder / "notes.mp4"), "this is text, not a video\n");
   test_support::writeFile((folder / "empty.mp4"), "");
-  for (const std::string& path :
-       {(folder / "notes.mp4"), (folder / "empty.mp4"), (folder / "missing.mp4"), folder.path()}) {
-    Result<std::shared_ptr<VideoAsset>> opened = VideoAsset::open(path);
-    ASSERT_FALSE(opened) << path;
+  // An MPEG-4 file cut before its index: only its type box is left.
+  const std::string person = test_support::readFile(kVideos + "person.mp4");
+  const size_t index = person.find("moov");
+  ASSERT_NE(index, std::string::npos);
+  test_support::writeFile((folder / "no_index.mp4"), person.substr(0, index - 4));
+  struct Case {
+    std::string path;
+    VideoError code;
+  };
+  const Case cases[] = {
+      {(folder / "notes.mp4"), VideoError::unrecognised},
+      {(folder / "empty.mp4"), VideoError::unrecognised},
+      {(folder / "no_index.mp4"), VideoError::unrecognised},
+      {(folder / "missing.mp4"), VideoError::cannotOpen},
+      {folder.path(), VideoError::cannotOpen},
+  };
+  for (const Case& c : cases) {
+    Result<std::shared_ptr<VideoAsset>> opened = VideoAsset::open(c.path);
+    ASSERT_FALSE(opened) << c.path;
     EXPECT_EQ(opened.error().domain, kVideoDomain);
-    EXPECT_EQ(opened.error().code, static_cast<int64_t>(VideoError::cannotOpen)) << path;
+    EXPECT_EQ(opened.error().code, static_cast<int64_t>(c.code)) << c.path << ": " << opened.error().description;
   }
 }
 

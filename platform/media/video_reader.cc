@@ -95,11 +95,28 @@ Result<void> FfmpegVideoReader::start() {
   return {};
 }
 
+// True when the container's index places some of the track's data past the end of the file: a
+// file cut between two frames ends cleanly, without a partial packet, but not where its index
+// says.
+bool indexReachesPastEnd(AVFormatContext* format, AVStream* stream) {
+  const int64_t fileSize = format->pb != nullptr ? avio_size(format->pb) : -1;
+  if (fileSize < 0) return false;
+  const int entries = avformat_index_get_entries_count(stream);
+  for (int i = 0; i < entries; ++i) {
+    const AVIndexEntry* entry = avformat_index_get_entry(stream, i);
+    if (entry != nullptr && entry->pos >= 0 && entry->size > 0 && entry->pos > fileSize - entry->size) return true;
+  }
+  return false;
+}
+
 Result<void> FfmpegVideoReader::feedDecoder() {
   AVFormatContext* format = asset_->container().format.get();
   while (!packetWaiting_) {
     const int read = av_read_frame(format, packet_.get());
     if (read == AVERROR_EOF) {
+      if (indexReachesPastEnd(format, format->streams[stream_])) {
+        return stopWith(VideoError::damaged, "the video ends before the frames its index lists");
+      }
       draining_ = true;
       avcodec_send_packet(decoder_.get(), nullptr);
       return {};

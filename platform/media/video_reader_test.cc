@@ -9,6 +9,7 @@
 #include "platform/errors.h"
 #include "tests/support/files.h"
 #include "tests/support/program_run.h"
+#include "tests/support/video_probe.h"
 
 namespace platform::media {
 namespace {
@@ -22,7 +23,8 @@ struct ReadOut {
 
 ReadOut readAll(const std::string& file, FrameOrientation orientation = FrameOrientation::upright, size_t track = 0) {
   ReadOut read;
-  Result<std::shared_ptr<VideoAsset>> asset = VideoAsset::open(kVideos + file);
+  // A fixture's name, or the full path of a file made by the test.
+  Result<std::shared_ptr<VideoAsset>> asset = VideoAsset::open(file.starts_with("/") ? file : kVideos + file);
   EXPECT_TRUE(asset) << file;
   if (!asset) return read;
   Result<std::unique_ptr<VideoReader>> reader =
@@ -133,6 +135,20 @@ TEST(VideoReaderTest, FailsWhenTheFileBreaksOff) {
   EXPECT_EQ(read.failure->domain, kVideoDomain);
   EXPECT_EQ(read.failure->code, static_cast<int64_t>(VideoError::damaged));
   EXPECT_LT(read.samples.size(), 50u);
+}
+
+TEST(VideoReaderTest, FailsWhenTheFileEndsBetweenFramesBeforeItsIndexDoes) {
+  // The index lists 50 frames; the file is cut cleanly where the 21st begins.
+  const std::vector<int64_t> starts = test_support::videoPacketPositions(kVideos + "person.mp4");
+  ASSERT_EQ(starts.size(), 50u);
+  test_support::TemporaryFolder folder;
+  const std::string cut = (folder / "cut_between.mp4");
+  test_support::writeFile(cut,
+                          test_support::readFile(kVideos + "person.mp4").substr(0, static_cast<size_t>(starts[20])));
+  const ReadOut read = readAll(cut);
+  ASSERT_TRUE(read.failure);
+  EXPECT_EQ(read.failure->code, static_cast<int64_t>(VideoError::damaged)) << read.failure->description;
+  EXPECT_LE(read.samples.size(), 20u);
 }
 
 TEST(VideoReaderTest, CompletesWithoutFramesWhenNoneDecodes) {

@@ -5,6 +5,7 @@
 #include <unistd.h>
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 
 #include "platform/errors.h"
@@ -47,6 +48,19 @@ int64_t seekTo(void* opaque, int64_t offset, int whence) {
   return at < 0 ? AVERROR(errno) : static_cast<int64_t>(at);
 }
 
+// The declared rate as a fraction for the encoder, which sets the level from it.
+AVRational codedFrameRate(double frameRate) {
+  const bool usable = std::isfinite(frameRate) && frameRate > 0 && frameRate <= 1'000'000;
+  return av_d2q(usable ? frameRate : kAssumedFrameRate, 1'000'000);
+}
+
+// `a` + `b`, held to the 64-bit range.
+int64_t addClamped(int64_t a, int64_t b) {
+  int64_t sum = 0;
+  if (!__builtin_add_overflow(a, b, &sum)) return sum;
+  return b > 0 ? INT64_MAX : INT64_MIN;
+}
+
 bool possibleForH264(const VideoWriterSettings& s) {
   return s.width >= 2 && s.height >= 2 && s.width % 2 == 0 && s.height % 2 == 0 && s.width <= kMaxPixelBufferSide &&
          s.height <= kMaxPixelBufferSide && s.timeScale > 0 && s.averageBitRate > 0 && s.maxKeyFrameInterval >= 1;
@@ -87,6 +101,9 @@ Result<void> VideoWriter::Output::openEncoder(const VideoWriterSettings& s) {
   codec->height = s.height;
   codec->pix_fmt = AV_PIX_FMT_YUV420P;
   codec->time_base = AVRational{1, s.timeScale};
+  // Without it x264 takes the time scale for the rate, and the level with it: 12800 "frames" a
+  // second would declare level 6.2 for any size.
+  codec->framerate = codedFrameRate(s.frameRate);
   codec->bit_rate = s.averageBitRate;
   codec->gop_size = s.maxKeyFrameInterval;
   codec->max_b_frames = 0;  // frames leave the encoder in the order they came
@@ -204,7 +221,9 @@ Result<void> VideoWriter::append(const PixelBuffer& frame, MediaTime time) {
   }
   if (!time.isValid()) return stopWith(videoError(VideoError::wrongState, "a frame came without a valid time"));
   int64_t tick = time.valueInScale(settings_.timeScale);
-  if (wroteFrame_ && tick <= lastTick_) tick = lastTick_ + 1;
+  if (!wroteFrame_ && tick < 0) shift_ = tick == INT64_MIN ? INT64_MAX : -tick;
+  tick = addClamped(tick, shift_);
+  if (wroteFrame_ && tick <= lastTick_) tick = addClamped(lastTick_, 1);
 
   AVFrame* picture = output_->frame.get();
   if (av_frame_make_writable(picture) < 0) return stopWith(videoError(VideoError::outOfMemory, "out of memory"));
@@ -308,6 +327,15 @@ void VideoWriter::cancel() {
   output_.reset();
   pool_.reset();
   closeFile();
+  removeOwnFile();
+}
+
+void VideoWriter::discard() {
+  cancel();
+  if (status() == VideoWriterStatus::completed) removeOwnFile();
+}
+
+void VideoWriter::removeOwnFile() {
   // Only the entry this writer made: if something else now stands at the path, it stays.
   struct stat facts {};
   if (::lstat(path_.c_str(), &facts) == 0 && facts.st_dev == device_ && facts.st_ino == inode_) ::unlink(path_.c_str());

@@ -23,21 +23,29 @@
 
 namespace platform::media {
 
-// High profile, the level chosen by the encoder from the size and rate; frames are coded in the
-// order they are shown (no B-frames).
+// High profile, the level chosen by the encoder from the size and frame rate; frames are coded in
+// the order they are shown (no B-frames).
 struct VideoWriterSettings {
   int width = 0;                // even, 2 or more
   int height = 0;               // even, 2 or more
   int64_t averageBitRate = 0;   // bits per second
   int maxKeyFrameInterval = 0;  // a key frame at least every this many frames
   int32_t timeScale = 600;      // ticks per second of the video track in the file
+  // Frames per second, as the source declares it: the level follows it (the time scale says
+  // nothing about the rate). Not a positive finite number: taken as kAssumedFrameRate.
+  double frameRate = 0;
 };
+
+// The rate a track without a declared one is coded for.
+inline constexpr double kAssumedFrameRate = 30;
 
 enum class VideoWriterStatus { notStarted = 0, writing = 1, completed = 2, failed = 3, cancelled = 4 };
 
 // The file holds one video track and nothing else. The frames are coded in full range (0 to 255)
 // and the stream says so, so white decodes as 255 and black as 0. Frame times are the file's
-// times: a first frame at 0.5 s is shown half a second into the file.
+// times: a first frame at 0.5 s is shown half a second into the file. A file shows nothing before
+// its start, so a first frame before zero moves every frame later by as much: the track then
+// starts at zero and every frame is shown.
 class VideoWriter {
  public:
   // Creates the file at `path`, which must not exist: an existing entry of any kind, a link
@@ -74,6 +82,10 @@ class VideoWriter {
   // place at the path since. Nothing is removed once the file is completed.
   void cancel();
 
+  // As cancel, and a completed file is removed too: for a caller whose run was called off after
+  // its file was finished.
+  void discard();
+
   VideoWriterStatus status() const { return status_.load(); }
 
  private:
@@ -83,6 +95,7 @@ class VideoWriter {
   Result<void> writePackets(bool flushing);
   Result<void> completeFile();  // on the finishing thread
   void closeFile();
+  void removeOwnFile();  // unlinks the path while it is still the entry this writer made
 
   std::string path_;
   int file_ = -1;
@@ -91,6 +104,7 @@ class VideoWriter {
   VideoWriterSettings settings_;
   std::unique_ptr<Output> output_;
   std::unique_ptr<PixelBufferPool> pool_;
+  int64_t shift_ = 0;  // ticks added to every time: the first frame's distance before zero
   int64_t lastTick_ = 0;
   int64_t lastInterval_ = 0;    // ticks between the last two frames appended
   std::deque<int64_t> coding_;  // ticks of the frames appended and not yet out of the encoder

@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 #include <atomic>
+#include <limits>
 #include <semaphore>
 #include <thread>
 
@@ -160,6 +161,61 @@ TEST(VideoWriterTest, KeepsTimesRisingInTheTrackScale) {
   EXPECT_EQ(pts, (std::vector<int64_t>{0, 2, 3, 4, 40}));
 }
 
+TEST(VideoWriterTest, AFirstFrameBeforeZeroMovesTheTrackToStartAtZero) {
+  // A file shows nothing before its start: frames kept at their times before zero would be
+  // counted as written but never shown.
+  test_support::TemporaryFolder folder;
+  const std::string path = (folder / "early.mp4");
+  std::unique_ptr<VideoWriter> writer = started(path, maskSettings(16, 16, 1000));
+  ASSERT_TRUE(writer);
+  const MediaTime times[] = {{-720, 1000}, {-680, 1000}, {-40, 1000}, {0, 1}, {1, 25}};
+  for (const MediaTime& time : times) {
+    std::shared_ptr<PixelBuffer> frame = writer->bufferPool()->makeBuffer();
+    paint(*frame, 0, 0);
+    ASSERT_TRUE(writer->append(*frame, time));
+  }
+  ASSERT_TRUE(finish(*writer));
+  const std::optional<test_support::ProbedVideo> probed = test_support::probe(path);
+  ASSERT_TRUE(probed);
+  std::vector<int64_t> pts;
+  for (const test_support::ProbedFrame& frame : probed->frames) pts.push_back(frame.pts);
+  EXPECT_EQ(pts, (std::vector<int64_t>{0, 40, 680, 720, 760}));
+  EXPECT_EQ(test_support::lumaPlanes(path, 16, 16).size(), 5u);  // every frame decodes
+}
+
+TEST(VideoWriterTest, TheLevelFollowsTheSizeAndFrameRateNotTheTimeScale) {
+  struct Case {
+    int width, height;
+    double frameRate;
+    int highestLevel;  // ten times the level
+  };
+  const Case cases[] = {
+      {1280, 720, 25, 40},  // 3.1 would do; 4.0 is what players and decoders commonly cap at
+      {160, 120, 25, 21},   // 2.0 would do but for the bit rate
+      {1280, 720, 0, 40},   // no rate declared: coded for 30 a second
+      {1280, 720, std::numeric_limits<double>::quiet_NaN(), 40},
+  };
+  for (const Case& c : cases) {
+    test_support::TemporaryFolder folder;
+    const std::string path = (folder / "level.mp4");
+    VideoWriterSettings settings = maskSettings(c.width, c.height, 12800);
+    settings.frameRate = c.frameRate;
+    std::unique_ptr<VideoWriter> writer = started(path, settings);
+    ASSERT_TRUE(writer);
+    for (int i = 0; i < 3; ++i) {
+      std::shared_ptr<PixelBuffer> frame = writer->bufferPool()->makeBuffer();
+      paint(*frame, 0, 255);
+      ASSERT_TRUE(writer->append(*frame, MediaTime{512 * i, 12800}));
+    }
+    ASSERT_TRUE(finish(*writer));
+    const std::optional<test_support::ProbedVideo> probed = test_support::probe(path);
+    ASSERT_TRUE(probed);
+    const int level = std::stoi(probed->streams.at(0).at("level"));
+    EXPECT_GE(level, 10) << c.width << "x" << c.height << " at " << c.frameRate;
+    EXPECT_LE(level, c.highestLevel) << c.width << "x" << c.height << " at " << c.frameRate;
+  }
+}
+
 TEST(VideoWriterTest, NeverReplacesAnExistingEntry) {
   test_support::TemporaryFolder folder;
   const std::string file = (folder / "taken.mp4");
@@ -211,6 +267,21 @@ TEST(VideoWriterTest, CancellingRemovesOnlyTheFileItCreated) {
     writer->cancel();
     EXPECT_EQ(writer->status(), VideoWriterStatus::completed);
     EXPECT_TRUE(test_support::exists(path));
+    // ...unless the caller's run was called off: then it goes too.
+    writer->discard();
+    EXPECT_FALSE(test_support::exists(path));
+  }
+  {
+    // Discarding never takes another's file either.
+    std::unique_ptr<VideoWriter> writer = started(path, maskSettings(16, 16, 600));
+    std::shared_ptr<PixelBuffer> frame = writer->bufferPool()->makeBuffer();
+    paint(*frame, 255, 0);
+    ASSERT_TRUE(writer->append(*frame, kMediaTimeZero));
+    ASSERT_TRUE(finish(*writer));
+    test_support::writeFile((folder / "theirs"), "theirs");
+    ASSERT_EQ(::rename((folder / "theirs").c_str(), path.c_str()), 0);
+    writer->discard();
+    EXPECT_EQ(test_support::readFile(path), "theirs");
   }
 }
 

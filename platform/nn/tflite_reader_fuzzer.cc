@@ -1,7 +1,5 @@
-// libFuzzer target for the .tflite reader and the graph checks behind it. Needs clang, so it is
-// built only on request and stays out of CI:
-//   CC=clang CXX=clang++ cmake -S . -B build-fuzz -DFUZZ=ON && cmake --build build-fuzz --target tflite_reader_fuzzer
-//   build-fuzz/platform/nn/tflite_reader_fuzzer -max_len=300000 build/models/face_detection_short_range.tflite
+// libFuzzer target for the .tflite reader and the graph checks behind it. Built with the other
+// fuzz targets (fuzz/CMakeLists.txt) and run by scripts/fuzz.sh, seeded with the fetched models.
 #include <cstddef>
 #include <cstdint>
 #include <span>

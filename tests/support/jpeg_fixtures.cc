@@ -27,4 +27,16 @@ std::string withDeclaredSize(std::string jpeg, int width, int height) {
   throw std::runtime_error("no frame header");
 }
 
+std::string cutWithEndMarker(const std::string& jpeg) {
+  const size_t scan = jpeg.find("\xFF\xDA");
+  if (scan == std::string::npos) throw std::runtime_error("no image data");
+  return jpeg.substr(0, scan + (jpeg.size() - scan) / 2) + "\xFF\xD9";
+}
+
+std::string withStrayByte(const std::string& jpeg) {
+  const size_t table = jpeg.find("\xFF\xDB");
+  if (table == std::string::npos) throw std::runtime_error("no quantisation table");
+  return jpeg.substr(0, table) + '\x00' + jpeg.substr(table);
+}
+
 }  // namespace test_support

@@ -12,4 +12,12 @@ std::string tinyJpeg();
 // huge picture while the file stays small.
 std::string withDeclaredSize(std::string jpeg, int width, int height);
 
+// `jpeg` cut inside its image data, halfway, with an end marker put back after the cut: it ends
+// as a whole file does, but rows are missing.
+std::string cutWithEndMarker(const std::string& jpeg);
+
+// `jpeg` with one stray byte before its first quantisation table: a harmless fault between two
+// header sections that decoders warn about and step over.
+std::string withStrayByte(const std::string& jpeg);
+
 }  // namespace test_support

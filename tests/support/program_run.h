@@ -18,6 +18,7 @@ struct RunOptions {
   std::string workingDirectory;          // the current one when empty
   std::vector<std::string> environment;  // "NAME=value" entries set on top of this process's own
   std::string standardOutputFile;        // standard output written here instead of collected, when set
+  bool standardOutputClosed = false;     // started with no standard output at all
 
   RunOptions& inFolder(std::string folder) {
     workingDirectory = std::move(folder);
@@ -31,6 +32,10 @@ struct RunOptions {
     standardOutputFile = std::move(file);
     return *this;
   }
+  RunOptions& withoutStandardOutput() {
+    standardOutputClosed = true;
+    return *this;
+  }
 };
 
 // Starts `program` (looked up in PATH when it holds no slash) with `arguments` (not counting the
@@ -38,5 +43,27 @@ struct RunOptions {
 // std::runtime_error when the program cannot be started.
 ProgramRun runProgram(const std::string& program, const std::vector<std::string>& arguments,
                       const RunOptions& options = {});
+
+// A program started and left running, for tests that act on it while it runs (send it a signal).
+// Started as runProgram starts it; the destructor kills and collects a program still running.
+class RunningProgram {
+ public:
+  RunningProgram(const std::string& program, const std::vector<std::string>& arguments, const RunOptions& options = {});
+  ~RunningProgram();
+  RunningProgram(const RunningProgram&) = delete;
+  RunningProgram& operator=(const RunningProgram&) = delete;
+
+  // Collects its output until standard error holds `text` or the program ends, at most `seconds`;
+  // true when the text came.
+  bool waitForError(const std::string& text, double seconds);
+  void sendSignal(int signal);
+  // Waits for the end and gives everything it wrote.
+  ProgramRun finish();
+
+ private:
+  int pid_ = -1;
+  int outFd_ = -1, errFd_ = -1;
+  ProgramRun run_;
+};
 
 }  // namespace test_support

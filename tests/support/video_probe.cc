@@ -1,5 +1,6 @@
 #include "tests/support/video_probe.h"
 
+#include <algorithm>
 #include <charconv>
 #include <sstream>
 
@@ -35,8 +36,8 @@ std::vector<Fields> linesOf(const std::string& text) {
 
 std::optional<ProbedVideo> probe(const std::string& path) {
   const ProgramRun streams = runProgram("ffprobe", {"-v", "error", "-show_entries",
-                                                    "stream=index,codec_type,codec_name,profile,width,height,time_base,"
-                                                    "color_range,has_b_frames,pix_fmt",
+                                                    "stream=index,codec_type,codec_name,profile,level,width,height,"
+                                                    "time_base,color_range,has_b_frames,pix_fmt",
                                                     "-of", "compact=p=0", path});
   if (streams.exitStatus != 0) return std::nullopt;
   const ProgramRun frames = runProgram("ffprobe", {"-v", "error", "-select_streams", "v:0", "-show_entries",
@@ -53,6 +54,16 @@ std::optional<ProbedVideo> probe(const std::string& path) {
     video.frames.push_back(ProbedFrame{time, frame["key_frame"] == "1", frame["pict_type"]});
   }
   return video;
+}
+
+std::vector<int64_t> videoPacketPositions(const std::string& path) {
+  const ProgramRun packets = runProgram(
+      "ffprobe", {"-v", "error", "-select_streams", "v:0", "-show_entries", "packet=pos", "-of", "compact=p=0", path});
+  std::vector<int64_t> positions;
+  if (packets.exitStatus != 0) return positions;
+  for (Fields& packet : linesOf(packets.standardOutput)) positions.push_back(std::stoll(packet["pos"]));
+  std::sort(positions.begin(), positions.end());
+  return positions;
 }
 
 std::vector<std::vector<uint8_t>> lumaPlanes(const std::string& path, int width, int height) {

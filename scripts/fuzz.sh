@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets (clang, AddressSanitizer and UndefinedBehaviorSanitizer) into
+# build-fuzz/ and runs each for a bounded time from its seeds. Fails on any report; the input
+# that caused it is kept in build-fuzz/findings/ (add it to the target's seeds once mended).
+# FUZZ_SECONDS sets the time per target (60 by default).
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+jobs=$(nproc)
+seconds=${FUZZ_SECONDS:-60}
+build="$root/build-fuzz"
+findings="$build/findings"
+
+CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFUZZ=ON >/dev/null
+cmake --build "$build" -j "$jobs" --target still_image_fuzzer video_reader_fuzzer tflite_reader_fuzzer >/dev/null
+mkdir -p "$findings"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# run_target <target> <max input bytes> <seed folder>...: new inputs go to a scratch corpus, so the
+# committed seeds stay as they are.
+run_target() {
+  local target=$1 max_len=$2
+  shift 2
+  local binary
+  binary=$(find "$build/fuzz" -maxdepth 1 -name "$target" -type f)
+  mkdir -p "$work/$target"
+  echo "== fuzzing $target for ${seconds}s"
+  if ! ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    "$binary" -max_total_time="$seconds" -max_len="$max_len" -timeout=25 -rss_limit_mb=3072 \
+    -artifact_prefix="$findings/$target-" -print_final_stats=1 "$work/$target" "$@" >"$work/$target.log" 2>&1; then
+    tail -n 60 "$work/$target.log" >&2
+    echo "fuzz: $target reported a fault; the input is in $findings" >&2
+    return 1
+  fi
+  grep -E '^(stat::number_of_executed_units|stat::new_units_added)' "$work/$target.log" || true
+}
+
+run_target still_image_fuzzer 65536 "$root/fuzz/seeds/still_image"
+run_target video_reader_fuzzer 65536 "$root/fuzz/seeds/video"
+# The model files are fetched, not committed: the smallest ones seed the model reader.
+mkdir -p "$work/models"
+cp "$root/.cache/models/face_detection_short_range.tflite" "$root/.cache/models/selfie_segmentation.tflite" "$work/models/"
+run_target tflite_reader_fuzzer 300000 "$work/models"
