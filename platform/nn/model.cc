@@ -6,9 +6,9 @@
 #include <string>
 #include <utility>
 
-#include "platform/nn/concatenation.h"
 #include "platform/nn/graph_preparation.h"
 #include "platform/nn/model_errors.h"
+#include "platform/nn/own_kernels.h"
 #include "platform/nn/segment_operators.h"
 #include "platform/nn/segment_values.h"
 #include "platform/nn/tflite_reader.h"
@@ -21,9 +21,6 @@ namespace {
 Error engineFailed(const std::string& what, xnn_status status) {
   return modelError(ModelError::engineFailed, what + ": " + xnnpackStatusText(status));
 }
-
-// Own kernels run the operations XNNPACK lacks; everything else goes to XNNPACK segments.
-bool runsAsOwnKernel(OpType type) { return type == OpType::concatenation; }
 
 double operationMultiplyAdds(const Graph& graph, const Operation& op) {
   const std::vector<int>& out = graph.tensors[op.outputs[0]].shape;
@@ -70,7 +67,7 @@ struct Model::State {
   // A step is a run of operations on one XNNPACK runtime, or one operation on an own kernel.
   struct Step {
     std::unique_ptr<xnn_runtime, decltype(&xnn_delete_runtime)> runtime{nullptr, xnn_delete_runtime};
-    Concatenation concatenation;
+    std::unique_ptr<OwnKernel> kernel;
   };
   std::vector<Step> steps;
   double multiplyAdds = 0;
@@ -116,15 +113,13 @@ void planBuffers(const Graph& graph, const StepPlan& plan, std::vector<int>* pro
           (*needsBuffer)[t] = true;
         }
       }
-      for (int t : op->outputs) (*producerStep)[t] = static_cast<int>(s);
+      for (int t : op->outputs) {
+        (*producerStep)[t] = static_cast<int>(s);
+        // An own kernel writes into a buffer even when nothing reads it.
+        if (plan.isKernel[s]) (*needsBuffer)[t] = true;
+      }
     }
   }
-}
-
-Concatenation concatenationOf(const Graph& graph, const Operation& op, const std::vector<float*>& tensorData) {
-  std::vector<Concatenation::Input> inputs;
-  for (int t : op.inputs) inputs.push_back({tensorData[t], graph.tensors[t].shape});
-  return Concatenation(inputs, op.options.axis, tensorData[op.outputs[0]], graph.tensors[op.outputs[0]].shape);
 }
 
 }  // namespace
@@ -152,7 +147,7 @@ Result<void> Model::State::build(pthreadpool_t pool) {
   steps.resize(plan.ops.size());
   for (size_t s = 0; s < plan.ops.size(); ++s) {
     if (plan.isKernel[s]) {
-      steps[s].concatenation = concatenationOf(graph, *plan.ops[s][0], tensorData);
+      steps[s].kernel = makeOwnKernel(graph, *plan.ops[s][0], tensorData);
       continue;
     }
     if (Result<void> built = buildSegment(plan.ops[s], producerStep, needsBuffer, s, pool); !built.ok()) {
@@ -261,8 +256,8 @@ std::optional<size_t> Model::outputIndex(std::string_view name) const {
 
 Result<void> Model::run() {
   for (State::Step& step : state_->steps) {
-    if (step.runtime == nullptr) {
-      step.concatenation.run();
+    if (step.kernel != nullptr) {
+      step.kernel->run();
       continue;
     }
     xnn_status status = xnn_invoke_runtime(step.runtime.get());
