@@ -13,7 +13,10 @@
 #include <string>
 
 #include "platform/json.h"
+#include "platform/nn/model_errors.h"
 #include "platform/vision/pixels.h"
+#include "platform/vision/text/neural_text_reader.h"
+#include "platform/vision/text/text_boxes.h"
 #include "platform/vision/text/text_models.h"
 
 namespace platform::vision {
@@ -206,6 +209,32 @@ std::vector<TextObservation> collectLines(TessBaseAPI& engine, const media::Imag
   return lines;
 }
 
+// A failure of the neural models, under the text service's own codes.
+Error neuralFailure(const Error& error) {
+  const bool missing = error.code == static_cast<int64_t>(nn::ModelError::unreadableFile) ||
+                       error.code == static_cast<int64_t>(nn::ModelError::malformed) ||
+                       error.code == static_cast<int64_t>(nn::ModelError::unsupported);
+  return missing ? wrapError(kTextDomain, TextRecognitionError::modelMissing, error)
+                 : wrapError(kTextDomain, TextRecognitionError::recognitionFailed, error);
+}
+
+// The axis-aligned bounds of `box` (picture pixels) inside the picture, in the normalised frame.
+NormalizedRect normalizedBounds(const RotatedRect& box, int width, int height) {
+  const Corners corners = cornersOf(box);
+  double left = width, right = 0, top = height, bottom = 0;
+  for (const PicturePoint& p : corners.points) {
+    left = std::min(left, p.x);
+    right = std::max(right, p.x);
+    top = std::min(top, p.y);
+    bottom = std::max(bottom, p.y);
+  }
+  left = std::clamp(left, 0.0, double(width));
+  right = std::clamp(right, left, double(width));
+  top = std::clamp(top, 0.0, double(height));
+  bottom = std::clamp(bottom, top, double(height));
+  return NormalizedRect{left / width, (height - bottom) / height, (right - left) / width, (bottom - top) / height};
+}
+
 // Keeps OpenMP to the calling thread while Tesseract runs: its parallel loops cost more in
 // waiting threads than they win on small pictures, and the machine is shared.
 class SingleThreaded {
@@ -225,36 +254,17 @@ Result<std::vector<TextObservation>> recognizeText(const media::ImageView& image
   if (image.width < kSmallestReadableSide || image.height < kSmallestReadableSide) {
     return std::vector<TextObservation>{};
   }
-  TextEngines& engines = TextEngines::shared();
-  std::lock_guard<std::mutex> hold(engines.lock());
-  SingleThreaded oneThread;
-  const TesseractPixels pixels = tesseractPixels(image);
-
-  std::string models = kDefaultTextModel;
-  if (options.detectsScript && scriptDetectionMatters(engines.models())) {
-    Result<TessBaseAPI*> detector = engines.scriptDetector();
-    if (!detector) return detector.error();
-    models = chooseTextModel(detectScript(*detector.value(), pixels, image), engines.models());
+  Result<std::vector<NeuralLine>> read = readLinesNeurally(image);
+  if (!read.ok()) return neuralFailure(read.error());
+  (void)options;
+  std::vector<TextObservation> lines;
+  for (const NeuralLine& line : read.value()) {
+    if (line.confidence < kLeastLineConfidence) continue;
+    TextObservation observation;
+    observation.boundingBox = normalizedBounds(line.box, image.width, image.height);
+    observation.candidates.push_back(TextCandidate{line.text, std::clamp(line.confidence, 0.0f, 1.0f)});
+    lines.push_back(std::move(observation));
   }
-
-  EngineSettings settings;
-  settings.models = models;
-  settings.mode =
-      options.recognitionLevel == TextRecognitionLevel::fast ? tesseract::OEM_TESSERACT_ONLY : tesseract::OEM_LSTM_ONLY;
-  settings.dictionaries = options.usesLanguageCorrection;
-  Result<TessBaseAPI*> started = engines.recogniser(settings);
-  if (!started) return started.error();
-  TessBaseAPI& engine = *started.value();
-
-  engine.SetPageSegMode(kPageSegmentation);
-  engine.SetImage(pixels.data, image.width, image.height, pixels.bytesPerPixel, pixels.bytesPerLine);
-  engine.SetSourceResolution(kAssumedPixelsPerInch);
-  if (engine.Recognize(nullptr) != 0) {
-    engine.Clear();
-    return recognitionFailed();
-  }
-  std::vector<TextObservation> lines = collectLines(engine, image);
-  engine.Clear();
   return lines;
 }
 
