@@ -19,6 +19,9 @@ std::optional<Alphabet> Alphabet::fromFile(const std::string& path, bool spaceLa
   return Alphabet(std::move(characters));
 }
 
+Alphabet::Alphabet(std::vector<std::string> characters)
+    : characters_(std::move(characters)), known_(characters_.begin(), characters_.end()) {}
+
 size_t Alphabet::spaceClass() const {
   for (size_t i = characters_.size(); i-- > 0;) {
     if (characters_[i] == " ") return i + 1;

@@ -8,6 +8,8 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
+#include <unordered_set>
 #include <vector>
 
 namespace platform::vision {
@@ -18,16 +20,19 @@ class Alphabet {
   // From a list with one character (UTF-8) per line, followed by the space that the model's last
   // class stands for. Nothing when the file cannot be read or is empty.
   static std::optional<Alphabet> fromFile(const std::string& path, bool spaceLast = true);
-  explicit Alphabet(std::vector<std::string> characters) : characters_(std::move(characters)) {}
+  explicit Alphabet(std::vector<std::string> characters);
 
   // Classes, the blank included.
   size_t classCount() const { return characters_.size() + 1; }
   // The class of the space, or 0 when the alphabet has none.
   size_t spaceClass() const;
   const std::string& character(size_t classIndex) const { return characters_[classIndex - 1]; }
+  // Whether `character` (one, UTF-8) is one the recogniser can write.
+  bool writes(std::string_view character) const { return known_.contains(std::string(character)); }
 
  private:
   std::vector<std::string> characters_;
+  std::unordered_set<std::string> known_;
 };
 
 struct CtcReading {

@@ -35,15 +35,6 @@ constexpr size_t kKeptDetectors = 3;
 // The models run on the calling thread: work is split across pictures, not inside one model.
 Result<SizedModelPool*> pool(const char* file, size_t kept) { return nn::sharedSizedModel(file, Threads::one, kept); }
 
-Result<const Alphabet*> alphabet() {
-  static const std::optional<Alphabet> loaded = Alphabet::fromFile(nn::modelPath(kAlphabetFile));
-  if (!loaded) {
-    return nn::modelError(nn::ModelError::unreadableFile,
-                          "cannot read the recogniser's alphabet " + nn::modelPath(kAlphabetFile));
-  }
-  return &*loaded;
-}
-
 int roundUp(int value, int step) { return (value + step - 1) / step * step; }
 
 // The detector's view of a box, in picture pixels: each axis scaled by its own factor.
@@ -86,8 +77,17 @@ Result<std::vector<RotatedRect>> detectLines(const media::ImageView& image) {
 
 }  // namespace
 
+Result<const Alphabet*> recogniserAlphabet() {
+  static const std::optional<Alphabet> loaded = Alphabet::fromFile(nn::modelPath(kAlphabetFile));
+  if (!loaded) {
+    return nn::modelError(nn::ModelError::unreadableFile,
+                          "cannot read the recogniser's alphabet " + nn::modelPath(kAlphabetFile));
+  }
+  return &*loaded;
+}
+
 Result<NeuralLine> recogniseLine(const media::ImageView& image, const RotatedRect& line) {
-  Result<const Alphabet*> letters = alphabet();
+  Result<const Alphabet*> letters = recogniserAlphabet();
   if (!letters.ok()) return letters.error();
   const double ratio = line.height > 0 ? line.width / line.height : 1.0;
   const int last = kLineWidths[std::size(kLineWidths) - 1];

@@ -12,6 +12,7 @@
 #include "platform/media/image.h"
 #include "platform/result.h"
 #include "platform/vision/detection/image_to_tensor.h"
+#include "platform/vision/text/ctc_decoding.h"
 
 namespace platform::vision {
 
@@ -28,6 +29,9 @@ struct NeuralLine {
 // order. Fails with the model runtime's error (domain platform.model) when a model cannot be read
 // or run; the caller wraps it.
 Result<std::vector<NeuralLine>> readLinesNeurally(const media::ImageView& image);
+
+// The characters the recogniser writes; fails as readLinesNeurally does.
+Result<const Alphabet*> recogniserAlphabet();
 
 // Reads one line (picture pixels) with the recogniser alone.
 Result<NeuralLine> recogniseLine(const media::ImageView& image, const RotatedRect& line);

@@ -64,6 +64,33 @@ media::Image shrunk(const media::ImageView& image, int factor) {
   return out;
 }
 
+// Calls write(x, y, bgr) for each cell of a `width` x `height` grid laid over `line` (picture
+// pixels), bgr the mean colour under the cell: several samples per cell when the line is shrunk,
+// so that thin strokes survive.
+template <typename Write>
+void sampleLine(const media::ImageView& image, const RotatedRect& line, int width, int height, Write write) {
+  Pixels pixels{image};
+  const double c = std::cos(line.rotation), s = std::sin(line.rotation);
+  const double stepU = line.width / width, stepV = line.height / height;
+  const int samples = std::clamp(static_cast<int>(std::ceil(std::max(stepU, stepV))), 1, 4);
+  const float scale = 1.0f / static_cast<float>(samples * samples);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      float sum[3] = {0, 0, 0};
+      for (int j = 0; j < samples; ++j)
+        for (int i = 0; i < samples; ++i) {
+          double u = (x + (i + 0.5) / samples) * stepU - line.width / 2;
+          double v = (y + (j + 0.5) / samples) * stepV - line.height / 2;
+          float bgr[3];
+          pixels.sample(line.centerX + u * c - v * s - 0.5, line.centerY + u * s + v * c - 0.5, bgr);
+          for (int k = 0; k < 3; ++k) sum[k] += bgr[k];
+        }
+      for (float& value : sum) value *= scale;
+      write(x, y, sum);
+    }
+  }
+}
+
 }  // namespace
 
 void fillDetectorInput(const media::ImageView& image, int width, int height, int canvasWidth, int canvasHeight,
@@ -93,27 +120,23 @@ void fillDetectorInput(const media::ImageView& image, int width, int height, int
 void fillLineInput(const media::ImageView& image, const RotatedRect& line, int width, int height, int canvasWidth,
                    float* tensor) {
   std::memset(tensor, 0, sizeof(float) * 3 * static_cast<size_t>(canvasWidth) * height);
-  Pixels pixels{image};
-  const double c = std::cos(line.rotation), s = std::sin(line.rotation);
-  const double stepU = line.width / width, stepV = line.height / height;
-  // Several samples per tensor cell when the line is shrunk, so that thin strokes survive.
-  const int samples = std::clamp(static_cast<int>(std::ceil(std::max(stepU, stepV))), 1, 4);
-  for (int y = 0; y < height; ++y) {
-    float* out = tensor + static_cast<size_t>(y) * canvasWidth * 3;
-    for (int x = 0; x < width; ++x, out += 3) {
-      float sum[3] = {0, 0, 0};
-      for (int j = 0; j < samples; ++j)
-        for (int i = 0; i < samples; ++i) {
-          double u = (x + (i + 0.5) / samples) * stepU - line.width / 2;
-          double v = (y + (j + 0.5) / samples) * stepV - line.height / 2;
-          float bgr[3];
-          pixels.sample(line.centerX + u * c - v * s - 0.5, line.centerY + u * s + v * c - 0.5, bgr);
-          for (int k = 0; k < 3; ++k) sum[k] += bgr[k];
-        }
-      const float scale = 1.0f / (127.5f * samples * samples);
-      for (int k = 0; k < 3; ++k) out[k] = sum[k] * scale - 1.0f;
-    }
-  }
+  sampleLine(image, line, width, height, [&](int x, int y, const float bgr[3]) {
+    float* out = tensor + (static_cast<size_t>(y) * canvasWidth + x) * 3;
+    for (int k = 0; k < 3; ++k) out[k] = bgr[k] / 127.5f - 1.0f;
+  });
+}
+
+media::Image straightenedLine(const media::ImageView& image, const RotatedRect& line, int height, int maxWidth) {
+  media::Image out;
+  out.height = std::max(1, height);
+  const double ratio = line.height > 0 ? line.width / line.height : 1.0;
+  out.width = std::clamp(static_cast<int>(std::lround(out.height * ratio)), 1, std::max(1, maxWidth));
+  out.rgb.resize(static_cast<size_t>(out.width) * out.height * 3);
+  sampleLine(image, line, out.width, out.height, [&](int x, int y, const float bgr[3]) {
+    uint8_t* rgb = out.rgb.data() + (static_cast<size_t>(y) * out.width + x) * 3;
+    for (int k = 0; k < 3; ++k) rgb[k] = static_cast<uint8_t>(std::lround(std::clamp(bgr[2 - k], 0.0f, 255.0f)));
+  });
+  return out;
 }
 
 }  // namespace platform::vision

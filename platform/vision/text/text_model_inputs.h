@@ -21,4 +21,8 @@ void fillDetectorInput(const media::ImageView& image, int width, int height, int
 void fillLineInput(const media::ImageView& image, const RotatedRect& line, int width, int height, int canvasWidth,
                    float* tensor);
 
+// The picture under `line`, straightened: an RGB picture `height` pixels high and as wide as the
+// line's proportions make it (at most `maxWidth`), for a reader that takes plain pictures.
+media::Image straightenedLine(const media::ImageView& image, const RotatedRect& line, int height, int maxWidth);
+
 }  // namespace platform::vision
