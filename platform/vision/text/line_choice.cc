@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <optional>
 #include <vector>
 
 namespace platform::vision {
@@ -69,15 +70,45 @@ std::string foldedForComparison(std::string_view text) {
   return out;
 }
 
-bool worthReadingAgain(const LineReading& first) {
-  if (first.leastConfidence >= kDoubtfulCharacter) return false;
+bool inLatinLetters(std::string_view text) {
   size_t letters = 0, latin = 0;
-  for (const std::string& character : characters(first.text)) {
+  for (const std::string& character : characters(text)) {
     if (!isLetter(character)) continue;
     ++letters;
     if (isLatinLetter(character)) ++latin;
   }
   return letters > 0 && latin == letters;
+}
+
+std::vector<size_t> linesWorthReadingAgain(const std::vector<LineReading>& lines) {
+  std::vector<size_t> chosen;
+  std::optional<size_t> mostDoubtful;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (!inLatinLetters(lines[i].text)) continue;
+    if (lines[i].confidence < kDoubtfulLine) {
+      chosen.push_back(i);
+    } else if (lines[i].leastConfidence < kDoubtfulCharacter &&
+               (!mostDoubtful || lines[i].leastConfidence < lines[*mostDoubtful].leastConfidence)) {
+      mostDoubtful = i;
+    }
+  }
+  if (mostDoubtful) chosen.insert(std::upper_bound(chosen.begin(), chosen.end(), *mostDoubtful), *mostDoubtful);
+  return chosen;
+}
+
+size_t accentedLetters(std::string_view text) {
+  const std::vector<std::string> all = characters(text);
+  return static_cast<size_t>(
+      std::count_if(all.begin(), all.end(), [](const std::string& c) { return c.size() > 1 && isLatinLetter(c); }));
+}
+
+bool addsAccents(const LineReading& first, const LineReading& second) {
+  return accentedLetters(second.text) > accentedLetters(first.text);
+}
+
+bool writesBeyond(const LineReading& reading, const Alphabet& alphabet) {
+  const std::vector<std::string> all = characters(reading.text);
+  return std::any_of(all.begin(), all.end(), [&](const std::string& c) { return c != " " && !alphabet.writes(c); });
 }
 
 bool prefersSecondReading(const LineReading& first, const LineReading& second, const Alphabet& alphabet) {

@@ -25,12 +25,12 @@ constexpr int kLineHeight = 48;
 // The recogniser runs at a few fixed widths (each needs a runtime of its own); a line is padded
 // to the next one. At least 320, as it was trained; longer lines than the last are squeezed.
 constexpr int kLineWidths[] = {320, 448, 640, 896, 1280, 1792};
-// The detector's canvas grows in steps of this many pixels, so that pictures of similar sizes
-// share a runtime.
-constexpr int kCanvasStep = 128;
+// The detector's canvas grows in steps of this many pixels (a third of its largest side), so that
+// pictures of most sizes share one of nine runtimes: building one costs several runs.
+constexpr int kCanvasStep = kDetectorSide / 3;
 // Runtimes kept idle: every line width, and a few picture sizes.
 constexpr size_t kKeptRecognisers = std::size(kLineWidths);
-constexpr size_t kKeptDetectors = 3;
+constexpr size_t kKeptDetectors = 4;
 
 // The models run on the calling thread: work is split across pictures, not inside one model.
 Result<SizedModelPool*> pool(const char* file, size_t kept) { return nn::sharedSizedModel(file, Threads::one, kept); }

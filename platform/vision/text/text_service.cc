@@ -291,8 +291,12 @@ Result<std::vector<TextObservation>> recognizeText(const media::ImageView& image
     std::unique_lock<std::mutex> hold(engines.lock(), std::defer_lock);
     std::optional<SingleThreaded> oneThread;
     TessBaseAPI* engine = nullptr;
-    for (size_t i = 0; i < readings.size(); ++i) {
-      if (!worthReadingAgain(readings[i])) continue;
+    std::vector<bool> readAgain(readings.size(), false);
+    // Accents in a picture's text say its language has them, and then the recogniser's other
+    // Latin lines are suspect too (it reads letters it lacks as their plain forms).
+    bool accentsSeen =
+        std::any_of(readings.begin(), readings.end(), [](const LineReading& r) { return accentedLetters(r.text) > 0; });
+    auto readAgainWithTesseract = [&](size_t i) -> Result<void> {
       if (engine == nullptr) {
         hold.lock();
         oneThread.emplace();
@@ -300,8 +304,20 @@ Result<std::vector<TextObservation>> recognizeText(const media::ImageView& image
         if (!started) return started.error();
         engine = started.value();
       }
+      readAgain[i] = true;
       const std::optional<LineReading> second = readLineWithTesseract(*engine, image, read.value()[i].box);
-      if (second && prefersSecondReading(readings[i], *second, *alphabet.value())) readings[i] = *second;
+      if (second && prefersSecondReading(readings[i], *second, *alphabet.value())) {
+        accentsSeen = accentsSeen || writesBeyond(*second, *alphabet.value()) || addsAccents(readings[i], *second);
+        readings[i] = *second;
+      }
+      return {};
+    };
+    for (size_t i : linesWorthReadingAgain(readings)) {
+      if (Result<void> done = readAgainWithTesseract(i); !done) return done.error();
+    }
+    for (size_t i = 0; accentsSeen && i < readings.size(); ++i) {
+      if (readAgain[i] || !inLatinLetters(readings[i].text)) continue;
+      if (Result<void> done = readAgainWithTesseract(i); !done) return done.error();
     }
   }
   std::vector<TextObservation> lines;
