@@ -70,6 +70,33 @@ std::string foldedForComparison(std::string_view text) {
   return out;
 }
 
+// `line` without what Tesseract makes of the edges of a cut-out line: white space, and bars and
+// strokes standing alone at either end ("| AT ALL TIMES |").
+std::string withoutEdgeMarks(std::string line) {
+  constexpr std::string_view kSpace = " \t\r\n";
+  constexpr std::string_view kMarks = "|_;:,.'\"`~-";
+  auto trim = [&] {
+    const size_t first = line.find_first_not_of(kSpace);
+    if (first == std::string::npos) return std::string();
+    return line.substr(first, line.find_last_not_of(kSpace) - first + 1);
+  };
+  line = trim();
+  // A leading word of marks alone ("| ", "; "), and a trailing one (" |"); a full stop ending the
+  // line stays.
+  const size_t firstSpace = line.find(' ');
+  if (firstSpace != std::string::npos && line.substr(0, firstSpace).find_first_not_of(kMarks) == std::string::npos) {
+    line = line.substr(firstSpace + 1);
+  }
+  const size_t lastSpace = line.rfind(' ');
+  if (lastSpace != std::string::npos) {
+    const std::string last = line.substr(lastSpace + 1);
+    if (last.find_first_not_of(kMarks) == std::string::npos && last != "." && last != "...") line.erase(lastSpace);
+  }
+  if (!line.empty() && (line.front() == '|' || line.front() == '_')) line.erase(0, 1);
+  if (!line.empty() && (line.back() == '|' || line.back() == '_')) line.pop_back();
+  return trim();
+}
+
 bool inLatinLetters(std::string_view text) {
   size_t letters = 0, latin = 0;
   for (const std::string& character : characters(text)) {
@@ -116,8 +143,10 @@ bool prefersSecondReading(const LineReading& first, const LineReading& second, c
   const std::vector<std::string> secondCharacters = characters(second.text);
   const bool writesMore = std::any_of(secondCharacters.begin(), secondCharacters.end(),
                                       [&](const std::string& c) { return c != " " && !alphabet.writes(c); });
-  // Without letters beyond the recogniser's alphabet, Tesseract must be much surer than it.
-  if (!writesMore && second.confidence < first.confidence + kMuchSurer) return false;
+  // Without letters beyond the recogniser's alphabet, Tesseract must be much surer than it, or
+  // the recogniser unsure of the line as a whole (it drops letters of small print).
+  const bool surer = second.confidence >= first.confidence + kMuchSurer || first.confidence < kDoubtfulLine;
+  if (!writesMore && !surer) return false;
   const std::vector<std::string> a = characters(foldedForComparison(first.text));
   const std::vector<std::string> b = characters(foldedForComparison(second.text));
   const size_t longer = std::max<size_t>(1, std::max(a.size(), b.size()));

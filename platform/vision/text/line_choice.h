@@ -33,6 +33,10 @@ inline constexpr float kTrustedSecondReading = 0.6f;
 // characters.
 inline constexpr double kMostDifference = 0.34;
 
+// `line` as Tesseract read it without what it makes of the edges of a cut-out line: white
+// space, and bars and strokes standing alone at either end ("| AT ALL TIMES |").
+std::string withoutEdgeMarks(std::string line);
+
 // Whether the text's letters are all Latin (accented ones included), and it has some.
 bool inLatinLetters(std::string_view text);
 

@@ -32,6 +32,10 @@ TEST(LineChoice, TesseractWinsWhereItWritesMoreAndSaysTheSame) {
       {"says something else", {"Platform 2", 0.97f, 0.8f}, {"Plättchen", 0.95f, 0.95f}, false},
       {"the same letters, no surer", {"Platform 2", 0.97f, 0.8f}, {"Platform a", 0.59f, 0.59f}, false},
       {"the same letters, much surer", {"sugar mon juice", 0.8f, 0.5f}, {"sugar, lemon juice", 0.95f, 0.95f}, true},
+      {"doubtful as a whole, second less sure",
+       {"Ingredints: sugar mon", 0.82f, 0.44f},
+       {"Ingredients: sugar lemon", 0.77f, 0.77f},
+       true},
       {"empty second reading", {"Open", 0.9f, 0.8f}, {"", 0.95f, 0.95f}, false},
   };
   const Alphabet alphabet = letters();
@@ -50,6 +54,25 @@ TEST(LineChoice, ReadsAgainTheMostDoubtfulLineAndLinesDoubtfulAsAWhole) {
   EXPECT_EQ(linesWorthReadingAgain(lines), (std::vector<size_t>{2, 3}));
   EXPECT_TRUE(linesWorthReadingAgain({}).empty());
   EXPECT_TRUE(linesWorthReadingAgain({{"Exit", 0.99f, 0.98f}}).empty());
+}
+
+TEST(LineChoice, MarksOfTheCutOutEdgesAreTakenOff) {
+  struct Case {
+    const char* read;
+    const char* kept;
+  };
+  const Case cases[] = {
+      {"| AT ALL TIMES |\n", "AT ALL TIMES"},
+      {"; Ato", "Ato"},
+      {"_Ingredients: water.", "Ingredients: water."},
+      {"Platform 4|", "Platform 4"},
+      {"Best before 03/2027.", "Best before 03/2027."},
+      {"Wait ...", "Wait ..."},
+      {"-5 degrees", "-5 degrees"},
+      {"  \n", ""},
+      {"|", ""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(withoutEdgeMarks(c.read), c.kept) << c.read;
 }
 
 TEST(LineChoice, FoldingSetsAccentsAndCaseAside) {

@@ -11,6 +11,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 
 #include "platform/json.h"
 #include "platform/nn/model_errors.h"
@@ -251,10 +252,7 @@ std::optional<LineReading> readLineWithTesseract(TessBaseAPI& engine, const medi
   const int confidence = engine.MeanTextConf();
   engine.Clear();
   if (!text) return std::nullopt;
-  std::string string = replacingInvalidUtf8(text.get());
-  while (!string.empty() && (string.back() == '\n' || string.back() == '\r' || string.back() == ' ')) {
-    string.pop_back();
-  }
+  std::string string = withoutEdgeMarks(replacingInvalidUtf8(text.get()));
   const float sure = std::clamp(confidence / 100.0f, 0.0f, 1.0f);
   return LineReading{std::move(string), sure, sure};
 }
