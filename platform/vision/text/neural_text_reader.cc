@@ -25,9 +25,11 @@ constexpr int kLineHeight = 48;
 // The recogniser runs at a few fixed widths (each needs a runtime of its own); a line is padded
 // to the next one. At least 320, as it was trained; longer lines than the last are squeezed.
 constexpr int kLineWidths[] = {320, 448, 640, 896, 1280, 1792};
-// The detector's canvas grows in steps of this many pixels (a third of its largest side), so that
-// pictures of most sizes share one of nine runtimes: building one costs several runs.
-constexpr int kCanvasStep = kDetectorSide / 3;
+// The detector's canvas grows in steps of this many pixels, so that pictures of similar sizes
+// share a runtime (building one costs several runs). Coarser steps pad more: measured with steps
+// of a third of the largest side, the padding changed the map enough to lose spaces between
+// words of a screenshot.
+constexpr int kCanvasStep = 128;
 // Runtimes kept idle: every line width, and a few picture sizes.
 constexpr size_t kKeptRecognisers = std::size(kLineWidths);
 constexpr size_t kKeptDetectors = 4;
