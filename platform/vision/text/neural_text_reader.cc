@@ -26,10 +26,10 @@ constexpr int kLineHeight = 48;
 // to the next one. At least 320, as it was trained; longer lines than the last are squeezed.
 constexpr int kLineWidths[] = {320, 448, 640, 896, 1280, 1792};
 // The detector's canvas grows in steps of this many pixels, so that pictures of similar sizes
-// share a runtime (building one costs several runs). Coarser steps pad more: measured with steps
-// of a third of the largest side, the padding changed the map enough to lose spaces between
-// words of a screenshot.
-constexpr int kCanvasStep = 128;
+// share a runtime (building one costs several runs). Measured on the bench: steps of 128 built
+// so many runtimes that look took 1.65 times the tesseract command's processor time; steps of
+// 320 padded a screenshot's map enough to lose two spaces between its words.
+constexpr int kCanvasStep = 256;
 // Runtimes kept idle: every line width, and a few picture sizes.
 constexpr size_t kKeptRecognisers = std::size(kLineWidths);
 constexpr size_t kKeptDetectors = 4;
