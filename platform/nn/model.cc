@@ -68,7 +68,7 @@ struct Model::State {
   // A step is a run of operations on one XNNPACK runtime, or one operation on an own kernel.
   struct Step {
     std::unique_ptr<xnn_runtime, decltype(&xnn_delete_runtime)> runtime{nullptr, xnn_delete_runtime};
-    std::function<void()> kernel;
+    std::unique_ptr<OwnKernel> kernel;
   };
   std::vector<Step> steps;
   double multiplyAdds = 0;
@@ -114,7 +114,11 @@ void planBuffers(const Graph& graph, const StepPlan& plan, std::vector<int>* pro
           (*needsBuffer)[t] = true;
         }
       }
-      for (int t : op->outputs) (*producerStep)[t] = static_cast<int>(s);
+      for (int t : op->outputs) {
+        (*producerStep)[t] = static_cast<int>(s);
+        // An own kernel writes into a buffer even when nothing reads it.
+        if (plan.isKernel[s]) (*needsBuffer)[t] = true;
+      }
     }
   }
 }
@@ -144,7 +148,7 @@ Result<void> Model::State::build(pthreadpool_t pool) {
   steps.resize(plan.ops.size());
   for (size_t s = 0; s < plan.ops.size(); ++s) {
     if (plan.isKernel[s]) {
-      steps[s].kernel = ownKernel(graph, *plan.ops[s][0], tensorData);
+      steps[s].kernel = makeOwnKernel(graph, *plan.ops[s][0], tensorData);
       continue;
     }
     if (Result<void> built = buildSegment(plan.ops[s], producerStep, needsBuffer, s, pool); !built.ok()) {
@@ -253,8 +257,8 @@ std::optional<size_t> Model::outputIndex(std::string_view name) const {
 
 Result<void> Model::run() {
   for (State::Step& step : state_->steps) {
-    if (step.runtime == nullptr) {
-      step.kernel();
+    if (step.kernel != nullptr) {
+      step.kernel->run();
       continue;
     }
     xnn_status status = xnn_invoke_runtime(step.runtime.get());

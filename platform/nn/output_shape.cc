@@ -60,6 +60,9 @@ int64_t windowOutput(Padding padding, int64_t size, int64_t window, int64_t stri
 }
 
 bool optionsInBounds(const OpOptions& o) {
+  auto padOk = [](int p) { return p >= 0 && p <= 1024; };
+  if (!padOk(o.padTop) || !padOk(o.padBottom) || !padOk(o.padLeft) || !padOk(o.padRight)) return false;
+  if (o.padding == Padding::same && o.padTop + o.padBottom + o.padLeft + o.padRight != 0) return false;
   return o.strideH >= 1 && o.strideW >= 1 && o.dilationH >= 1 && o.dilationW >= 1 && o.filterH >= 1 && o.filterW >= 1 &&
          o.depthMultiplier >= 1 && o.blockSize >= 1 && o.strideH <= 1024 && o.strideW <= 1024 && o.dilationH <= 1024 &&
          o.dilationW <= 1024;
@@ -87,12 +90,13 @@ Result<Shape64> convolutionShape(const Operands& x) {
   }
   if (f[1] < 1 || f[2] < 1 || f[1] > 64 || f[2] > 64) return malformed(op, "has an invalid kernel size");
   if (op.type == OpType::transposeConvBias) {
+    if (o.padTop + o.padBottom + o.padLeft + o.padRight != 0) return unsupported(op, "takes no explicit padding");
     int64_t h = o.padding == Padding::same ? int64_t{s[1]} * o.strideH : int64_t{s[1] - 1} * o.strideH + f[1];
     int64_t w = o.padding == Padding::same ? int64_t{s[2]} * o.strideW : int64_t{s[2] - 1} * o.strideW + f[2];
     return Shape64{s[0], h, w, outChannels};
   }
-  int64_t h = windowOutput(o.padding, s[1], f[1], o.strideH, o.dilationH);
-  int64_t w = windowOutput(o.padding, s[2], f[2], o.strideW, o.dilationW);
+  int64_t h = windowOutput(o.padding, int64_t{s[1]} + o.padTop + o.padBottom, f[1], o.strideH, o.dilationH);
+  int64_t w = windowOutput(o.padding, int64_t{s[2]} + o.padLeft + o.padRight, f[2], o.strideW, o.dilationW);
   if (h < 1 || w < 1) return malformed(op, "kernel is larger than its input");
   return Shape64{s[0], h, w, outChannels};
 }
@@ -103,13 +107,13 @@ Result<Shape64> poolingShape(const Operands& x) {
   const std::vector<int>& s = x.in.shape;
   if (!rank4(&x.in)) return unsupported(x.op, "needs a 4-D input");
   if (o.filterH > 256 || o.filterW > 256) return malformed(x.op, "has an invalid window");
-  int64_t h = windowOutput(o.padding, s[1], o.filterH, o.strideH, 1);
-  int64_t w = windowOutput(o.padding, s[2], o.filterW, o.strideW, 1);
+  int64_t h = windowOutput(o.padding, int64_t{s[1]} + o.padTop + o.padBottom, o.filterH, o.strideH, 1);
+  int64_t w = windowOutput(o.padding, int64_t{s[2]} + o.padLeft + o.padRight, o.filterW, o.strideW, 1);
   if (h < 1 || w < 1) return malformed(x.op, "window is larger than its input");
   return Shape64{s[0], h, w, s[3]};
 }
 
-// Add and multiply: the two operands broadcast against each other, aligned at the last dimension.
+// Add, subtract, multiply and divide: the two operands broadcast against each other, aligned at the last dimension.
 Result<Shape64> broadcastShape(const Operands& x) {
   const Tensor* other = x.at(1);
   if (other == nullptr) return malformed(x.op, "needs two inputs");
@@ -306,6 +310,83 @@ Result<Shape64> transformLandmarksShape(const Operands& x) {
   return widen(s);
 }
 
+Result<Shape64> resizeNearestShape(const Operands& x) {
+  const std::vector<int>& s = x.in.shape;
+  int64_t b = x.op.options.blockSize;
+  if (!rank4(&x.in) || b > 64) return malformed(x.op, "needs a 4-D input and a factor of at most 64");
+  return Shape64{s[0], s[1] * b, s[2] * b, s[3]};
+}
+
+// A constant integer operand of exactly `count` values, or null.
+const Tensor* intsOperand(const Operands& x, size_t i, size_t count) {
+  const Tensor* t = x.at(i);
+  if (t == nullptr || !t->constant || t->type != DataType::int32 || t->ints.size() != count) return nullptr;
+  return t;
+}
+
+Result<Shape64> transposeShape(const Operands& x) {
+  const std::vector<int>& s = x.in.shape;
+  const Tensor* perm = intsOperand(x, 1, s.size());
+  if (perm == nullptr || s.empty() || s.size() > 6) {
+    return malformed(x.op, "needs a constant permutation of the input's 1 to 6 dimensions");
+  }
+  Shape64 out;
+  std::vector<bool> seen(s.size(), false);
+  for (int32_t p : perm->ints) {
+    if (p < 0 || size_t(p) >= s.size() || seen[p]) return malformed(x.op, "permutation is not one");
+    seen[p] = true;
+    out.push_back(s[p]);
+  }
+  return out;
+}
+
+// The declared output gives the sizes; each must fit from its begin.
+Result<Shape64> sliceShape(const Operands& x) {
+  const std::vector<int>& s = x.in.shape;
+  const Tensor* begins = intsOperand(x, 1, s.size());
+  if (x.op.outputs.empty() || begins == nullptr || s.empty() || s.size() > 6) {
+    return malformed(x.op, "needs constant begins, one per dimension, of 1 to 6 dimensions");
+  }
+  const std::vector<int>& out = x.graph.tensors[x.op.outputs[0]].shape;
+  if (out.size() != s.size()) return malformed(x.op, "output differs in rank from input");
+  for (size_t d = 0; d < s.size(); ++d) {
+    int64_t begin = begins->ints[d];
+    if (begin < 0 || out[d] < 0 || begin + out[d] > s[d]) {
+      return malformed(x.op, "cannot take " + shapeText(out) + " from " + shapeText(s));
+    }
+  }
+  return widen(out);
+}
+
+Result<Shape64> batchMatMulShape(const Operands& x) {
+  const std::vector<int>& a = x.in.shape;
+  const Tensor* other = x.at(1);
+  if (other == nullptr || other->constant || a.size() < 2 || other->shape.size() != a.size()) {
+    return unsupported(x.op, "multiplies two computed tensors of the same rank, at least 2");
+  }
+  const std::vector<int>& b = other->shape;
+  size_t r = a.size();
+  for (size_t d = 0; d + 2 < r; ++d) {
+    if (a[d] != b[d]) return malformed(x.op, "batch dimensions differ");
+  }
+  if (a[r - 1] != b[r - 2]) return malformed(x.op, "cannot multiply " + shapeText(a) + " by " + shapeText(b));
+  Shape64 out = widen(a);
+  out[r - 1] = b[r - 1];
+  return out;
+}
+
+Result<Shape64> layerNormShape(const Operands& x) {
+  const std::vector<int>& s = x.in.shape;
+  const Tensor* scale = x.at(1);
+  const Tensor* shift = x.at(2);
+  if (s.empty() || !constantFloat(scale) || !constantFloat(shift) || scale->elementCount() != size_t(s.back()) ||
+      shift->elementCount() != size_t(s.back())) {
+    return malformed(x.op, "needs a constant scale and shift per element of the last dimension");
+  }
+  if (!(x.op.options.epsilon > 0)) return malformed(x.op, "needs a positive epsilon");
+  return widen(s);
+}
+
 Result<Shape64> computeOutputShape(const Graph& graph, const Operation& op) {
   if (op.inputs.empty() || op.inputs[0] < 0) return malformed(op, "has no input");
   if (!optionsInBounds(op.options)) {
@@ -323,7 +404,22 @@ Result<Shape64> computeOutputShape(const Graph& graph, const Operation& op) {
       return poolingShape(operands);
     case OpType::add:
     case OpType::mul:
+    case OpType::sub:
+    case OpType::div:
       return broadcastShape(operands);
+    case OpType::softmax:
+      if (operands.in.shape.empty()) return malformed(op, "needs at least one dimension");
+      return widen(operands.in.shape);
+    case OpType::resizeNearest:
+      return resizeNearestShape(operands);
+    case OpType::transpose:
+      return transposeShape(operands);
+    case OpType::slice:
+      return sliceShape(operands);
+    case OpType::batchMatMul:
+      return batchMatMulShape(operands);
+    case OpType::layerNorm:
+      return layerNormShape(operands);
     case OpType::relu:
     case OpType::relu6:
     case OpType::logistic:

@@ -47,8 +47,8 @@ void convolution(const Operation& op, const Graph& g, const std::vector<std::vec
   const float* bias = op.inputs.size() > 2 && op.inputs[2] >= 0 ? g.tensors[op.inputs[2]].values.data() : nullptr;
   bool depthwise = op.type == OpType::depthwiseConv2d;
   int kh = fs.h, kw = fs.w;
-  int top = padBefore(o.padding, is.h, os.h, kh, o.strideH, o.dilationH);
-  int left = padBefore(o.padding, is.w, os.w, kw, o.strideW, o.dilationW);
+  int top = o.padTop + padBefore(o.padding, is.h, os.h, kh, o.strideH, o.dilationH);
+  int left = o.padLeft + padBefore(o.padding, is.w, os.w, kw, o.strideW, o.dilationW);
   for (int b = 0; b < os.n; ++b)
     for (int y = 0; y < os.h; ++y)
       for (int x = 0; x < os.w; ++x)
@@ -105,8 +105,8 @@ void pooling(const Operation& op, const Graph& g, const std::vector<std::vector<
   const OpOptions& o = op.options;
   Shape4 is(g.tensors[op.inputs[0]].shape), os(g.tensors[op.outputs[0]].shape);
   const std::vector<float>& in = v[op.inputs[0]];
-  int top = padBefore(o.padding, is.h, os.h, o.filterH, o.strideH, 1);
-  int left = padBefore(o.padding, is.w, os.w, o.filterW, o.strideW, 1);
+  int top = o.padTop + padBefore(o.padding, is.h, os.h, o.filterH, o.strideH, 1);
+  int left = o.padLeft + padBefore(o.padding, is.w, os.w, o.filterW, o.strideW, 1);
   for (int b = 0; b < os.n; ++b)
     for (int y = 0; y < os.h; ++y)
       for (int x = 0; x < os.w; ++x)
@@ -172,7 +172,7 @@ void resizeBilinear(const Operation& op, const Graph& g, const std::vector<std::
     }
 }
 
-// Add and multiply, broadcasting size-1 dimensions.
+// Add, subtract, multiply and divide, broadcasting size-1 dimensions.
 void arithmetic(const Operation& op, const Graph& g, const std::vector<std::vector<float>>& v,
                 std::vector<float>& out) {
   const std::vector<int>& outShape = g.tensors[op.outputs[0]].shape;
@@ -183,7 +183,11 @@ void arithmetic(const Operation& op, const Graph& g, const std::vector<std::vect
   for (size_t i = 0; i < out.size(); ++i) {
     float x = a[broadcastIndex(aShape, outShape, i)];
     float y = b[broadcastIndex(bShape, outShape, i)];
-    out[i] = activate(op.type == OpType::add ? x + y : x * y, op.options.activation);
+    float result = op.type == OpType::add   ? x + y
+                   : op.type == OpType::sub ? x - y
+                   : op.type == OpType::mul ? x * y
+                                            : x / y;
+    out[i] = activate(result, op.options.activation);
   }
 }
 
@@ -408,6 +412,100 @@ void transformLandmarks(const Operation& op, const Graph& g, const std::vector<s
   }
 }
 
+// The row-major strides of `shape`.
+std::vector<size_t> stridesOf(const std::vector<int>& shape) {
+  std::vector<size_t> strides(shape.size(), 1);
+  for (size_t d = shape.size(); d-- > 1;) strides[d - 1] = strides[d] * static_cast<size_t>(shape[d]);
+  return strides;
+}
+
+// Output dimension d is input dimension perm[d].
+void transpose(const Operation& op, const Graph& g, const std::vector<std::vector<float>>& v, std::vector<float>& out) {
+  const std::vector<int>& outShape = g.tensors[op.outputs[0]].shape;
+  const std::vector<int32_t>& perm = g.tensors[op.inputs[1]].ints;
+  std::vector<size_t> inStrides = stridesOf(g.tensors[op.inputs[0]].shape);
+  for (size_t i = 0; i < out.size(); ++i) {
+    size_t rest = i, from = 0;
+    for (size_t d = outShape.size(); d-- > 0;) {
+      from += (rest % static_cast<size_t>(outShape[d])) * inStrides[perm[d]];
+      rest /= static_cast<size_t>(outShape[d]);
+    }
+    out[i] = v[op.inputs[0]][from];
+  }
+}
+
+void slice(const Operation& op, const Graph& g, const std::vector<std::vector<float>>& v, std::vector<float>& out) {
+  const std::vector<int>& outShape = g.tensors[op.outputs[0]].shape;
+  const std::vector<int32_t>& begins = g.tensors[op.inputs[1]].ints;
+  std::vector<size_t> inStrides = stridesOf(g.tensors[op.inputs[0]].shape);
+  for (size_t i = 0; i < out.size(); ++i) {
+    size_t rest = i, from = 0;
+    for (size_t d = outShape.size(); d-- > 0;) {
+      from += (rest % static_cast<size_t>(outShape[d]) + static_cast<size_t>(begins[d])) * inStrides[d];
+      rest /= static_cast<size_t>(outShape[d]);
+    }
+    out[i] = v[op.inputs[0]][from];
+  }
+}
+
+void batchMatMul(const Operation& op, const Graph& g, const std::vector<std::vector<float>>& v,
+                 std::vector<float>& out) {
+  const std::vector<int>& a = g.tensors[op.inputs[0]].shape;
+  const std::vector<int>& b = g.tensors[op.inputs[1]].shape;
+  size_t r = a.size(), m = a[r - 2], k = a[r - 1], n = b[r - 1];
+  size_t batches = out.size() / (m * n);
+  for (size_t batch = 0; batch < batches; ++batch)
+    for (size_t i = 0; i < m; ++i)
+      for (size_t j = 0; j < n; ++j) {
+        double sum = 0;
+        for (size_t p = 0; p < k; ++p) {
+          sum += double(v[op.inputs[0]][(batch * m + i) * k + p]) * v[op.inputs[1]][(batch * k + p) * n + j];
+        }
+        out[(batch * m + i) * n + j] = static_cast<float>(sum);
+      }
+}
+
+void softmax(const Operation& op, const Graph& g, const std::vector<std::vector<float>>& v, std::vector<float>& out) {
+  size_t depth = static_cast<size_t>(g.tensors[op.inputs[0]].shape.back());
+  const std::vector<float>& in = v[op.inputs[0]];
+  for (size_t row = 0; row < out.size() / depth; ++row) {
+    double largest = -std::numeric_limits<double>::infinity(), sum = 0;
+    for (size_t i = 0; i < depth; ++i) largest = std::max(largest, double(in[row * depth + i]));
+    for (size_t i = 0; i < depth; ++i) sum += std::exp(in[row * depth + i] - largest);
+    for (size_t i = 0; i < depth; ++i) {
+      out[row * depth + i] = static_cast<float>(std::exp(in[row * depth + i] - largest) / sum);
+    }
+  }
+}
+
+// (x - mean) / sqrt(variance + epsilon) * scale + shift over each row of the last dimension.
+void layerNorm(const Operation& op, const Graph& g, const std::vector<std::vector<float>>& v, std::vector<float>& out) {
+  size_t depth = static_cast<size_t>(g.tensors[op.inputs[0]].shape.back());
+  const std::vector<float>& in = v[op.inputs[0]];
+  const std::vector<float>& scale = v[op.inputs[1]];
+  const std::vector<float>& shift = v[op.inputs[2]];
+  for (size_t row = 0; row < out.size() / depth; ++row) {
+    double sum = 0, squares = 0;
+    for (size_t i = 0; i < depth; ++i) sum += in[row * depth + i];
+    double mean = sum / depth;
+    for (size_t i = 0; i < depth; ++i) squares += (in[row * depth + i] - mean) * (in[row * depth + i] - mean);
+    double deviation = std::sqrt(squares / depth + op.options.epsilon);
+    for (size_t i = 0; i < depth; ++i) {
+      out[row * depth + i] = static_cast<float>((in[row * depth + i] - mean) / deviation * scale[i] + shift[i]);
+    }
+  }
+}
+
+void resizeNearest(const Operation& op, const Graph& g, const std::vector<std::vector<float>>& v,
+                   std::vector<float>& out) {
+  Shape4 is(g.tensors[op.inputs[0]].shape), os(g.tensors[op.outputs[0]].shape);
+  int f = op.options.blockSize;
+  for (int b = 0; b < os.n; ++b)
+    for (int y = 0; y < os.h; ++y)
+      for (int x = 0; x < os.w; ++x)
+        for (int c = 0; c < os.c; ++c) out[os.at(b, y, x, c)] = v[op.inputs[0]][is.at(b, y / f, x / f, c)];
+}
+
 // Computes one operation into `out` (sized for its output); false for one the loops do not run.
 bool evaluate(const Operation& op, const Graph& g, const std::vector<std::vector<float>>& v, std::vector<float>& out) {
   switch (op.type) {
@@ -427,7 +525,27 @@ bool evaluate(const Operation& op, const Graph& g, const std::vector<std::vector
       return true;
     case OpType::add:
     case OpType::mul:
+    case OpType::sub:
+    case OpType::div:
       arithmetic(op, g, v, out);
+      return true;
+    case OpType::transpose:
+      transpose(op, g, v, out);
+      return true;
+    case OpType::slice:
+      slice(op, g, v, out);
+      return true;
+    case OpType::batchMatMul:
+      batchMatMul(op, g, v, out);
+      return true;
+    case OpType::softmax:
+      softmax(op, g, v, out);
+      return true;
+    case OpType::layerNorm:
+      layerNorm(op, g, v, out);
+      return true;
+    case OpType::resizeNearest:
+      resizeNearest(op, g, v, out);
       return true;
     case OpType::relu:
     case OpType::relu6:

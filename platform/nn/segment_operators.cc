@@ -47,13 +47,14 @@ xnn_status defineConvolution(SegmentValues& v, const Operation& op, Ends ends) {
   if (op.type == OpType::depthwiseConv2d) {
     int channels = g.tensors[op.inputs[0]].shape[3];
     uint32_t bias = v.bias(op, f[3]);
-    return xnn_define_depthwise_convolution_2d(v.subgraph(), 0, 0, 0, 0, f[1], f[2], o.strideH, o.strideW, o.dilationH,
-                                               o.dilationW, o.depthMultiplier, channels, low, high, ends.input, weights,
-                                               bias, ends.output, paddingFlag(o));
+    return xnn_define_depthwise_convolution_2d(
+        v.subgraph(), o.padTop, o.padRight, o.padBottom, o.padLeft, f[1], f[2], o.strideH, o.strideW, o.dilationH,
+        o.dilationW, o.depthMultiplier, channels, low, high, ends.input, weights, bias, ends.output, paddingFlag(o));
   }
   uint32_t bias = v.bias(op, f[0]);
-  return xnn_define_convolution_2d(v.subgraph(), 0, 0, 0, 0, f[1], f[2], o.strideH, o.strideW, o.dilationH, o.dilationW,
-                                   1, f[3], f[0], low, high, ends.input, weights, bias, ends.output, paddingFlag(o));
+  return xnn_define_convolution_2d(v.subgraph(), o.padTop, o.padRight, o.padBottom, o.padLeft, f[1], f[2], o.strideH,
+                                   o.strideW, o.dilationH, o.dilationW, 1, f[3], f[0], low, high, ends.input, weights,
+                                   bias, ends.output, paddingFlag(o));
 }
 
 xnn_status defineTransposedConvolution(SegmentValues& v, const Operation& op, Ends ends) {
@@ -81,11 +82,11 @@ xnn_status definePooling(SegmentValues& v, const Operation& op, Ends ends) {
   const OpOptions& o = op.options;
   auto [low, high] = activationRange(o.activation);
   if (op.type == OpType::maxPool2d) {
-    return xnn_define_max_pooling_2d(v.subgraph(), 0, 0, 0, 0, o.filterH, o.filterW, o.strideH, o.strideW, 1, 1, low,
-                                     high, ends.input, ends.output, paddingFlag(o));
+    return xnn_define_max_pooling_2d(v.subgraph(), o.padTop, o.padRight, o.padBottom, o.padLeft, o.filterH, o.filterW,
+                                     o.strideH, o.strideW, 1, 1, low, high, ends.input, ends.output, paddingFlag(o));
   }
-  return xnn_define_average_pooling_2d(v.subgraph(), 0, 0, 0, 0, o.filterH, o.filterW, o.strideH, o.strideW, low, high,
-                                       ends.input, ends.output, paddingFlag(o));
+  return xnn_define_average_pooling_2d(v.subgraph(), o.padTop, o.padRight, o.padBottom, o.padLeft, o.filterH, o.filterW,
+                                       o.strideH, o.strideW, low, high, ends.input, ends.output, paddingFlag(o));
 }
 
 // A mean over height and width: a global average pooling to [n, 1, 1, c], reshaped to the
@@ -98,12 +99,33 @@ xnn_status defineMean(SegmentValues& v, const Operation& op, Ends ends) {
   return xnn_define_static_reshape(v.subgraph(), dims.size(), dims.data(), ends.output, v.tensor(op.outputs[0]), 0);
 }
 
-// Add and multiply, with broadcasting and a fused activation.
+// Add, subtract, multiply and divide, with broadcasting and a fused activation.
 xnn_status defineArithmetic(SegmentValues& v, const Operation& op, Ends ends) {
   auto [low, high] = activationRange(op.options.activation);
   uint32_t other = v.operand(op.inputs[1]);
-  if (op.type == OpType::mul) return xnn_define_multiply2(v.subgraph(), low, high, ends.input, other, ends.output, 0);
-  return xnn_define_add2(v.subgraph(), low, high, ends.input, other, ends.output, 0);
+  switch (op.type) {
+    case OpType::mul:
+      return xnn_define_multiply2(v.subgraph(), low, high, ends.input, other, ends.output, 0);
+    case OpType::sub:
+      return xnn_define_subtract(v.subgraph(), low, high, ends.input, other, ends.output, 0);
+    case OpType::div:
+      return xnn_define_divide(v.subgraph(), low, high, ends.input, other, ends.output, 0);
+    default:
+      return xnn_define_add2(v.subgraph(), low, high, ends.input, other, ends.output, 0);
+  }
+}
+
+// Nearest-neighbour upsampling by a whole factor f is a transposed convolution of stride f whose
+// f x f kernel is all ones, one group per channel: each output cell receives exactly one input.
+xnn_status defineResizeNearest(SegmentValues& v, const Operation& op, Ends ends) {
+  size_t channels = static_cast<size_t>(v.graph().tensors[op.inputs[0]].shape[3]);
+  uint32_t f = static_cast<uint32_t>(op.options.blockSize);
+  int kernelSize = static_cast<int>(f * f);
+  uint32_t ones =
+      v.constant(v.staticValues(channels * kernelSize, 1.0f), {static_cast<int>(channels), int(f), int(f), 1});
+  uint32_t zeros = v.constant(v.staticValues(channels, 0.0f), {static_cast<int>(channels)});
+  return xnn_define_deconvolution_2d(v.subgraph(), 0, 0, 0, 0, 0, 0, f, f, f, f, 1, 1, channels, 1, 1, -kInfinity,
+                                     kInfinity, ends.input, ones, zeros, ends.output, 0);
 }
 
 // One value in, one value out of the same shape.
@@ -115,6 +137,8 @@ xnn_status defineActivation(SegmentValues& v, const Operation& op, Ends ends) {
       return xnn_define_clamp(v.subgraph(), 0.0f, 6.0f, ends.input, ends.output, 0);
     case OpType::logistic:
       return xnn_define_sigmoid(v.subgraph(), ends.input, ends.output, 0);
+    case OpType::softmax:
+      return xnn_define_softmax(v.subgraph(), ends.input, ends.output, 0);
     case OpType::hardSwish:
       return xnn_define_hardswish(v.subgraph(), ends.input, ends.output, 0);
     case OpType::prelu: {
@@ -188,10 +212,15 @@ xnn_status defineNodes(SegmentValues& v, const Operation& op, Ends ends) {
       return defineMean(v, op, ends);
     case OpType::add:
     case OpType::mul:
+    case OpType::sub:
+    case OpType::div:
       return defineArithmetic(v, op, ends);
+    case OpType::resizeNearest:
+      return defineResizeNearest(v, op, ends);
     case OpType::relu:
     case OpType::relu6:
     case OpType::logistic:
+    case OpType::softmax:
     case OpType::hardSwish:
     case OpType::prelu:
       return defineActivation(v, op, ends);
@@ -207,6 +236,10 @@ xnn_status defineNodes(SegmentValues& v, const Operation& op, Ends ends) {
     case OpType::stridedSlice:
     case OpType::transformLandmarks:
     case OpType::transformTensorBilinear:
+    case OpType::transpose:
+    case OpType::slice:
+    case OpType::batchMatMul:
+    case OpType::layerNorm:
     case OpType::dequantize:  // folded away at load
     case OpType::densify:
       return xnn_status_unsupported_parameter;

@@ -50,8 +50,12 @@ uint32_t SegmentValues::bias(const Operation& op, int channels) {
   if (op.inputs.size() > 2 && op.inputs[2] >= 0) {
     return constant(graph_.tensors[op.inputs[2]].values.data(), {channels});
   }
-  staticData_->push_back(std::make_unique<std::vector<float>>(static_cast<size_t>(channels), 0.0f));
-  return constant(staticData_->back()->data(), {channels});
+  return constant(staticValues(static_cast<size_t>(channels), 0.0f), {channels});
+}
+
+const float* SegmentValues::staticValues(size_t count, float value) {
+  staticData_->push_back(std::make_unique<std::vector<float>>(count, value));
+  return staticData_->back()->data();
 }
 
 }  // namespace platform::nn

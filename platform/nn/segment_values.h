@@ -43,6 +43,8 @@ class SegmentValues {
   uint32_t operand(int t);
   // The bias of a convolution with `channels` outputs: its third input, or zeros when omitted.
   uint32_t bias(const Operation& op, int channels);
+  // `count` copies of `value` kept as static data for the model's life.
+  const float* staticValues(size_t count, float value);
 
  private:
   xnn_subgraph_t subgraph_;

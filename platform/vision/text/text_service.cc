@@ -11,9 +11,15 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 
 #include "platform/json.h"
+#include "platform/nn/model_errors.h"
 #include "platform/vision/pixels.h"
+#include "platform/vision/text/line_choice.h"
+#include "platform/vision/text/neural_text_reader.h"
+#include "platform/vision/text/text_boxes.h"
+#include "platform/vision/text/text_model_inputs.h"
 #include "platform/vision/text/text_models.h"
 
 namespace platform::vision {
@@ -22,11 +28,20 @@ namespace {
 
 using tesseract::TessBaseAPI;
 
-// Sparse text finds scattered lines (signs, labels, screenshots) as well as the lines of a page,
-// where automatic page layout misses signs in photos and a single block reads foliage as text.
-// Sauvola's local threshold keeps unevenly lit pages and signs readable where one global
-// threshold loses the darker half. Both measured on the committed pictures (bench/look_bench.sh).
-constexpr tesseract::PageSegMode kPageSegmentation = tesseract::PSM_SPARSE_TEXT;
+// Lines are cut out for Tesseract at this height: its boxes hold the text with a margin of about
+// half its height, which leaves letters of the size Tesseract reads best.
+constexpr int kTesseractLineHeight = 64;
+constexpr int kLongestTesseractLine = 8000;
+// Of the line's height, above and below: more reaches into the next line of small print. Half
+// the height goes on either end.
+constexpr double kTesseractMargin = 0.15;
+
+// The model that reads lines again: Latin script where installed (its alphabet has the accented
+// letters the recogniser lacks), English otherwise.
+constexpr const char* kLatinTextModel = "Latin";
+
+// Sauvola's local threshold keeps unevenly lit lines readable where one global threshold loses
+// the darker half.
 constexpr const char* kThresholdingMethod = "2";  // Sauvola
 
 // Lines read with less confidence than this are left out: in photos they are leaves, edges and
@@ -180,30 +195,30 @@ std::optional<ScriptDetection> detectScript(TessBaseAPI& detector, const Tessera
   return detection;
 }
 
-// Tesseract's lines in reading order, converted to observations.
-std::vector<TextObservation> collectLines(TessBaseAPI& engine, const media::ImageView& image) {
-  std::vector<TextObservation> lines;
-  std::unique_ptr<tesseract::ResultIterator> line(engine.GetIterator());
-  if (!line) return lines;
-  constexpr auto kLevel = tesseract::RIL_TEXTLINE;
-  const double width = image.width, height = image.height;
-  do {
-    std::unique_ptr<char[]> text(line->GetUTF8Text(kLevel));
-    int left = 0, top = 0, right = 0, bottom = 0;
-    if (!text || !line->BoundingBox(kLevel, &left, &top, &right, &bottom)) continue;
-    std::string string = replacingInvalidUtf8(text.get());
-    while (!string.empty() && (string.back() == '\n' || string.back() == '\r')) string.pop_back();
-    float confidence = line->Confidence(kLevel) / 100.0f;
-    confidence = std::isfinite(confidence) ? std::clamp(confidence, 0.0f, 1.0f) : 0.0f;
-    if (confidence < kLeastLineConfidence) continue;
-    TextObservation observation;
-    // Tesseract's boxes are in pixels, origin top-left, bottom and right exclusive.
-    observation.boundingBox =
-        NormalizedRect{left / width, (height - bottom) / height, (right - left) / width, (bottom - top) / height};
-    observation.candidates.push_back(TextCandidate{std::move(string), confidence});
-    lines.push_back(std::move(observation));
-  } while (line->Next(kLevel));
-  return lines;
+// A failure of the neural models, under the text service's own codes.
+Error neuralFailure(const Error& error) {
+  const bool missing = error.code == static_cast<int64_t>(nn::ModelError::unreadableFile) ||
+                       error.code == static_cast<int64_t>(nn::ModelError::malformed) ||
+                       error.code == static_cast<int64_t>(nn::ModelError::unsupported);
+  return missing ? wrapError(kTextDomain, TextRecognitionError::modelMissing, error)
+                 : wrapError(kTextDomain, TextRecognitionError::recognitionFailed, error);
+}
+
+// The axis-aligned bounds of `box` (picture pixels) inside the picture, in the normalised frame.
+NormalizedRect normalizedBounds(const RotatedRect& box, int width, int height) {
+  const Corners corners = cornersOf(box);
+  double left = width, right = 0, top = height, bottom = 0;
+  for (const PicturePoint& p : corners.points) {
+    left = std::min(left, p.x);
+    right = std::max(right, p.x);
+    top = std::min(top, p.y);
+    bottom = std::max(bottom, p.y);
+  }
+  left = std::clamp(left, 0.0, double(width));
+  right = std::clamp(right, left, double(width));
+  top = std::clamp(top, 0.0, double(height));
+  bottom = std::clamp(bottom, top, double(height));
+  return NormalizedRect{left / width, (height - bottom) / height, (right - left) / width, (bottom - top) / height};
 }
 
 // Keeps OpenMP to the calling thread while Tesseract runs: its parallel loops cost more in
@@ -217,6 +232,42 @@ class SingleThreaded {
   int saved_;
 };
 
+// Tesseract's reading of one line, cut out of the picture and straightened.
+std::optional<LineReading> readLineWithTesseract(TessBaseAPI& engine, const media::ImageView& image,
+                                                 const RotatedRect& box) {
+  // Tesseract wants some background around the letters: the detector's box is drawn close.
+  RotatedRect margined = box;
+  margined.height = box.height * (1 + 2 * kTesseractMargin);
+  margined.width = box.width + box.height;
+  const int height = static_cast<int>(std::lround(kTesseractLineHeight * (1 + 2 * kTesseractMargin)));
+  const media::Image line = straightenedLine(image, margined, height, kLongestTesseractLine);
+  engine.SetPageSegMode(tesseract::PSM_SINGLE_LINE);
+  engine.SetImage(line.rgb.data(), line.width, line.height, 3, line.width * 3);
+  engine.SetSourceResolution(kAssumedPixelsPerInch);
+  if (engine.Recognize(nullptr) != 0) {
+    engine.Clear();
+    return std::nullopt;
+  }
+  std::unique_ptr<char[]> text(engine.GetUTF8Text());
+  const int confidence = engine.MeanTextConf();
+  engine.Clear();
+  if (!text) return std::nullopt;
+  std::string string = withoutEdgeMarks(replacingInvalidUtf8(text.get()));
+  const float sure = std::clamp(confidence / 100.0f, 0.0f, 1.0f);
+  return LineReading{std::move(string), sure, sure};
+}
+
+// The engine that reads doubtful lines again, started on first use.
+Result<TessBaseAPI*> secondReader(TextEngines& engines, const TextRecognitionOptions& options) {
+  const std::vector<std::string>& installed = engines.models();
+  EngineSettings settings;
+  settings.models = std::find(installed.begin(), installed.end(), kLatinTextModel) != installed.end()
+                        ? kLatinTextModel
+                        : kDefaultTextModel;
+  settings.dictionaries = options.usesLanguageCorrection;
+  return engines.recogniser(settings);
+}
+
 }  // namespace
 
 Result<std::vector<TextObservation>> recognizeText(const media::ImageView& image,
@@ -225,36 +276,57 @@ Result<std::vector<TextObservation>> recognizeText(const media::ImageView& image
   if (image.width < kSmallestReadableSide || image.height < kSmallestReadableSide) {
     return std::vector<TextObservation>{};
   }
-  TextEngines& engines = TextEngines::shared();
-  std::lock_guard<std::mutex> hold(engines.lock());
-  SingleThreaded oneThread;
-  const TesseractPixels pixels = tesseractPixels(image);
-
-  std::string models = kDefaultTextModel;
-  if (options.detectsScript && scriptDetectionMatters(engines.models())) {
-    Result<TessBaseAPI*> detector = engines.scriptDetector();
-    if (!detector) return detector.error();
-    models = chooseTextModel(detectScript(*detector.value(), pixels, image), engines.models());
+  Result<std::vector<NeuralLine>> read = readLinesNeurally(image);
+  if (!read.ok()) return neuralFailure(read.error());
+  Result<const Alphabet*> alphabet = recogniserAlphabet();
+  if (!alphabet.ok()) return neuralFailure(alphabet.error());
+  std::vector<LineReading> readings;
+  for (const NeuralLine& line : read.value()) {
+    readings.push_back(LineReading{line.text, line.confidence, line.leastConfidence});
   }
-
-  EngineSettings settings;
-  settings.models = models;
-  settings.mode =
-      options.recognitionLevel == TextRecognitionLevel::fast ? tesseract::OEM_TESSERACT_ONLY : tesseract::OEM_LSTM_ONLY;
-  settings.dictionaries = options.usesLanguageCorrection;
-  Result<TessBaseAPI*> started = engines.recogniser(settings);
-  if (!started) return started.error();
-  TessBaseAPI& engine = *started.value();
-
-  engine.SetPageSegMode(kPageSegmentation);
-  engine.SetImage(pixels.data, image.width, image.height, pixels.bytesPerPixel, pixels.bytesPerLine);
-  engine.SetSourceResolution(kAssumedPixelsPerInch);
-  if (engine.Recognize(nullptr) != 0) {
-    engine.Clear();
-    return recognitionFailed();
+  if (options.recognitionLevel == TextRecognitionLevel::accurate) {
+    TextEngines& engines = TextEngines::shared();
+    std::unique_lock<std::mutex> hold(engines.lock(), std::defer_lock);
+    std::optional<SingleThreaded> oneThread;
+    TessBaseAPI* engine = nullptr;
+    std::vector<bool> readAgain(readings.size(), false);
+    // Accents in a picture's text say its language has them, and then the recogniser's other
+    // Latin lines are suspect too (it reads letters it lacks as their plain forms).
+    bool accentsSeen =
+        std::any_of(readings.begin(), readings.end(), [](const LineReading& r) { return accentedLetters(r.text) > 0; });
+    auto readAgainWithTesseract = [&](size_t i) -> Result<void> {
+      if (engine == nullptr) {
+        hold.lock();
+        oneThread.emplace();
+        Result<TessBaseAPI*> started = secondReader(engines, options);
+        if (!started) return started.error();
+        engine = started.value();
+      }
+      readAgain[i] = true;
+      const std::optional<LineReading> second = readLineWithTesseract(*engine, image, read.value()[i].box);
+      if (second && prefersSecondReading(readings[i], *second, *alphabet.value())) {
+        accentsSeen = accentsSeen || writesBeyond(*second, *alphabet.value()) || addsAccents(readings[i], *second);
+        readings[i] = *second;
+      }
+      return {};
+    };
+    for (size_t i : linesWorthReadingAgain(readings)) {
+      if (Result<void> done = readAgainWithTesseract(i); !done) return done.error();
+    }
+    for (size_t i = 0; accentsSeen && i < readings.size(); ++i) {
+      if (readAgain[i] || !inLatinLetters(readings[i].text)) continue;
+      if (Result<void> done = readAgainWithTesseract(i); !done) return done.error();
+    }
   }
-  std::vector<TextObservation> lines = collectLines(engine, image);
-  engine.Clear();
+  std::vector<TextObservation> lines;
+  for (size_t i = 0; i < readings.size(); ++i) {
+    if (readings[i].confidence < kLeastLineConfidence || readings[i].text.empty()) continue;
+    TextObservation observation;
+    observation.boundingBox = normalizedBounds(read.value()[i].box, image.width, image.height);
+    observation.candidates.push_back(
+        TextCandidate{std::move(readings[i].text), std::clamp(readings[i].confidence, 0.0f, 1.0f)});
+    lines.push_back(std::move(observation));
+  }
   return lines;
 }
 

@@ -1,9 +1,11 @@
 // Reading the lines of text in a picture.
 //
-// Needs Tesseract's English and script-detection models (the tesseract-ocr-eng and -osd packages).
-// Safe to call from any thread: the engines start on first use, stay for the life of the process,
-// and read one picture at a time (calls from several threads wait for each other). Failures are
-// reported under platform.text (platform/errors.h) with a TextRecognitionError code.
+// Lines are found by the PP-OCRv4 text detector and read by its recogniser (models/); Tesseract
+// (its Latin script model, else English; the tesseract-ocr-* packages) reads again the lines the
+// recogniser is unsure of or whose accents it cannot write (line_choice.h). Safe to call from any
+// thread: models and engines start on first use and stay for the life of the process; the neural
+// models run on runtimes of each caller's own, Tesseract reads for one caller at a time. Failures
+// are reported under platform.text (platform/errors.h) with a TextRecognitionError code.
 #pragma once
 
 #include <cstdint>
@@ -19,21 +21,22 @@
 namespace platform::vision {
 
 enum class TextRecognitionLevel : int {
-  accurate = 0,  // Tesseract's LSTM engine
-  fast = 1,      // Tesseract's older character classifier where the model has it, else the LSTM
+  accurate = 0,  // the neural reader, with Tesseract for the lines it reads better
+  fast = 1,      // the neural reader alone
 };
 
 struct TextRecognitionOptions {
   TextRecognitionLevel recognitionLevel = TextRecognitionLevel::accurate;
-  // Whether word lists (the model's dictionaries) guide the reading.
+  // Whether word lists (Tesseract's dictionaries) guide the lines Tesseract reads.
   bool usesLanguageCorrection = true;
-  // Whether script detection picks the model (see text_models.h); English otherwise.
+  // Kept for callers; the readers cover Latin and Chinese script whatever it says (script
+  // detection alone is detectTextScript).
   bool detectsScript = false;
 };
 
 enum class TextRecognitionError : int64_t {
-  modelMissing = 1,       // the model could not be loaded (tesseract-ocr-* packages missing)
-  recognitionFailed = 2,  // Tesseract could not analyse the picture
+  modelMissing = 1,       // a model could not be loaded (models/ not fetched, tesseract-ocr-* missing)
+  recognitionFailed = 2,  // a reader could not analyse the picture
 };
 
 // Every line of text in `image`, in reading order, each with one candidate: its text (UTF-8, no

@@ -1,0 +1,67 @@
+#include "platform/vision/text/ctc_decoding.h"
+
+#include <algorithm>
+#include <fstream>
+#include <string_view>
+
+namespace platform::vision {
+
+std::optional<Alphabet> Alphabet::fromFile(const std::string& path, bool spaceLast) {
+  std::ifstream file(path);
+  if (!file) return std::nullopt;
+  std::vector<std::string> characters;
+  for (std::string line; std::getline(file, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    characters.push_back(line);
+  }
+  if (characters.empty()) return std::nullopt;
+  if (spaceLast) characters.push_back(" ");
+  return Alphabet(std::move(characters));
+}
+
+Alphabet::Alphabet(std::vector<std::string> characters)
+    : characters_(std::move(characters)), known_(characters_.begin(), characters_.end()) {}
+
+size_t Alphabet::spaceClass() const {
+  for (size_t i = characters_.size(); i-- > 0;) {
+    if (characters_[i] == " ") return i + 1;
+  }
+  return 0;
+}
+
+CtcReading decodeGreedy(const float* probabilities, size_t steps, size_t classes, const Alphabet& alphabet) {
+  CtcReading reading;
+  const size_t space = alphabet.spaceClass() < classes ? alphabet.spaceClass() : 0;
+  size_t previous = 0;
+  double sum = 0;
+  size_t emitted = 0;
+  float least = 1;
+  float spaceHint = 0;  // the space's highest probability since the last character
+  for (size_t t = 0; t < steps; ++t) {
+    const float* row = probabilities + t * classes;
+    size_t best = static_cast<size_t>(std::max_element(row, row + classes) - row);
+    if (best >= alphabet.classCount()) best = 0;
+    if (space != 0) spaceHint = std::max(spaceHint, row[space]);
+    if (best != 0 && best != previous) {
+      const std::string& character = alphabet.character(best);
+      const bool closing =
+          character.size() == 1 && std::string_view(".,;:!?)]}%").find(character[0]) != std::string_view::npos;
+      if (best != space && !closing && spaceHint >= kSpaceHint && !reading.text.empty() && reading.text.back() != ' ') {
+        reading.text += ' ';
+      }
+      spaceHint = 0;
+      reading.text += alphabet.character(best);
+      sum += row[best];
+      least = std::min(least, row[best]);
+      ++emitted;
+    }
+    previous = best;
+  }
+  if (emitted > 0) {
+    reading.confidence = static_cast<float>(sum / emitted);
+    reading.leastConfidence = least;
+  }
+  return reading;
+}
+
+}  // namespace platform::vision

@@ -1,0 +1,156 @@
+#include "platform/vision/text/line_choice.h"
+
+#include <utf8proc.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <optional>
+#include <vector>
+
+namespace platform::vision {
+namespace {
+
+// The characters of `text` (UTF-8), each as its own string; bytes that are not UTF-8 stay alone.
+std::vector<std::string> characters(std::string_view text) {
+  std::vector<std::string> out;
+  const auto* bytes = reinterpret_cast<const utf8proc_uint8_t*>(text.data());
+  const auto size = static_cast<utf8proc_ssize_t>(text.size());
+  for (utf8proc_ssize_t i = 0; i < size;) {
+    utf8proc_int32_t codepoint = 0;
+    utf8proc_ssize_t length = utf8proc_iterate(bytes + i, size - i, &codepoint);
+    if (length <= 0) length = 1;
+    out.emplace_back(text.substr(static_cast<size_t>(i), static_cast<size_t>(length)));
+    i += length;
+  }
+  return out;
+}
+
+size_t editDistance(const std::vector<std::string>& a, const std::vector<std::string>& b) {
+  std::vector<size_t> previous(b.size() + 1), current(b.size() + 1);
+  for (size_t j = 0; j <= b.size(); ++j) previous[j] = j;
+  for (size_t i = 1; i <= a.size(); ++i) {
+    current[0] = i;
+    for (size_t j = 1; j <= b.size(); ++j) {
+      current[j] = std::min({previous[j] + 1, current[j - 1] + 1, previous[j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1)});
+    }
+    std::swap(previous, current);
+  }
+  return previous[b.size()];
+}
+
+bool isLatinLetter(const std::string& character) {
+  if (character.size() == 1) return std::isalpha(static_cast<unsigned char>(character[0])) != 0;
+  utf8proc_int32_t codepoint = 0;
+  utf8proc_iterate(reinterpret_cast<const utf8proc_uint8_t*>(character.data()),
+                   static_cast<utf8proc_ssize_t>(character.size()), &codepoint);
+  // Latin-1 Supplement, Latin Extended-A and -B: the accented letters of European languages.
+  return codepoint >= 0xC0 && codepoint < 0x250 && codepoint != 0xD7 && codepoint != 0xF7;
+}
+
+bool isLetter(const std::string& character) {
+  utf8proc_int32_t codepoint = 0;
+  utf8proc_iterate(reinterpret_cast<const utf8proc_uint8_t*>(character.data()),
+                   static_cast<utf8proc_ssize_t>(character.size()), &codepoint);
+  const utf8proc_category_t category = utf8proc_category(codepoint);
+  return category >= UTF8PROC_CATEGORY_LU && category <= UTF8PROC_CATEGORY_LO;
+}
+
+}  // namespace
+
+std::string foldedForComparison(std::string_view text) {
+  utf8proc_uint8_t* folded = nullptr;
+  const std::string copy(text);
+  const utf8proc_ssize_t length =
+      utf8proc_map(reinterpret_cast<const utf8proc_uint8_t*>(copy.c_str()), 0, &folded,
+                   static_cast<utf8proc_option_t>(UTF8PROC_NULLTERM | UTF8PROC_STABLE | UTF8PROC_DECOMPOSE |
+                                                  UTF8PROC_STRIPMARK | UTF8PROC_CASEFOLD));
+  if (length < 0) return copy;  // not UTF-8: compared as it is
+  std::string out(reinterpret_cast<const char*>(folded), static_cast<size_t>(length));
+  std::free(folded);
+  return out;
+}
+
+// `line` without what Tesseract makes of the edges of a cut-out line: white space, and bars and
+// strokes standing alone at either end ("| AT ALL TIMES |").
+std::string withoutEdgeMarks(std::string line) {
+  constexpr std::string_view kSpace = " \t\r\n";
+  constexpr std::string_view kMarks = "|_;:,.'\"`~-";
+  auto trim = [&] {
+    const size_t first = line.find_first_not_of(kSpace);
+    if (first == std::string::npos) return std::string();
+    return line.substr(first, line.find_last_not_of(kSpace) - first + 1);
+  };
+  line = trim();
+  // A leading word of marks alone ("| ", "; "), and a trailing one (" |"); a full stop ending the
+  // line stays.
+  const size_t firstSpace = line.find(' ');
+  if (firstSpace != std::string::npos && line.substr(0, firstSpace).find_first_not_of(kMarks) == std::string::npos) {
+    line = line.substr(firstSpace + 1);
+  }
+  const size_t lastSpace = line.rfind(' ');
+  if (lastSpace != std::string::npos) {
+    const std::string last = line.substr(lastSpace + 1);
+    if (last.find_first_not_of(kMarks) == std::string::npos && last != "." && last != "...") line.erase(lastSpace);
+  }
+  if (!line.empty() && (line.front() == '|' || line.front() == '_')) line.erase(0, 1);
+  if (!line.empty() && (line.back() == '|' || line.back() == '_')) line.pop_back();
+  return trim();
+}
+
+bool inLatinLetters(std::string_view text) {
+  size_t letters = 0, latin = 0;
+  for (const std::string& character : characters(text)) {
+    if (!isLetter(character)) continue;
+    ++letters;
+    if (isLatinLetter(character)) ++latin;
+  }
+  return letters > 0 && latin == letters;
+}
+
+std::vector<size_t> linesWorthReadingAgain(const std::vector<LineReading>& lines) {
+  std::vector<size_t> chosen;
+  std::optional<size_t> mostDoubtful;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (!inLatinLetters(lines[i].text)) continue;
+    if (lines[i].confidence < kDoubtfulLine) {
+      chosen.push_back(i);
+    } else if (lines[i].leastConfidence < kDoubtfulCharacter &&
+               (!mostDoubtful || lines[i].leastConfidence < lines[*mostDoubtful].leastConfidence)) {
+      mostDoubtful = i;
+    }
+  }
+  if (mostDoubtful) chosen.insert(std::upper_bound(chosen.begin(), chosen.end(), *mostDoubtful), *mostDoubtful);
+  return chosen;
+}
+
+size_t accentedLetters(std::string_view text) {
+  const std::vector<std::string> all = characters(text);
+  return static_cast<size_t>(
+      std::count_if(all.begin(), all.end(), [](const std::string& c) { return c.size() > 1 && isLatinLetter(c); }));
+}
+
+bool addsAccents(const LineReading& first, const LineReading& second) {
+  return accentedLetters(second.text) > accentedLetters(first.text);
+}
+
+bool writesBeyond(const LineReading& reading, const Alphabet& alphabet) {
+  const std::vector<std::string> all = characters(reading.text);
+  return std::any_of(all.begin(), all.end(), [&](const std::string& c) { return c != " " && !alphabet.writes(c); });
+}
+
+bool prefersSecondReading(const LineReading& first, const LineReading& second, const Alphabet& alphabet) {
+  if (second.confidence < kTrustedSecondReading) return false;
+  const std::vector<std::string> secondCharacters = characters(second.text);
+  const bool writesMore = std::any_of(secondCharacters.begin(), secondCharacters.end(),
+                                      [&](const std::string& c) { return c != " " && !alphabet.writes(c); });
+  // Without letters beyond the recogniser's alphabet, Tesseract must be much surer than it, or
+  // the recogniser unsure of the line as a whole (it drops letters of small print).
+  const bool surer = second.confidence >= first.confidence + kMuchSurer || first.confidence < kDoubtfulLine;
+  if (!writesMore && !surer) return false;
+  const std::vector<std::string> a = characters(foldedForComparison(first.text));
+  const std::vector<std::string> b = characters(foldedForComparison(second.text));
+  const size_t longer = std::max<size_t>(1, std::max(a.size(), b.size()));
+  return static_cast<double>(editDistance(a, b)) / static_cast<double>(longer) <= kMostDifference;
+}
+
+}  // namespace platform::vision

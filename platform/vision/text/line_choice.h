@@ -1,0 +1,66 @@
+// Which of two readings of a line to keep: the neural recogniser's, or Tesseract's (Latin
+// script model). The recogniser reads most lines better, but its alphabet lacks most accented
+// Latin letters (ñ, ç, ö, ß, ê ...): where it stumbles on a line, Tesseract reads the line again,
+// and its reading is kept when it writes letters the recogniser cannot (or more accents than it
+// read) and otherwise says the same (bench/look_bench.sh measures both). Pure functions; safe from any thread.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/vision/text/ctc_decoding.h"
+
+namespace platform::vision {
+
+struct LineReading {
+  std::string text;
+  float confidence = 0;       // 0 to 1
+  float leastConfidence = 0;  // of its least sure character; the mean where a reader gives no more
+};
+
+// Tesseract's reading replaces one in the recogniser's alphabet only when its confidence is
+// higher by this much.
+inline constexpr float kMuchSurer = 0.1f;
+// The most doubtful line of a picture is read again when one of its characters is this unsure
+// (on accented text the least sure character is an accented letter read without its accent),
+// and every line whose mean confidence is below kDoubtfulLine (misread lines of small print)...
+inline constexpr float kDoubtfulCharacter = 0.96f;
+inline constexpr float kDoubtfulLine = 0.9f;
+// ... and Tesseract's reading of it counts when at least this sure...
+inline constexpr float kTrustedSecondReading = 0.6f;
+// ... and, accents and case set aside, differs from the first in at most this share of its
+// characters.
+inline constexpr double kMostDifference = 0.34;
+
+// `line` as Tesseract read it without what it makes of the edges of a cut-out line: white
+// space, and bars and strokes standing alone at either end ("| AT ALL TIMES |").
+std::string withoutEdgeMarks(std::string line);
+
+// Whether the text's letters are all Latin (accented ones included), and it has some.
+bool inLatinLetters(std::string_view text);
+
+// The lines of a picture worth a second reading, by index: the most doubtful one and those
+// doubtful as a whole, all in Latin letters (a reader of Latin script cannot help with others).
+std::vector<size_t> linesWorthReadingAgain(const std::vector<LineReading>& lines);
+
+// Whether `reading` has a character (other than a space) the recogniser cannot write. Once a
+// line of a picture has one, the picture's language has letters the recogniser lacks, and it
+// reads them as their plain forms quite sure of itself (ñ as n): its other Latin lines are read
+// again too.
+bool writesBeyond(const LineReading& reading, const Alphabet& alphabet);
+
+// The accented Latin letters of `text` (é, ñ, ß ...).
+size_t accentedLetters(std::string_view text);
+
+// Whether `second` has more accented letters than `first`.
+bool addsAccents(const LineReading& first, const LineReading& second);
+
+// Whether `second` (Tesseract's) is the better reading of the line than `first` (the
+// recogniser's, whose characters are `alphabet`).
+bool prefersSecondReading(const LineReading& first, const LineReading& second, const Alphabet& alphabet);
+
+// `text` with its accents and other marks taken off and its case folded ("Größe" gives "grosse").
+std::string foldedForComparison(std::string_view text);
+
+}  // namespace platform::vision

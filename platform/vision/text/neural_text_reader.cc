@@ -1,0 +1,122 @@
+#include "platform/vision/text/neural_text_reader.h"
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+
+#include "platform/nn/model_errors.h"
+#include "platform/nn/model_files.h"
+#include "platform/nn/sized_model_pool.h"
+#include "platform/vision/text/ctc_decoding.h"
+#include "platform/vision/text/text_boxes.h"
+#include "platform/vision/text/text_model_inputs.h"
+
+namespace platform::vision {
+namespace {
+
+using nn::SizedModelPool;
+using nn::Threads;
+
+constexpr const char* kDetectorFile = "ch_PP-OCRv4_det_infer.onnx";
+constexpr const char* kRecogniserFile = "ch_PP-OCRv4_rec_infer.onnx";
+constexpr const char* kAlphabetFile = "ppocr_keys_v1.txt";
+
+constexpr int kLineHeight = 48;
+// The recogniser runs at a few fixed widths (each needs a runtime of its own); a line is padded
+// to the next one. At least 320, as it was trained; longer lines than the last are squeezed.
+constexpr int kLineWidths[] = {320, 448, 640, 896, 1280, 1792};
+// The detector's canvas grows in steps of this many pixels, so that pictures of similar sizes
+// share a runtime (building one costs several runs). Measured on the bench: steps of 128 built
+// so many runtimes that look took 1.65 times the tesseract command's processor time; steps of
+// 320 padded a screenshot's map enough to lose two spaces between its words.
+constexpr int kCanvasStep = 256;
+// Runtimes kept idle: every line width, and a few picture sizes.
+constexpr size_t kKeptRecognisers = std::size(kLineWidths);
+constexpr size_t kKeptDetectors = 4;
+
+// The models run on the calling thread: work is split across pictures, not inside one model.
+Result<SizedModelPool*> pool(const char* file, size_t kept) { return nn::sharedSizedModel(file, Threads::one, kept); }
+
+int roundUp(int value, int step) { return (value + step - 1) / step * step; }
+
+// The detector's view of a box, in picture pixels: each axis scaled by its own factor.
+RotatedRect toPicture(const RotatedRect& r, double fx, double fy) {
+  double c = std::cos(r.rotation), s = std::sin(r.rotation);
+  RotatedRect out;
+  out.centerX = r.centerX * fx;
+  out.centerY = r.centerY * fy;
+  out.width = r.width * std::hypot(c * fx, s * fy);
+  out.height = r.height * std::hypot(s * fx, c * fy);
+  out.rotation = std::atan2(s * fy, c * fx);
+  return out;
+}
+
+Result<std::vector<RotatedRect>> detectLines(const media::ImageView& image) {
+  const double scale = std::min(1.0, double(kDetectorSide) / std::max(image.width, image.height));
+  const int width = std::max(16, static_cast<int>(std::lround(image.width * scale)));
+  const int height = std::max(16, static_cast<int>(std::lround(image.height * scale)));
+  const int canvasWidth = roundUp(width, kCanvasStep), canvasHeight = roundUp(height, kCanvasStep);
+  Result<SizedModelPool*> detectors = pool(kDetectorFile, kKeptDetectors);
+  if (!detectors.ok()) return detectors.error();
+  Result<SizedModelPool::Lease> detector = detectors.value()->take({1, 3, canvasHeight, canvasWidth});
+  if (!detector.ok()) return detector.error();
+  fillDetectorInput(image, width, height, canvasWidth, canvasHeight, detector.value()->input(0));
+  if (Result<void> ran = detector.value().run(); !ran.ok()) return ran.error();
+  // The map of the picture's part of the canvas.
+  std::vector<float> map(static_cast<size_t>(width) * height);
+  const float* out = detector.value()->output(0);
+  for (int y = 0; y < height; ++y) {
+    std::copy(out + static_cast<size_t>(y) * canvasWidth, out + static_cast<size_t>(y) * canvasWidth + width,
+              map.begin() + static_cast<size_t>(y) * width);
+  }
+  std::vector<RotatedRect> lines;
+  const double fx = double(image.width) / width, fy = double(image.height) / height;
+  for (const TextBox& box : textBoxes(map.data(), width, height, TextBoxSettings{})) {
+    lines.push_back(toPicture(box.rect, fx, fy));
+  }
+  return lines;
+}
+
+}  // namespace
+
+Result<const Alphabet*> recogniserAlphabet() {
+  static const std::optional<Alphabet> loaded = Alphabet::fromFile(nn::modelPath(kAlphabetFile));
+  if (!loaded) {
+    return nn::modelError(nn::ModelError::unreadableFile,
+                          "cannot read the recogniser's alphabet " + nn::modelPath(kAlphabetFile));
+  }
+  return &*loaded;
+}
+
+Result<NeuralLine> recogniseLine(const media::ImageView& image, const RotatedRect& line) {
+  Result<const Alphabet*> letters = recogniserAlphabet();
+  if (!letters.ok()) return letters.error();
+  const double ratio = line.height > 0 ? line.width / line.height : 1.0;
+  const int last = kLineWidths[std::size(kLineWidths) - 1];
+  const int width = std::clamp(static_cast<int>(std::ceil(kLineHeight * ratio)), 8, last);
+  const int canvas = *std::find_if(std::begin(kLineWidths), std::end(kLineWidths), [&](int w) { return w >= width; });
+  Result<SizedModelPool*> recognisers = pool(kRecogniserFile, kKeptRecognisers);
+  if (!recognisers.ok()) return recognisers.error();
+  Result<SizedModelPool::Lease> recogniser = recognisers.value()->take({1, 3, kLineHeight, canvas});
+  if (!recogniser.ok()) return recogniser.error();
+  fillLineInput(image, line, width, kLineHeight, canvas, recogniser.value()->input(0));
+  if (Result<void> ran = recogniser.value().run(); !ran.ok()) return ran.error();
+  const std::vector<int>& dims = recogniser.value()->outputShape(0).dims;
+  CtcReading reading = decodeGreedy(recogniser.value()->output(0), static_cast<size_t>(dims[1]),
+                                    static_cast<size_t>(dims[2]), *letters.value());
+  return NeuralLine{line, std::move(reading.text), reading.confidence, reading.leastConfidence};
+}
+
+Result<std::vector<NeuralLine>> readLinesNeurally(const media::ImageView& image) {
+  Result<std::vector<RotatedRect>> boxes = detectLines(image);
+  if (!boxes.ok()) return boxes.error();
+  std::vector<NeuralLine> lines;
+  for (const RotatedRect& box : boxes.value()) {
+    Result<NeuralLine> line = recogniseLine(image, box);
+    if (!line.ok()) return line.error();
+    if (!line.value().text.empty()) lines.push_back(std::move(line.value()));
+  }
+  return lines;
+}
+
+}  // namespace platform::vision
