@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/edit_distance.h"
+
 namespace tools {
 
 namespace {
@@ -26,19 +28,6 @@ std::vector<int32_t> characters(std::string_view text) {
     }
   }
   return out;
-}
-
-size_t editDistance(const std::vector<int32_t>& a, const std::vector<int32_t>& b) {
-  std::vector<size_t> previous(b.size() + 1), current(b.size() + 1);
-  for (size_t j = 0; j <= b.size(); ++j) previous[j] = j;
-  for (size_t i = 1; i <= a.size(); ++i) {
-    current[0] = i;
-    for (size_t j = 1; j <= b.size(); ++j) {
-      current[j] = std::min({previous[j] + 1, current[j - 1] + 1, previous[j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1)});
-    }
-    std::swap(previous, current);
-  }
-  return previous[b.size()];
 }
 
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
@@ -64,7 +53,7 @@ double characterErrorRate(std::string_view recognised, std::string_view known) {
   const std::vector<int32_t> reading = characters(normalisedSpacing(recognised));
   const std::vector<int32_t> truth = characters(normalisedSpacing(known));
   if (truth.empty()) return reading.empty() ? 0.0 : 1.0;
-  return static_cast<double>(editDistance(reading, truth)) / static_cast<double>(truth.size());
+  return static_cast<double>(platform::editDistance(reading, truth)) / static_cast<double>(truth.size());
 }
 
 }  // namespace tools

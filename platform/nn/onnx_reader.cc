@@ -1,12 +1,10 @@
 #include "platform/nn/onnx_reader.h"
 
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "platform/nn/half.h"
 #include "platform/nn/model_errors.h"
+#include "platform/nn/model_files.h"
 #include "platform/nn/protobuf.h"
 
 namespace platform::nn {
@@ -375,18 +373,9 @@ Result<OnnxModel> readOnnxModel(std::span<const uint8_t> bytes) {
 }
 
 Result<OnnxModel> readOnnxFile(const std::string& path) {
-  constexpr uintmax_t kMaxFileSize = uintmax_t{1} << 30;
-  std::error_code sizeError;
-  uintmax_t size = std::filesystem::file_size(path, sizeError);
-  if (sizeError)
-    return modelError(ModelError::unreadableFile, "cannot open model file " + path + ": " + sizeError.message());
-  if (size > kMaxFileSize)
-    return modelError(ModelError::unreadableFile, path + ": a model file larger than 1 GiB is refused");
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return modelError(ModelError::unreadableFile, "cannot open model file " + path);
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-  if (file.bad()) return modelError(ModelError::unreadableFile, "cannot read model file " + path);
-  Result<OnnxModel> model = readOnnxModel(bytes);
+  Result<std::vector<uint8_t>> bytes = readModelFile(path);
+  if (!bytes.ok()) return bytes.error();
+  Result<OnnxModel> model = readOnnxModel(bytes.value());
   if (!model.ok()) {
     Error error = model.error();
     error.description = path + ": " + error.description;

@@ -3,15 +3,13 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <optional>
 
 #include "platform/nn/flatbuffer.h"
 #include "platform/nn/flexbuffer.h"
 #include "platform/nn/half.h"
 #include "platform/nn/model_errors.h"
+#include "platform/nn/model_files.h"
 
 namespace platform::nn {
 namespace {
@@ -571,19 +569,9 @@ Result<Graph> readTfliteModel(std::span<const uint8_t> bytes) {
 }
 
 Result<Graph> readTfliteFile(const std::string& path) {
-  // The largest model of the set is 28 MB; a file far beyond that is not read into memory.
-  constexpr uintmax_t kMaxFileSize = uintmax_t{1} << 30;
-  std::error_code sizeError;
-  uintmax_t size = std::filesystem::file_size(path, sizeError);
-  if (sizeError)
-    return modelError(ModelError::unreadableFile, "cannot open model file " + path + ": " + sizeError.message());
-  if (size > kMaxFileSize)
-    return modelError(ModelError::unreadableFile, path + ": a model file larger than 1 GiB is refused");
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return modelError(ModelError::unreadableFile, "cannot open model file " + path);
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-  if (file.bad()) return modelError(ModelError::unreadableFile, "cannot read model file " + path);
-  Result<Graph> graph = readTfliteModel(bytes);
+  Result<std::vector<uint8_t>> bytes = readModelFile(path);
+  if (!bytes.ok()) return bytes.error();
+  Result<Graph> graph = readTfliteModel(bytes.value());
   if (!graph.ok()) {
     Error error = graph.error();
     error.description = path + ": " + error.description;

@@ -7,6 +7,8 @@
 #include <optional>
 #include <vector>
 
+#include "platform/edit_distance.h"
+
 namespace platform::vision {
 namespace {
 
@@ -23,19 +25,6 @@ std::vector<std::string> characters(std::string_view text) {
     i += length;
   }
   return out;
-}
-
-size_t editDistance(const std::vector<std::string>& a, const std::vector<std::string>& b) {
-  std::vector<size_t> previous(b.size() + 1), current(b.size() + 1);
-  for (size_t j = 0; j <= b.size(); ++j) previous[j] = j;
-  for (size_t i = 1; i <= a.size(); ++i) {
-    current[0] = i;
-    for (size_t j = 1; j <= b.size(); ++j) {
-      current[j] = std::min({previous[j] + 1, current[j - 1] + 1, previous[j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1)});
-    }
-    std::swap(previous, current);
-  }
-  return previous[b.size()];
 }
 
 bool isLatinLetter(const std::string& character) {
@@ -150,7 +139,7 @@ bool prefersSecondReading(const LineReading& first, const LineReading& second, c
   const std::vector<std::string> a = characters(foldedForComparison(first.text));
   const std::vector<std::string> b = characters(foldedForComparison(second.text));
   const size_t longer = std::max<size_t>(1, std::max(a.size(), b.size()));
-  return static_cast<double>(editDistance(a, b)) / static_cast<double>(longer) <= kMostDifference;
+  return static_cast<double>(platform::editDistance(a, b)) / static_cast<double>(longer) <= kMostDifference;
 }
 
 }  // namespace platform::vision
