@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/write_all.h"
+#include "text_reading/huge_page_restart.h"
 #include "text_reading/image_listing.h"
 #include "text_reading/image_reading.h"
 #include "text_reading/run_state.h"
@@ -29,6 +30,7 @@ int fail(const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  restartWithHugePages(argv);
   if (argc != 2) return fail(kUsage);
   folder = argv[1];
   std::optional<std::vector<std::string>> chosen = chooseImages(folder);

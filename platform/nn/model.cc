@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "platform/nn/graph_preparation.h"
+#include "platform/nn/huge_pages.h"
 #include "platform/nn/model_errors.h"
 #include "platform/nn/own_kernels.h"
 #include "platform/nn/segment_operators.h"
@@ -63,7 +64,7 @@ struct Model::State {
   Graph graph;
   StaticData staticData;
   // Buffers of the tensors that cross from one step to the next, the model's inputs and outputs.
-  std::vector<std::vector<float>> buffers;
+  std::vector<std::vector<float, HugePageAllocator<float>>> buffers;
   std::vector<float*> tensorData;  // per tensor: its buffer or constant data, or null
   // A step is a run of operations on one XNNPACK runtime, or one operation on an own kernel.
   struct Step {
