@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "frame_analysis/frame_record.h"
 #include "tests/support/files.h"
 #include "tests/support/jpeg_fixtures.h"
 #include "tests/support/program_run.h"
@@ -262,10 +263,15 @@ TEST(VisionFrames, FramesThatCannotBeReadGetErrorEntriesAndTheRunGoesOn) {
         continue;
       }
       const std::string code = std::to_string(c.code);
-      std::string errors = "\"VNDetectFaceLandmarksRequest: platform.image " + code + "\"";
+      auto entry = [&code](std::string_view request) {
+        std::string text = "\"";
+        text.append(request).append(": platform.image ").append(code).append("\"");
+        return text;
+      };
+      std::string errors = entry(frame_analysis::kFaceRequestName);
       if (!facesOnly) {
-        errors += ",\"VNDetectHumanBodyPoseRequest: platform.image " + code + "\"";
-        errors += ",\"VNDetectHumanHandPoseRequest: platform.image " + code + "\"";
+        errors.append(",").append(entry(frame_analysis::kBodyRequestName));
+        errors.append(",").append(entry(frame_analysis::kHandRequestName));
       }
       EXPECT_EQ(frameLines[i],
                 R"({"bodies":[],"errors":[)" + errors + R"(],"faces":[],"hands":[],"time":)" + std::to_string(i) + "}");
