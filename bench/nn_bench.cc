@@ -14,7 +14,7 @@
 
 #include "platform/nn/model.h"
 #include "platform/nn/model_files.h"
-#include "platform/nn/test_graphs.h"
+#include "platform/nn/testing/test_graphs.h"
 
 namespace {
 

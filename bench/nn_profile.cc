@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/nn/graph_preparation.h"
+#include "platform/nn/formats/tflite/tflite_reader.h"
+#include "platform/nn/graph/graph_preparation.h"
 #include "platform/nn/model.h"
 #include "platform/nn/model_files.h"
-#include "platform/nn/tflite_reader.h"
 
 namespace {
 

@@ -6,11 +6,11 @@
 #include <cmath>
 
 #include "platform/media/still_image.h"
-#include "platform/nn/graph_preparation.h"
+#include "platform/nn/formats/tflite/tflite_reader.h"
+#include "platform/nn/graph/graph_preparation.h"
 #include "platform/nn/model.h"
 #include "platform/nn/model_files.h"
-#include "platform/nn/reference_ops.h"
-#include "platform/nn/tflite_reader.h"
+#include "platform/nn/reference/reference_ops.h"
 
 namespace platform::nn {
 namespace {

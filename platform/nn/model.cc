@@ -7,15 +7,15 @@
 #include <string>
 #include <utility>
 
-#include "platform/nn/graph_preparation.h"
-#include "platform/nn/huge_pages.h"
+#include "platform/nn/execution/huge_pages.h"
+#include "platform/nn/execution/segment_operators.h"
+#include "platform/nn/execution/segment_values.h"
+#include "platform/nn/execution/thread_pool.h"
+#include "platform/nn/execution/xnnpack_library.h"
+#include "platform/nn/formats/tflite/tflite_reader.h"
+#include "platform/nn/graph/graph_preparation.h"
+#include "platform/nn/kernels/own_kernels.h"
 #include "platform/nn/model_errors.h"
-#include "platform/nn/own_kernels.h"
-#include "platform/nn/segment_operators.h"
-#include "platform/nn/segment_values.h"
-#include "platform/nn/tflite_reader.h"
-#include "platform/nn/thread_pool.h"
-#include "platform/nn/xnnpack_library.h"
 
 namespace platform::nn {
 namespace {

@@ -23,7 +23,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/nn/graph.h"
+#include "platform/nn/graph/graph.h"
 #include "platform/result.h"
 
 namespace platform::nn {

@@ -12,11 +12,11 @@
 #include <string>
 #include <thread>
 
-#include "platform/nn/graph_preparation.h"
+#include "platform/nn/graph/graph_preparation.h"
 #include "platform/nn/model_errors.h"
-#include "platform/nn/reference_check.h"
-#include "platform/nn/reference_ops.h"
-#include "platform/nn/test_graphs.h"
+#include "platform/nn/reference/reference_ops.h"
+#include "platform/nn/testing/reference_check.h"
+#include "platform/nn/testing/test_graphs.h"
 
 namespace platform::nn {
 namespace {

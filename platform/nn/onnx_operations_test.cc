@@ -5,9 +5,9 @@
 
 #include <functional>
 
-#include "platform/nn/output_shape.h"
-#include "platform/nn/reference_check.h"
-#include "platform/nn/test_graphs.h"
+#include "platform/nn/graph/output_shape.h"
+#include "platform/nn/testing/reference_check.h"
+#include "platform/nn/testing/test_graphs.h"
 
 namespace platform::nn {
 namespace {

@@ -3,8 +3,8 @@
 #include <map>
 #include <utility>
 
+#include "platform/nn/formats/tflite/tflite_reader.h"
 #include "platform/nn/model_files.h"
-#include "platform/nn/tflite_reader.h"
 
 namespace platform::nn {
 namespace {

@@ -21,7 +21,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/nn/graph.h"
+#include "platform/nn/graph/graph.h"
 #include "platform/nn/model.h"
 #include "platform/result.h"
 

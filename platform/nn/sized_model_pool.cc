@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <map>
 
+#include "platform/nn/formats/onnx/onnx_translation.h"
 #include "platform/nn/model_files.h"
-#include "platform/nn/onnx_translation.h"
 
 namespace platform::nn {
 

@@ -18,8 +18,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/nn/formats/onnx/onnx_reader.h"
 #include "platform/nn/model.h"
-#include "platform/nn/onnx_reader.h"
 #include "platform/result.h"
 
 namespace platform::nn {
