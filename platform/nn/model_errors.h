@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "platform/errors.h"
 
@@ -21,6 +22,12 @@ enum class ModelError : int64_t {
 
 inline Error modelError(ModelError code, std::string description) {
   return makeError(kModelDomain, code, std::move(description));
+}
+
+// `error` with the path of the file it concerns in front of its description.
+inline Error withPath(const std::string& path, Error error) {
+  error.description = path + ": " + error.description;
+  return error;
 }
 
 }  // namespace platform::nn

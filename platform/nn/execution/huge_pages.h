@@ -5,6 +5,8 @@
 // blocks are left to malloc. All blocks are freed with std::free. Safe from any thread.
 #pragma once
 
+#include "platform/nn/internal_only.h"
+
 #include <cstddef>
 #include <new>
 

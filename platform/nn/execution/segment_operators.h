@@ -2,6 +2,8 @@
 // Used while a Model is being built, by one thread.
 #pragma once
 
+#include "platform/nn/internal_only.h"
+
 #include "platform/nn/execution/segment_values.h"
 #include "platform/nn/graph/graph.h"
 #include "platform/result.h"

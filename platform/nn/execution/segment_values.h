@@ -4,6 +4,8 @@
 // Used while a Model is being built, by one thread.
 #pragma once
 
+#include "platform/nn/internal_only.h"
+
 #include <xnnpack.h>
 
 #include <cstdint>

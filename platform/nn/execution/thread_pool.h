@@ -3,6 +3,8 @@
 // runs one parallel operation at a time and makes a second caller wait for the first.
 #pragma once
 
+#include "platform/nn/internal_only.h"
+
 #include <pthreadpool.h>
 
 namespace platform::nn {

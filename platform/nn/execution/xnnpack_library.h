@@ -1,6 +1,8 @@
 // XNNPACK as the runtime uses it: initialised once per process, its status codes as words.
 #pragma once
 
+#include "platform/nn/internal_only.h"
+
 #include <xnnpack.h>
 
 #include "platform/result.h"

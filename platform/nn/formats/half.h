@@ -2,6 +2,8 @@
 // every half value, NaN and infinities included.
 #pragma once
 
+#include "platform/nn/internal_only.h"
+
 #include <cstdint>
 #include <cstring>
 

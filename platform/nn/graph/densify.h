@@ -2,6 +2,8 @@
 // safe from any thread.
 #pragma once
 
+#include "platform/nn/internal_only.h"
+
 #include <vector>
 
 #include "platform/nn/graph/graph.h"

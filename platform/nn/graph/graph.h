@@ -4,6 +4,8 @@
 // Plain values with no shared state: a Graph may be read from several threads while none writes it.
 #pragma once
 
+#include "platform/nn/internal_only.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>

@@ -5,6 +5,8 @@
 // the declared shapes and trust them. Works on the caller's graph only; safe from any thread.
 #pragma once
 
+#include "platform/nn/internal_only.h"
+
 #include "platform/nn/graph/graph.h"
 #include "platform/result.h"
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/nn/kernels/strided_slice.h"
+#include "platform/nn/graph/slice_range.h"
 #include "platform/nn/model_errors.h"
 
 namespace platform::nn {

@@ -3,6 +3,8 @@
 // that fits the runtime's size limit. Pure functions of the graph; safe from any thread.
 #pragma once
 
+#include "platform/nn/internal_only.h"
+
 #include <vector>
 
 #include "platform/nn/graph/graph.h"

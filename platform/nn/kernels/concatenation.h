@@ -3,6 +3,8 @@
 // at a time (the Model that owns it).
 #pragma once
 
+#include "platform/nn/internal_only.h"
+
 #include <cstddef>
 #include <vector>
 

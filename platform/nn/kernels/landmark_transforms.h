@@ -8,6 +8,8 @@
 // the x, y and translation columns matter.
 #pragma once
 
+#include "platform/nn/internal_only.h"
+
 #include "platform/nn/graph/graph.h"
 
 namespace platform::nn {

@@ -5,6 +5,8 @@
 // computes; a kernel is used by one thread at a time (the Model that owns it).
 #pragma once
 
+#include "platform/nn/internal_only.h"
+
 #include <memory>
 #include <vector>
 

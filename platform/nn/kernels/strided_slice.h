@@ -3,25 +3,15 @@
 // fixed buffers; run() only copies and is used by one thread at a time (the Model that owns it).
 #pragma once
 
+#include "platform/nn/internal_only.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
-#include "platform/nn/graph/graph.h"
+#include "platform/nn/graph/slice_range.h"
 
 namespace platform::nn {
-
-// The elements one dimension keeps: `count` of them, from `first` in steps of `stride`.
-struct SliceRange {
-  int64_t first = 0;
-  int64_t stride = 1;
-  int64_t count = 0;
-};
-
-// The range of dimension `d` (of `size` elements) for the raw begin, end and stride of a slice
-// with `options`' masks: negative begin and end count from the end, and both are clamped to the
-// dimension. A stride of 0 gives a range with stride 0 and no elements, for the caller to refuse.
-SliceRange sliceRange(const OpOptions& options, size_t d, int size, int begin, int end, int stride);
 
 class StridedSlice {
  public:

@@ -3,6 +3,8 @@
 // functions of their arguments, safe from any thread.
 #pragma once
 
+#include "platform/nn/internal_only.h"
+
 #include <vector>
 
 #include "platform/nn/graph/graph.h"

@@ -2,6 +2,8 @@
 // translation's tests: a model is built from nodes, constants and declared inputs and outputs.
 #pragma once
 
+#include "platform/nn/internal_only.h"
+
 #include <cstdint>
 #include <cstring>
 #include <string>

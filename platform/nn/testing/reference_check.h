@@ -1,11 +1,14 @@
 // Holds the runtime against the reference loops on a graph: the test tool of the operator tests.
 #pragma once
 
+#include "platform/nn/internal_only.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 
+#include "platform/nn/execution/model_runtime.h"
 #include "platform/nn/graph/graph_preparation.h"
 #include "platform/nn/model.h"
 #include "platform/nn/reference/reference_ops.h"
@@ -26,7 +29,7 @@ inline void expectMatchesReference(const Graph& graph, Threads threads, unsigned
   auto expected = evaluateReference(prepared, inputs);
   ASSERT_TRUE(expected.ok()) << expected.error().description;
 
-  auto model = Model::fromGraph(graph, threads);
+  auto model = buildModel(graph, threads);
   ASSERT_TRUE(model.ok()) << model.error().description;
   ASSERT_EQ(model.value()->inputCount(), inputs.size());
   for (size_t i = 0; i < inputs.size(); ++i) {

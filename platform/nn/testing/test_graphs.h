@@ -2,6 +2,8 @@
 // taken from the operation itself.
 #pragma once
 
+#include "platform/nn/internal_only.h"
+
 #include <random>
 #include <string>
 #include <vector>

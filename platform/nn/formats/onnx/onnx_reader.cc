@@ -3,9 +3,9 @@
 #include <cstring>
 
 #include "platform/nn/formats/half.h"
+#include "platform/nn/formats/model_file.h"
 #include "platform/nn/formats/onnx/protobuf.h"
 #include "platform/nn/model_errors.h"
-#include "platform/nn/model_files.h"
 
 namespace platform::nn {
 namespace {
@@ -372,16 +372,6 @@ Result<OnnxModel> readOnnxModel(std::span<const uint8_t> bytes) {
   return model;
 }
 
-Result<OnnxModel> readOnnxFile(const std::string& path) {
-  Result<std::vector<uint8_t>> bytes = readModelFile(path);
-  if (!bytes.ok()) return bytes.error();
-  Result<OnnxModel> model = readOnnxModel(bytes.value());
-  if (!model.ok()) {
-    Error error = model.error();
-    error.description = path + ": " + error.description;
-    return error;
-  }
-  return model;
-}
+Result<OnnxModel> readOnnxFile(const std::string& path) { return readModelFile(path, readOnnxModel); }
 
 }  // namespace platform::nn

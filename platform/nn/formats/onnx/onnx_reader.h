@@ -4,6 +4,8 @@
 // an OnnxModel into a Graph for given input sizes. Pure functions; safe from any thread.
 #pragma once
 
+#include "platform/nn/internal_only.h"
+
 #include <cstdint>
 #include <optional>
 #include <span>

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <random>
 
+#include "platform/nn/execution/model_runtime.h"
 #include "platform/nn/formats/onnx/onnx_translation.h"
 #include "platform/nn/model.h"
 #include "platform/nn/model_errors.h"
@@ -64,7 +65,7 @@ struct ConvModel {
 
 // Runs the graph on one input given in ONNX's layout; 4-D inputs are handed over channels-last.
 std::vector<float> run(const Graph& graph, const std::vector<float>& nchw, const std::vector<int>& dims) {
-  auto model = Model::fromGraph(graph, Threads::one);
+  auto model = buildModel(graph, Threads::one);
   EXPECT_TRUE(model.ok()) << model.error().description;
   if (!model.ok()) return {};
   float* in = model.value()->input(0);
@@ -278,7 +279,7 @@ TEST(OnnxReaderTest, NoCutOrChangedByteCrashesTheReaderOrTheTranslation) {
       return;
     }
     Result<Graph> graph = translateOnnx(model.value(), {{1, 2, 3, 3}});
-    if (graph.ok()) (void)Model::fromGraph(std::move(graph.value()), Threads::one);
+    if (graph.ok()) (void)buildModel(std::move(graph.value()), Threads::one);
   };
   for (size_t cut = 0; cut < good.size(); ++cut) attempt(std::vector<uint8_t>(good.begin(), good.begin() + cut));
   std::mt19937 random(13);
@@ -309,7 +310,7 @@ TEST(OnnxTranslationTest, TextRecogniserGivesWhatOnnxMeans) {
   ASSERT_TRUE(model.ok()) << model.error().description;
   Result<Graph> graph = translateOnnx(model.value(), {{1, 3, 48, 64}});
   ASSERT_TRUE(graph.ok()) << graph.error().description;
-  auto runtime = Model::fromGraph(std::move(graph.value()), Threads::one);
+  auto runtime = buildModel(std::move(graph.value()), Threads::one);
   ASSERT_TRUE(runtime.ok()) << runtime.error().description;
   EXPECT_EQ(runtime.value()->outputShape(0).dims, (std::vector<int>{1, 8, 6625}));
   float* in = runtime.value()->input(0);

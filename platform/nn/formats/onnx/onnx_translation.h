@@ -14,6 +14,8 @@
 // Pure functions; safe from any thread.
 #pragma once
 
+#include "platform/nn/internal_only.h"
+
 #include <vector>
 
 #include "platform/nn/formats/onnx/onnx_reader.h"
@@ -26,7 +28,7 @@ namespace platform::nn {
 // layout, e.g. {1, 3, 48, 320}). Fails with ModelError::invalidInputs when the shapes do not fit
 // the declared ones, ModelError::unsupported for an operator or attribute outside the supported
 // set (the error names it), and ModelError::malformed for a model that contradicts itself. The
-// graph still needs prepareGraph() (Model::fromGraph does it).
+// graph still needs prepareGraph() (buildModel in execution/model_runtime.h does it).
 Result<Graph> translateOnnx(const OnnxModel& model, const std::vector<std::vector<int>>& inputShapes);
 
 }  // namespace platform::nn

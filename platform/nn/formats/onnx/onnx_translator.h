@@ -3,6 +3,8 @@
 // add tensors and operations. Used by one thread for one translation.
 #pragma once
 
+#include "platform/nn/internal_only.h"
+
 #include <map>
 #include <optional>
 #include <string>

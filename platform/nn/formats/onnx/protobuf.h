@@ -4,6 +4,8 @@
 // its end. A Message belongs to one thread; the bytes must outlive it and its fields.
 #pragma once
 
+#include "platform/nn/internal_only.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <span>

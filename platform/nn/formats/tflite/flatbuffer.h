@@ -5,6 +5,8 @@
 // must outlive them.
 #pragma once
 
+#include "platform/nn/internal_only.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstring>

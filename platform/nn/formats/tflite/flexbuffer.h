@@ -4,6 +4,8 @@
 // Pure functions of the bytes, which must outlive the map; safe from any thread.
 #pragma once
 
+#include "platform/nn/internal_only.h"
+
 #include <cstdint>
 #include <optional>
 #include <span>

@@ -6,10 +6,10 @@
 #include <optional>
 
 #include "platform/nn/formats/half.h"
+#include "platform/nn/formats/model_file.h"
 #include "platform/nn/formats/tflite/flatbuffer.h"
 #include "platform/nn/formats/tflite/flexbuffer.h"
 #include "platform/nn/model_errors.h"
-#include "platform/nn/model_files.h"
 
 namespace platform::nn {
 namespace {
@@ -568,16 +568,6 @@ Result<Graph> readTfliteModel(std::span<const uint8_t> bytes) {
   return graph;
 }
 
-Result<Graph> readTfliteFile(const std::string& path) {
-  Result<std::vector<uint8_t>> bytes = readModelFile(path);
-  if (!bytes.ok()) return bytes.error();
-  Result<Graph> graph = readTfliteModel(bytes.value());
-  if (!graph.ok()) {
-    Error error = graph.error();
-    error.description = path + ": " + error.description;
-    return error;
-  }
-  return graph;
-}
+Result<Graph> readTfliteFile(const std::string& path) { return readModelFile(path, readTfliteModel); }
 
 }  // namespace platform::nn

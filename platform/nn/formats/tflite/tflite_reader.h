@@ -3,6 +3,8 @@
 // Pure functions of their input; safe from any thread.
 #pragma once
 
+#include "platform/nn/internal_only.h"
+
 #include <cstdint>
 #include <span>
 #include <string>

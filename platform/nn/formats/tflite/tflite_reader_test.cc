@@ -8,6 +8,7 @@
 #include <random>
 
 #include "platform/errors.h"
+#include "platform/nn/execution/model_runtime.h"
 #include "platform/nn/formats/half.h"
 #include "platform/nn/formats/tflite/flatbuffer.h"
 #include "platform/nn/model.h"
@@ -157,7 +158,7 @@ TEST(TfliteReaderTest, SurvivesTruncationsAndByteFlips) {
       ++rejected;
       return;
     }
-    auto model = Model::fromGraph(std::move(graph.value()), Threads::one);
+    auto model = buildModel(std::move(graph.value()), Threads::one);
     if (!model.ok()) {
       ++rejected;
       return;
@@ -212,8 +213,8 @@ TEST(TfliteReaderTest, SurvivesDamagedCustomOptions) {
       bytes[first + std::uniform_int_distribution<size_t>(0, size - 1)(rng)] = static_cast<uint8_t>(byte(rng));
     }
     auto graph = readTfliteModel(bytes);
-    auto model = graph.ok() ? Model::fromGraph(std::move(graph.value()), Threads::one)
-                            : Result<std::unique_ptr<Model>>(graph.error());
+    auto model =
+        graph.ok() ? buildModel(std::move(graph.value()), Threads::one) : Result<std::unique_ptr<Model>>(graph.error());
     if (!model.ok()) {
       EXPECT_FALSE(model.error().description.empty());
       ++rejected;

@@ -1,5 +1,6 @@
 // Each operation run by the runtime (XNNPACK segments and own kernels) against the plain reference
 // loops, on small random tensors over a table of shapes, strides and paddings.
+#include "platform/nn/execution/model_runtime.h"
 #include "platform/nn/model.h"
 
 #include <gtest/gtest.h>
@@ -376,7 +377,7 @@ TEST(ModelTest, RunsWithoutAllocating) {
   axis.axis = -1;
   int joined = b.op(OpType::concatenation, {y, x}, axis);
   b.output(b.op(OpType::depthwiseConv2d, {joined, b.weights({1, 3, 3, 16}), b.weights({16})}, conv(1, same)));
-  auto model = Model::fromGraph(b.graph());
+  auto model = buildModel(b.graph());
   ASSERT_TRUE(model.ok()) << model.error().description;
   ASSERT_TRUE(model.value()->run().ok());
   size_t before = mallinfo2().uordblks;
@@ -412,7 +413,7 @@ TEST(ModelTest, SeparateModelsOfOneGraphRunOnTwoThreadsAtOnce) {
     size_t wrong[2] = {0, 0};
     std::string failure[2];
     auto work = [&](int k) {
-      auto model = Model::fromGraph(graph, threads);
+      auto model = buildModel(graph, threads);
       start.arrive_and_wait();
       if (!model.ok()) {
         failure[k] = model.error().description;
@@ -445,7 +446,7 @@ TEST(ModelTest, NamesAndShapesOfInputsAndOutputs) {
   GraphBuilder b;
   int x = b.input({1, 4, 4, 2});
   b.output(b.op(OpType::relu, {x}));
-  auto model = Model::fromGraph(b.graph());
+  auto model = buildModel(b.graph());
   ASSERT_TRUE(model.ok()) << model.error().description;
   EXPECT_EQ(model.value()->inputShape(0).dims, (std::vector<int>{1, 4, 4, 2}));
   EXPECT_EQ(model.value()->outputShape(0).elementCount(), 32u);
@@ -463,7 +464,7 @@ TEST(ModelTest, RejectsDeclaredShapesThatDisagreeWithTheOperation) {
   int x = b.input({1, 8, 8, 3});
   int y = b.op(OpType::conv2d, {x, b.weights({4, 3, 3, 3}), b.weights({4})}, conv(2, same), {1, 8, 8, 4});
   b.output(y);
-  auto model = Model::fromGraph(b.graph());
+  auto model = buildModel(b.graph());
   ASSERT_FALSE(model.ok());
   EXPECT_NE(model.error().description.find("declared [1,8,8,4] but computes [1,4,4,4]"), std::string::npos)
       << model.error().description;
@@ -477,7 +478,7 @@ TEST(ModelTest, RejectsShapesThatWouldOverflow) {
   int y = b.op(OpType::transposeConvBias, {b.input({1, 1, 1 << 24, 1}), b.weights({1, 1, 1, 1}), b.weights({1})}, o,
                {1, 1, 1, 1});
   b.output(y);
-  auto model = Model::fromGraph(b.graph());
+  auto model = buildModel(b.graph());
   ASSERT_FALSE(model.ok());
   EXPECT_NE(model.error().description.find("impossible size"), std::string::npos) << model.error().description;
 }
@@ -489,7 +490,7 @@ TEST(ModelTest, RejectsOperationsThatReadIntegerConstantsAsData) {
   OpOptions o;
   o.axis = 1;
   b.output(b.op(OpType::concatenation, {b.input({1, 4}), b.ints({1, 4}, {1, 2, 3, 4})}, o, {1, 8}));
-  auto model = Model::fromGraph(b.graph(), Threads::one);
+  auto model = buildModel(b.graph(), Threads::one);
   ASSERT_FALSE(model.ok());
   EXPECT_EQ(model.error().code, static_cast<int64_t>(ModelError::malformed));
   EXPECT_NE(model.error().description.find("holds no float values"), std::string::npos) << model.error().description;
@@ -503,7 +504,7 @@ TEST(ModelTest, RejectsGraphsThatReadTensorsBeforeTheyAreComputed) {
   b.output(later);
   Graph graph = b.graph();
   std::swap(graph.operations[0], graph.operations[1]);
-  auto model = Model::fromGraph(graph);
+  auto model = buildModel(graph);
   ASSERT_FALSE(model.ok());
   EXPECT_NE(model.error().description.find("before anything computes it"), std::string::npos);
 }
