@@ -7,7 +7,7 @@
 namespace platform::nn {
 namespace {
 
-Error fail(const std::string& what) { return modelError(ModelError::malformed, "sparse constant: " + what); }
+Error fail(const std::string& what) { return malformed("sparse constant: " + what); }
 
 struct Expansion {
   const std::vector<float>& values;

@@ -1,5 +1,7 @@
 #include "platform/nn/graph/graph.h"
 
+#include "platform/nn/model_errors.h"
+
 namespace platform::nn {
 
 std::string_view opName(OpType type) {
@@ -87,6 +89,14 @@ std::string shapeText(const std::vector<int>& shape) {
     text += std::to_string(shape[i]);
   }
   return text + "]";
+}
+
+Error malformed(const Operation& op, const std::string& what) {
+  return malformed(std::string(opName(op.type)) + ": " + what);
+}
+
+Error unsupported(const Operation& op, const std::string& what) {
+  return unsupported(std::string(opName(op.type)) + ": " + what);
 }
 
 }  // namespace platform::nn

@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/result.h"
+
 namespace platform::nn {
 
 enum class OpType {
@@ -135,5 +137,10 @@ struct Graph {
   std::vector<int> inputs;
   std::vector<int> outputs;
 };
+
+// ModelError::malformed and ModelError::unsupported errors that name the operation they concern,
+// e.g. "CONV_2D: has an invalid kernel size".
+Error malformed(const Operation& op, const std::string& what);
+Error unsupported(const Operation& op, const std::string& what);
 
 }  // namespace platform::nn

@@ -9,14 +9,6 @@
 namespace platform::nn {
 namespace {
 
-Error malformed(const Operation& op, const std::string& what) {
-  return modelError(ModelError::malformed, std::string(opName(op.type)) + ": " + what);
-}
-
-Error unsupported(const Operation& op, const std::string& what) {
-  return modelError(ModelError::unsupported, std::string(opName(op.type)) + ": " + what);
-}
-
 // Computes the output of one dequantize or densify operation into a dense float constant.
 Result<void> foldConstant(Graph* graph, const Operation& op) {
   if (op.inputs.size() != 1 || op.outputs.size() != 1 || op.inputs[0] < 0) {
@@ -96,7 +88,7 @@ Result<void> prepareGraph(Graph* graph) {
   for (size_t i = 0; i < graph->tensors.size(); ++i) ready[i] = graph->tensors[i].constant;
   for (int i : graph->inputs) {
     if (graph->tensors[i].type != DataType::float32 || graph->tensors[i].constant) {
-      return modelError(ModelError::unsupported, "input '" + graph->tensors[i].name + "' is not a float tensor");
+      return unsupported("input '" + graph->tensors[i].name + "' is not a float tensor");
     }
     ready[i] = true;
   }
@@ -105,7 +97,7 @@ Result<void> prepareGraph(Graph* graph) {
   }
   for (int i : graph->outputs) {
     if (!ready[i] || graph->tensors[i].constant) {
-      return modelError(ModelError::malformed, "output '" + graph->tensors[i].name + "' is never computed");
+      return malformed("output '" + graph->tensors[i].name + "' is never computed");
     }
   }
   return {};

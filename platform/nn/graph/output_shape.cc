@@ -11,14 +11,6 @@
 namespace platform::nn {
 namespace {
 
-Error malformed(const Operation& op, const std::string& what) {
-  return modelError(ModelError::malformed, std::string(opName(op.type)) + ": " + what);
-}
-
-Error unsupported(const Operation& op, const std::string& what) {
-  return modelError(ModelError::unsupported, std::string(opName(op.type)) + ": " + what);
-}
-
 // Shapes are computed in 64 bits so that a damaged file cannot overflow them before the size check.
 using Shape64 = std::vector<int64_t>;
 

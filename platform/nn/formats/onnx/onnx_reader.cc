@@ -28,9 +28,6 @@ enum ElementType : int64_t {
   kDouble = 11,
 };
 
-Error malformed(const std::string& what) { return modelError(ModelError::malformed, what); }
-Error unsupported(const std::string& what) { return modelError(ModelError::unsupported, what); }
-
 // Reads the message in `bytes` field by field with `read`, which answers false (and sets `error`)
 // for a field it cannot take; a damaged message is malformed.
 template <typename ReadField>

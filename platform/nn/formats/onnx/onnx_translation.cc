@@ -8,9 +8,6 @@
 namespace platform::nn {
 namespace onnx {
 
-Error unsupported(const std::string& what) { return modelError(ModelError::unsupported, what); }
-Error malformed(const std::string& what) { return modelError(ModelError::malformed, what); }
-
 std::vector<int> toInts(const std::vector<int64_t>& dims) { return std::vector<int>(dims.begin(), dims.end()); }
 
 std::vector<int> channelsLastShape(const std::vector<int64_t>& d) {

@@ -30,9 +30,6 @@ struct Value {
   Layout layout = Layout::plain;
 };
 
-Error unsupported(const std::string& what);
-Error malformed(const std::string& what);
-
 // ONNX's [n, c, h, w] as held channels-last.
 std::vector<int> channelsLastShape(const std::vector<int64_t>& dims);
 std::vector<int> toInts(const std::vector<int64_t>& dims);

@@ -207,9 +207,6 @@ std::optional<OpType> supportedBuiltin(int32_t code) {
   }
 }
 
-Error malformed(std::string description) { return modelError(ModelError::malformed, std::move(description)); }
-Error unsupported(std::string description) { return modelError(ModelError::unsupported, std::move(description)); }
-
 Padding readPadding(int8_t value) { return value == 0 ? Padding::same : Padding::valid; }
 
 std::optional<Activation> readActivation(int8_t value) {
