@@ -14,6 +14,8 @@
 // (shared_model.h, sized_model_pool.h), and, inside the runtime, from a graph built by hand
 // (execution/model_runtime.h, for the runtime's own tests and benchmarks).
 //
+// How the runtime is laid out, and how to add an operator to it: README.md in this folder.
+//
 // Threads: a Model is used from one thread at a time (filling inputs, run(), reading outputs);
 // separate Models, of the same file or not, may be loaded and run on separate threads at once.
 // Models made with Threads::all share the process's thread pool, which runs one operator at a

@@ -46,9 +46,38 @@ double operationMultiplyAdds(const Graph& graph, const Operation& op) {
     }
     case OpType::fullyConnected:
       return product(out) * graph.tensors[op.inputs[1]].shape[1];
-    default:
+    case OpType::add:  // counted as neither
+    case OpType::averagePool2d:
+    case OpType::batchMatMul:
+    case OpType::concatenation:
+    case OpType::densify:
+    case OpType::depthToSpace:
+    case OpType::dequantize:
+    case OpType::div:
+    case OpType::hardSwish:
+    case OpType::landmarksToTransformMatrix:
+    case OpType::layerNorm:
+    case OpType::logistic:
+    case OpType::maxPool2d:
+    case OpType::mean:
+    case OpType::mul:
+    case OpType::pad:
+    case OpType::prelu:
+    case OpType::relu:
+    case OpType::relu6:
+    case OpType::reshape:
+    case OpType::resizeBilinear:
+    case OpType::resizeNearest:
+    case OpType::slice:
+    case OpType::softmax:
+    case OpType::stridedSlice:
+    case OpType::sub:
+    case OpType::transformLandmarks:
+    case OpType::transformTensorBilinear:
+    case OpType::transpose:
       return 0;
   }
+  return 0;
 }
 
 // The operations split into steps: runs of XNNPACK operations, and single own kernels.
@@ -60,7 +89,7 @@ struct StepPlan {
 StepPlan planSteps(const Graph& graph) {
   StepPlan plan;
   for (const Operation& op : graph.operations) {
-    bool kernel = runsAsOwnKernel(op.type);
+    bool kernel = operatorInfo(op.type).engine == Engine::ownKernel;
     if (kernel || plan.ops.empty() || plan.isKernel.back()) {
       plan.ops.emplace_back();
       plan.isKernel.push_back(kernel);
@@ -165,6 +194,9 @@ Result<void> ModelRuntime::build(pthreadpool_t pool) {
   for (size_t s = 0; s < plan.ops.size(); ++s) {
     if (plan.isKernel[s]) {
       steps_[s].kernel = makeOwnKernel(graph_, *plan.ops[s][0], tensorData_);
+      if (steps_[s].kernel == nullptr) {
+        return modelError(ModelError::engineFailed, std::string(opName(plan.ops[s][0]->type)) + ": no kernel runs it");
+      }
       continue;
     }
     if (Result<void> built = buildSegment(plan.ops[s], producerStep, needsBuffer, s, pool); !built.ok()) {

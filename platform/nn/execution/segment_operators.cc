@@ -37,24 +37,31 @@ struct Ends {
   uint32_t output;
 };
 
-// Weights [out, h, w, in] ([1, h, w, channels] for depthwise) and a bias per output channel.
+// Weights [out, h, w, in] and a bias per output channel.
 xnn_status defineConvolution(SegmentValues& v, const Operation& op, Ends ends) {
   const OpOptions& o = op.options;
   const Graph& g = v.graph();
   const std::vector<int>& f = g.tensors[op.inputs[1]].shape;
   auto [low, high] = activationRange(o.activation);
   uint32_t weights = v.operand(op.inputs[1]);
-  if (op.type == OpType::depthwiseConv2d) {
-    int channels = g.tensors[op.inputs[0]].shape[3];
-    uint32_t bias = v.bias(op, f[3]);
-    return xnn_define_depthwise_convolution_2d(
-        v.subgraph(), o.padTop, o.padRight, o.padBottom, o.padLeft, f[1], f[2], o.strideH, o.strideW, o.dilationH,
-        o.dilationW, o.depthMultiplier, channels, low, high, ends.input, weights, bias, ends.output, paddingFlag(o));
-  }
   uint32_t bias = v.bias(op, f[0]);
   return xnn_define_convolution_2d(v.subgraph(), o.padTop, o.padRight, o.padBottom, o.padLeft, f[1], f[2], o.strideH,
                                    o.strideW, o.dilationH, o.dilationW, 1, f[3], f[0], low, high, ends.input, weights,
                                    bias, ends.output, paddingFlag(o));
+}
+
+// Weights [1, h, w, channels] and a bias per output channel.
+xnn_status defineDepthwiseConvolution(SegmentValues& v, const Operation& op, Ends ends) {
+  const OpOptions& o = op.options;
+  const Graph& g = v.graph();
+  const std::vector<int>& f = g.tensors[op.inputs[1]].shape;
+  auto [low, high] = activationRange(o.activation);
+  uint32_t weights = v.operand(op.inputs[1]);
+  int channels = g.tensors[op.inputs[0]].shape[3];
+  uint32_t bias = v.bias(op, f[3]);
+  return xnn_define_depthwise_convolution_2d(
+      v.subgraph(), o.padTop, o.padRight, o.padBottom, o.padLeft, f[1], f[2], o.strideH, o.strideW, o.dilationH,
+      o.dilationW, o.depthMultiplier, channels, low, high, ends.input, weights, bias, ends.output, paddingFlag(o));
 }
 
 xnn_status defineTransposedConvolution(SegmentValues& v, const Operation& op, Ends ends) {
@@ -78,13 +85,16 @@ xnn_status defineTransposedConvolution(SegmentValues& v, const Operation& op, En
                                      0);
 }
 
-xnn_status definePooling(SegmentValues& v, const Operation& op, Ends ends) {
+xnn_status defineMaxPooling(SegmentValues& v, const Operation& op, Ends ends) {
   const OpOptions& o = op.options;
   auto [low, high] = activationRange(o.activation);
-  if (op.type == OpType::maxPool2d) {
-    return xnn_define_max_pooling_2d(v.subgraph(), o.padTop, o.padRight, o.padBottom, o.padLeft, o.filterH, o.filterW,
-                                     o.strideH, o.strideW, 1, 1, low, high, ends.input, ends.output, paddingFlag(o));
-  }
+  return xnn_define_max_pooling_2d(v.subgraph(), o.padTop, o.padRight, o.padBottom, o.padLeft, o.filterH, o.filterW,
+                                   o.strideH, o.strideW, 1, 1, low, high, ends.input, ends.output, paddingFlag(o));
+}
+
+xnn_status defineAveragePooling(SegmentValues& v, const Operation& op, Ends ends) {
+  const OpOptions& o = op.options;
+  auto [low, high] = activationRange(o.activation);
   return xnn_define_average_pooling_2d(v.subgraph(), o.padTop, o.padRight, o.padBottom, o.padLeft, o.filterH, o.filterW,
                                        o.strideH, o.strideW, low, high, ends.input, ends.output, paddingFlag(o));
 }
@@ -99,20 +109,14 @@ xnn_status defineMean(SegmentValues& v, const Operation& op, Ends ends) {
   return xnn_define_static_reshape(v.subgraph(), dims.size(), dims.data(), ends.output, v.tensor(op.outputs[0]), 0);
 }
 
-// Add, subtract, multiply and divide, with broadcasting and a fused activation.
-xnn_status defineArithmetic(SegmentValues& v, const Operation& op, Ends ends) {
+// Add, subtract, multiply and divide, with broadcasting and a fused activation: `define` is
+// XNNPACK's node of the one asked for.
+using DefineBinary = xnn_status (*)(xnn_subgraph_t, float, float, uint32_t, uint32_t, uint32_t, uint32_t);
+
+xnn_status defineArithmetic(SegmentValues& v, const Operation& op, Ends ends, DefineBinary define) {
   auto [low, high] = activationRange(op.options.activation);
   uint32_t other = v.operand(op.inputs[1]);
-  switch (op.type) {
-    case OpType::mul:
-      return xnn_define_multiply2(v.subgraph(), low, high, ends.input, other, ends.output, 0);
-    case OpType::sub:
-      return xnn_define_subtract(v.subgraph(), low, high, ends.input, other, ends.output, 0);
-    case OpType::div:
-      return xnn_define_divide(v.subgraph(), low, high, ends.input, other, ends.output, 0);
-    default:
-      return xnn_define_add2(v.subgraph(), low, high, ends.input, other, ends.output, 0);
-  }
+  return define(v.subgraph(), low, high, ends.input, other, ends.output, 0);
 }
 
 // Nearest-neighbour upsampling by a whole factor f is a transposed convolution of stride f whose
@@ -128,27 +132,15 @@ xnn_status defineResizeNearest(SegmentValues& v, const Operation& op, Ends ends)
                                      kInfinity, ends.input, ones, zeros, ends.output, 0);
 }
 
-// One value in, one value out of the same shape.
-xnn_status defineActivation(SegmentValues& v, const Operation& op, Ends ends) {
-  switch (op.type) {
-    case OpType::relu:
-      return xnn_define_clamp(v.subgraph(), 0.0f, kInfinity, ends.input, ends.output, 0);
-    case OpType::relu6:
-      return xnn_define_clamp(v.subgraph(), 0.0f, 6.0f, ends.input, ends.output, 0);
-    case OpType::logistic:
-      return xnn_define_sigmoid(v.subgraph(), ends.input, ends.output, 0);
-    case OpType::softmax:
-      return xnn_define_softmax(v.subgraph(), ends.input, ends.output, 0);
-    case OpType::hardSwish:
-      return xnn_define_hardswish(v.subgraph(), ends.input, ends.output, 0);
-    case OpType::prelu: {
-      int channels = v.graph().tensors[op.inputs[0]].shape[3];
-      uint32_t slope = v.constant(v.graph().tensors[op.inputs[1]].values.data(), {channels});
-      return xnn_define_prelu(v.subgraph(), ends.input, slope, ends.output, 0);
-    }
-    default:
-      return xnn_status_unsupported_parameter;
-  }
+// Functions of one value: the output has the input's shape.
+xnn_status defineClamp(SegmentValues& v, Ends ends, float low, float high) {
+  return xnn_define_clamp(v.subgraph(), low, high, ends.input, ends.output, 0);
+}
+
+xnn_status definePrelu(SegmentValues& v, const Operation& op, Ends ends) {
+  int channels = v.graph().tensors[op.inputs[0]].shape[3];
+  uint32_t slope = v.constant(v.graph().tensors[op.inputs[1]].values.data(), {channels});
+  return xnn_define_prelu(v.subgraph(), ends.input, slope, ends.output, 0);
 }
 
 // Weights [outputs, inputs]; without keepDims the input is flattened to rows of `inputs` values.
@@ -164,84 +156,88 @@ xnn_status defineFullyConnected(SegmentValues& v, const Operation& op, Ends ends
                                     op.options.keepDims ? 0 : XNN_FLAG_TENSORFLOW_RESHAPE_2D);
 }
 
-// Operations that move values without arithmetic (bilinear resizing aside): the output's shape
-// says where everything goes.
-xnn_status defineRearrangement(SegmentValues& v, const Operation& op, Ends ends) {
+// Operations that move values without arithmetic: the output's shape says where everything goes.
+xnn_status defineReshape(SegmentValues& v, const Operation& op, Ends ends) {
+  std::vector<size_t> dims = dimsOf(v.graph().tensors[op.outputs[0]].shape);
+  return xnn_define_static_reshape(v.subgraph(), dims.size(), dims.data(), ends.input, ends.output, 0);
+}
+
+xnn_status definePad(SegmentValues& v, const Operation& op, Ends ends) {
   const Graph& g = v.graph();
-  const std::vector<int>& out = g.tensors[op.outputs[0]].shape;
-  const OpOptions& o = op.options;
-  switch (op.type) {
-    case OpType::reshape: {
-      std::vector<size_t> dims = dimsOf(out);
-      return xnn_define_static_reshape(v.subgraph(), dims.size(), dims.data(), ends.input, ends.output, 0);
-    }
-    case OpType::pad: {
-      const std::vector<int32_t>& p = g.tensors[op.inputs[1]].ints;
-      size_t rank = g.tensors[op.inputs[0]].shape.size();
-      size_t before[XNN_MAX_TENSOR_DIMS] = {}, after[XNN_MAX_TENSOR_DIMS] = {};
-      for (size_t d = 0; d < rank && d < XNN_MAX_TENSOR_DIMS; ++d) {
-        before[d] = static_cast<size_t>(p[2 * d]);
-        after[d] = static_cast<size_t>(p[2 * d + 1]);
-      }
-      return xnn_define_static_constant_pad(v.subgraph(), before, after, 0.0f, ends.input, ends.output, 0);
-    }
-    case OpType::depthToSpace:
-      return xnn_define_depth_to_space(v.subgraph(), ends.input, ends.output, o.blockSize, 0);
-    case OpType::resizeBilinear: {
-      uint32_t flags = o.alignCorners       ? XNN_FLAG_ALIGN_CORNERS
-                       : o.halfPixelCenters ? 0
-                                            : XNN_FLAG_TENSORFLOW_LEGACY_MODE;
-      return xnn_define_static_resize_bilinear_2d(v.subgraph(), out[1], out[2], ends.input, ends.output, flags);
-    }
-    default:
-      return xnn_status_unsupported_parameter;
+  const std::vector<int32_t>& p = g.tensors[op.inputs[1]].ints;
+  size_t rank = g.tensors[op.inputs[0]].shape.size();
+  size_t before[XNN_MAX_TENSOR_DIMS] = {}, after[XNN_MAX_TENSOR_DIMS] = {};
+  for (size_t d = 0; d < rank && d < XNN_MAX_TENSOR_DIMS; ++d) {
+    before[d] = static_cast<size_t>(p[2 * d]);
+    after[d] = static_cast<size_t>(p[2 * d + 1]);
   }
+  return xnn_define_static_constant_pad(v.subgraph(), before, after, 0.0f, ends.input, ends.output, 0);
+}
+
+xnn_status defineResizeBilinear(SegmentValues& v, const Operation& op, Ends ends) {
+  const std::vector<int>& out = v.graph().tensors[op.outputs[0]].shape;
+  const OpOptions& o = op.options;
+  uint32_t flags = o.alignCorners ? XNN_FLAG_ALIGN_CORNERS : o.halfPixelCenters ? 0 : XNN_FLAG_TENSORFLOW_LEGACY_MODE;
+  return xnn_define_static_resize_bilinear_2d(v.subgraph(), out[1], out[2], ends.input, ends.output, flags);
 }
 
 xnn_status defineNodes(SegmentValues& v, const Operation& op, Ends ends) {
   switch (op.type) {
-    case OpType::conv2d:
-    case OpType::depthwiseConv2d:
-      return defineConvolution(v, op, ends);
-    case OpType::transposeConvBias:
-      return defineTransposedConvolution(v, op, ends);
-    case OpType::averagePool2d:
-    case OpType::maxPool2d:
-      return definePooling(v, op, ends);
-    case OpType::mean:
-      return defineMean(v, op, ends);
     case OpType::add:
-    case OpType::mul:
-    case OpType::sub:
+      return defineArithmetic(v, op, ends, xnn_define_add2);
+    case OpType::averagePool2d:
+      return defineAveragePooling(v, op, ends);
+    case OpType::conv2d:
+      return defineConvolution(v, op, ends);
+    case OpType::depthToSpace:
+      return xnn_define_depth_to_space(v.subgraph(), ends.input, ends.output, op.options.blockSize, 0);
+    case OpType::depthwiseConv2d:
+      return defineDepthwiseConvolution(v, op, ends);
     case OpType::div:
-      return defineArithmetic(v, op, ends);
-    case OpType::resizeNearest:
-      return defineResizeNearest(v, op, ends);
-    case OpType::relu:
-    case OpType::relu6:
-    case OpType::logistic:
-    case OpType::softmax:
-    case OpType::hardSwish:
-    case OpType::prelu:
-      return defineActivation(v, op, ends);
+      return defineArithmetic(v, op, ends, xnn_define_divide);
     case OpType::fullyConnected:
       return defineFullyConnected(v, op, ends);
-    case OpType::reshape:
+    case OpType::hardSwish:
+      return xnn_define_hardswish(v.subgraph(), ends.input, ends.output, 0);
+    case OpType::logistic:
+      return xnn_define_sigmoid(v.subgraph(), ends.input, ends.output, 0);
+    case OpType::maxPool2d:
+      return defineMaxPooling(v, op, ends);
+    case OpType::mean:
+      return defineMean(v, op, ends);
+    case OpType::mul:
+      return defineArithmetic(v, op, ends, xnn_define_multiply2);
     case OpType::pad:
-    case OpType::depthToSpace:
+      return definePad(v, op, ends);
+    case OpType::prelu:
+      return definePrelu(v, op, ends);
+    case OpType::relu:
+      return defineClamp(v, ends, 0.0f, kInfinity);
+    case OpType::relu6:
+      return defineClamp(v, ends, 0.0f, 6.0f);
+    case OpType::reshape:
+      return defineReshape(v, op, ends);
     case OpType::resizeBilinear:
-      return defineRearrangement(v, op, ends);
-    case OpType::concatenation:  // own kernels, never in a segment
+      return defineResizeBilinear(v, op, ends);
+    case OpType::resizeNearest:
+      return defineResizeNearest(v, op, ends);
+    case OpType::softmax:
+      return xnn_define_softmax(v.subgraph(), ends.input, ends.output, 0);
+    case OpType::sub:
+      return defineArithmetic(v, op, ends, xnn_define_subtract);
+    case OpType::transposeConvBias:
+      return defineTransposedConvolution(v, op, ends);
+    case OpType::batchMatMul:  // own kernels, never in a segment
+    case OpType::concatenation:
     case OpType::landmarksToTransformMatrix:
+    case OpType::layerNorm:
+    case OpType::slice:
     case OpType::stridedSlice:
     case OpType::transformLandmarks:
     case OpType::transformTensorBilinear:
     case OpType::transpose:
-    case OpType::slice:
-    case OpType::batchMatMul:
-    case OpType::layerNorm:
-    case OpType::dequantize:  // folded away at load
-    case OpType::densify:
+    case OpType::densify:  // folded away at load
+    case OpType::dequantize:
       return xnn_status_unsupported_parameter;
   }
   return xnn_status_unsupported_parameter;

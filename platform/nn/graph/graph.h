@@ -13,47 +13,10 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/nn/graph/operators.h"
 #include "platform/result.h"
 
 namespace platform::nn {
-
-enum class OpType {
-  add,
-  averagePool2d,
-  batchMatMul,  // [..., m, k] x [..., k, n], both computed (attention)
-  concatenation,
-  conv2d,
-  densify,  // sparse constant to dense; folded away at load
-  depthToSpace,
-  depthwiseConv2d,
-  dequantize,  // float16 constant to float32; folded away at load
-  div,
-  fullyConnected,
-  hardSwish,
-  landmarksToTransformMatrix,  // MediaPipe's Landmarks2TransformMatrix custom operator
-  layerNorm,                   // over the last dimension; inputs x, scale, shift
-  logistic,
-  maxPool2d,
-  mean,  // over height and width only
-  mul,
-  pad,
-  prelu,
-  relu,
-  relu6,
-  reshape,
-  resizeBilinear,
-  resizeNearest,  // by a whole factor (blockSize) in height and width
-  slice,          // inputs x and constant begins; the declared output gives the sizes
-  softmax,        // over the last dimension
-  stridedSlice,
-  sub,
-  transformLandmarks,       // MediaPipe's TransformLandmarks custom operator
-  transformTensorBilinear,  // MediaPipe's TransformTensorBilinear custom operator
-  transpose,                // inputs x and a constant permutation
-  transposeConvBias,        // MediaPipe's Convolution2DTransposeBias custom operator
-};
-
-std::string_view opName(OpType type);
 
 // A shape as people read it, e.g. "[1,192,192,3]".
 std::string shapeText(const std::vector<int>& shape);

@@ -184,23 +184,6 @@ std::unique_ptr<OwnKernel> layerNormKernel(const Graph& g, const Operation& op, 
 
 }  // namespace
 
-bool runsAsOwnKernel(OpType type) {
-  switch (type) {
-    case OpType::batchMatMul:
-    case OpType::concatenation:
-    case OpType::landmarksToTransformMatrix:
-    case OpType::layerNorm:
-    case OpType::slice:
-    case OpType::stridedSlice:
-    case OpType::transformLandmarks:
-    case OpType::transformTensorBilinear:
-    case OpType::transpose:
-      return true;
-    default:
-      return false;
-  }
-}
-
 std::unique_ptr<OwnKernel> makeOwnKernel(const Graph& graph, const Operation& op,
                                          const std::vector<float*>& tensorData) {
   const Tensor& in = graph.tensors[op.inputs[0]];
@@ -229,9 +212,33 @@ std::unique_ptr<OwnKernel> makeOwnKernel(const Graph& graph, const Operation& op
       return batchMatMulKernel(graph, op, tensorData);
     case OpType::layerNorm:
       return layerNormKernel(graph, op, tensorData);
-    default:
+    case OpType::add:  // XNNPACK's, or folded at load
+    case OpType::averagePool2d:
+    case OpType::conv2d:
+    case OpType::densify:
+    case OpType::depthToSpace:
+    case OpType::depthwiseConv2d:
+    case OpType::dequantize:
+    case OpType::div:
+    case OpType::fullyConnected:
+    case OpType::hardSwish:
+    case OpType::logistic:
+    case OpType::maxPool2d:
+    case OpType::mean:
+    case OpType::mul:
+    case OpType::pad:
+    case OpType::prelu:
+    case OpType::relu:
+    case OpType::relu6:
+    case OpType::reshape:
+    case OpType::resizeBilinear:
+    case OpType::resizeNearest:
+    case OpType::softmax:
+    case OpType::sub:
+    case OpType::transposeConvBias:
       return nullptr;
   }
+  return nullptr;
 }
 
 }  // namespace platform::nn

@@ -20,12 +20,9 @@ class OwnKernel {
   virtual void run() const = 0;
 };
 
-// Whether operations of `type` run as own kernels rather than in an XNNPACK segment.
-bool runsAsOwnKernel(OpType type);
-
 // The kernel for `op` of a prepared graph, reading and writing the buffers in `tensorData`
-// (indexed like graph.tensors), which stay in place for the kernel's life. Null for a type that
-// does not run as an own kernel.
+// (indexed like graph.tensors), which stay in place for the kernel's life. Null for a type whose
+// engine (graph/operators.h) is not Engine::ownKernel.
 std::unique_ptr<OwnKernel> makeOwnKernel(const Graph& graph, const Operation& op,
                                          const std::vector<float*>& tensorData);
 

@@ -172,9 +172,11 @@ void resizeBilinear(const Operation& op, const Graph& g, const std::vector<std::
     }
 }
 
-// Add, subtract, multiply and divide, broadcasting size-1 dimensions.
-void arithmetic(const Operation& op, const Graph& g, const std::vector<std::vector<float>>& v,
-                std::vector<float>& out) {
+// Add, subtract, multiply and divide (`f`), broadcasting size-1 dimensions, then the fused
+// activation.
+template <typename Function>
+void elementwise(const Operation& op, const Graph& g, const std::vector<std::vector<float>>& v, std::vector<float>& out,
+                 Function f) {
   const std::vector<int>& outShape = g.tensors[op.outputs[0]].shape;
   const std::vector<float>& a = v[op.inputs[0]];
   const std::vector<float>& b = v[op.inputs[1]];
@@ -183,42 +185,22 @@ void arithmetic(const Operation& op, const Graph& g, const std::vector<std::vect
   for (size_t i = 0; i < out.size(); ++i) {
     float x = a[broadcastIndex(aShape, outShape, i)];
     float y = b[broadcastIndex(bShape, outShape, i)];
-    float result = op.type == OpType::add   ? x + y
-                   : op.type == OpType::sub ? x - y
-                   : op.type == OpType::mul ? x * y
-                                            : x / y;
-    out[i] = activate(result, op.options.activation);
+    out[i] = activate(f(x, y), op.options.activation);
   }
 }
 
-// Functions of one value, prelu's slope per channel included.
-void activation(const Operation& op, const Graph& g, const std::vector<std::vector<float>>& v,
-                std::vector<float>& out) {
+// A function of one value, element by element.
+template <typename Function>
+void unary(const Operation& op, const std::vector<std::vector<float>>& v, std::vector<float>& out, Function f) {
   const std::vector<float>& in = v[op.inputs[0]];
-  for (size_t i = 0; i < out.size(); ++i) {
-    float x = in[i];
-    switch (op.type) {
-      case OpType::relu:
-        out[i] = std::max(x, 0.0f);
-        break;
-      case OpType::relu6:
-        out[i] = std::clamp(x, 0.0f, 6.0f);
-        break;
-      case OpType::logistic:
-        out[i] = 1.0f / (1.0f + std::exp(-x));
-        break;
-      case OpType::hardSwish:
-        out[i] = x * std::clamp(x + 3.0f, 0.0f, 6.0f) / 6.0f;
-        break;
-      case OpType::prelu: {
-        size_t channels = static_cast<size_t>(g.tensors[op.inputs[0]].shape.back());
-        out[i] = x >= 0 ? x : x * v[op.inputs[1]][i % channels];
-        break;
-      }
-      default:
-        break;
-    }
-  }
+  for (size_t i = 0; i < out.size(); ++i) out[i] = f(in[i]);
+}
+
+// A slope per channel for the negative values.
+void prelu(const Operation& op, const Graph& g, const std::vector<std::vector<float>>& v, std::vector<float>& out) {
+  const std::vector<float>& in = v[op.inputs[0]];
+  size_t channels = static_cast<size_t>(g.tensors[op.inputs[0]].shape.back());
+  for (size_t i = 0; i < out.size(); ++i) out[i] = in[i] >= 0 ? in[i] : in[i] * v[op.inputs[1]][i % channels];
 }
 
 // The mean over height and width of each channel.
@@ -509,83 +491,97 @@ void resizeNearest(const Operation& op, const Graph& g, const std::vector<std::v
 // Computes one operation into `out` (sized for its output); false for one the loops do not run.
 bool evaluate(const Operation& op, const Graph& g, const std::vector<std::vector<float>>& v, std::vector<float>& out) {
   switch (op.type) {
-    case OpType::conv2d:
-    case OpType::depthwiseConv2d:
-      convolution(op, g, v, out);
-      return true;
-    case OpType::transposeConvBias:
-      transposeConvolution(op, g, v, out);
+    case OpType::add:
+      elementwise(op, g, v, out, [](float x, float y) { return x + y; });
       return true;
     case OpType::averagePool2d:
     case OpType::maxPool2d:
       pooling(op, g, v, out);
       return true;
-    case OpType::mean:
-      mean(op, g, v, out);
-      return true;
-    case OpType::add:
-    case OpType::mul:
-    case OpType::sub:
-    case OpType::div:
-      arithmetic(op, g, v, out);
-      return true;
-    case OpType::transpose:
-      transpose(op, g, v, out);
-      return true;
-    case OpType::slice:
-      slice(op, g, v, out);
-      return true;
     case OpType::batchMatMul:
       batchMatMul(op, g, v, out);
-      return true;
-    case OpType::softmax:
-      softmax(op, g, v, out);
-      return true;
-    case OpType::layerNorm:
-      layerNorm(op, g, v, out);
-      return true;
-    case OpType::resizeNearest:
-      resizeNearest(op, g, v, out);
-      return true;
-    case OpType::relu:
-    case OpType::relu6:
-    case OpType::logistic:
-    case OpType::hardSwish:
-    case OpType::prelu:
-      activation(op, g, v, out);
-      return true;
-    case OpType::fullyConnected:
-      fullyConnected(op, g, v, out);
-      return true;
-    case OpType::reshape:
-      out = v[op.inputs[0]];
-      return true;
-    case OpType::pad:
-      pad(op, g, v, out);
-      return true;
-    case OpType::depthToSpace:
-      depthToSpace(op, g, v, out);
-      return true;
-    case OpType::resizeBilinear:
-      resizeBilinear(op, g, v, out);
       return true;
     case OpType::concatenation:
       concatenation(op, g, v, out);
       return true;
-    case OpType::stridedSlice:
-      stridedSlice(op, g, v, out);
+    case OpType::conv2d:
+    case OpType::depthwiseConv2d:
+      convolution(op, g, v, out);
+      return true;
+    case OpType::depthToSpace:
+      depthToSpace(op, g, v, out);
+      return true;
+    case OpType::div:
+      elementwise(op, g, v, out, [](float x, float y) { return x / y; });
+      return true;
+    case OpType::fullyConnected:
+      fullyConnected(op, g, v, out);
+      return true;
+    case OpType::hardSwish:
+      unary(op, v, out, [](float x) { return x * std::clamp(x + 3.0f, 0.0f, 6.0f) / 6.0f; });
       return true;
     case OpType::landmarksToTransformMatrix:
       landmarksToTransformMatrix(op, g, v, out);
       return true;
-    case OpType::transformTensorBilinear:
-      transformTensorBilinear(op, g, v, out);
+    case OpType::layerNorm:
+      layerNorm(op, g, v, out);
+      return true;
+    case OpType::logistic:
+      unary(op, v, out, [](float x) { return 1.0f / (1.0f + std::exp(-x)); });
+      return true;
+    case OpType::mean:
+      mean(op, g, v, out);
+      return true;
+    case OpType::mul:
+      elementwise(op, g, v, out, [](float x, float y) { return x * y; });
+      return true;
+    case OpType::pad:
+      pad(op, g, v, out);
+      return true;
+    case OpType::prelu:
+      prelu(op, g, v, out);
+      return true;
+    case OpType::relu:
+      unary(op, v, out, [](float x) { return std::max(x, 0.0f); });
+      return true;
+    case OpType::relu6:
+      unary(op, v, out, [](float x) { return std::clamp(x, 0.0f, 6.0f); });
+      return true;
+    case OpType::reshape:
+      out = v[op.inputs[0]];
+      return true;
+    case OpType::resizeBilinear:
+      resizeBilinear(op, g, v, out);
+      return true;
+    case OpType::resizeNearest:
+      resizeNearest(op, g, v, out);
+      return true;
+    case OpType::slice:
+      slice(op, g, v, out);
+      return true;
+    case OpType::softmax:
+      softmax(op, g, v, out);
+      return true;
+    case OpType::stridedSlice:
+      stridedSlice(op, g, v, out);
+      return true;
+    case OpType::sub:
+      elementwise(op, g, v, out, [](float x, float y) { return x - y; });
       return true;
     case OpType::transformLandmarks:
       transformLandmarks(op, g, v, out);
       return true;
+    case OpType::transformTensorBilinear:
+      transformTensorBilinear(op, g, v, out);
+      return true;
+    case OpType::transpose:
+      transpose(op, g, v, out);
+      return true;
+    case OpType::transposeConvBias:
+      transposeConvolution(op, g, v, out);
+      return true;
+    case OpType::densify:  // folded away by prepareGraph
     case OpType::dequantize:
-    case OpType::densify:
       return false;
   }
   return false;

@@ -3,6 +3,8 @@
 // node of their own.
 #include <algorithm>
 #include <cmath>
+#include <iterator>
+#include <string_view>
 
 #include "platform/nn/formats/onnx/onnx_translator.h"
 
@@ -43,8 +45,24 @@ Result<int64_t> normalisedAxis(int64_t axis, size_t rank) {
   return axis < 0 ? axis + r : axis;
 }
 
+// The arithmetic of Add, Sub, Mul and Div, in double precision; integer division truncates, and
+// gives 0 for a divisor of 0.
+enum class Arithmetic { add, sub, mul, div };
+
+template <Arithmetic kArithmetic>
+double compute(double x, double y, bool isFloat) {
+  if constexpr (kArithmetic == Arithmetic::add) return x + y;
+  if constexpr (kArithmetic == Arithmetic::sub) return x - y;
+  if constexpr (kArithmetic == Arithmetic::mul) return x * y;
+  return isFloat ? x / y : y != 0 ? std::trunc(x / y) : 0;
+}
+
 // Elementwise with broadcasting, aligned at the last dimension.
-Result<OnnxTensor> elementwise(const OnnxNode& node, const OnnxTensor& a, const OnnxTensor& b) {
+template <Arithmetic kArithmetic>
+Result<OnnxTensor> elementwise(const OnnxNode& node, const std::vector<const OnnxTensor*>& in, int64_t) {
+  if (in.size() != 2 || in[1] == nullptr) return malformed(node.opType + " needs two inputs");
+  const OnnxTensor& a = *in[0];
+  const OnnxTensor& b = *in[1];
   size_t rank = std::max(a.dims.size(), b.dims.size());
   std::vector<int64_t> dims(rank);
   auto dim = [rank](const OnnxTensor& t, size_t d) {
@@ -72,14 +90,33 @@ Result<OnnxTensor> elementwise(const OnnxNode& node, const OnnxTensor& a, const 
     return i;
   };
   for (size_t i = 0; i < count; ++i) {
-    double x = at(a, index(a, i)), y = at(b, index(b, i));
-    double r = node.opType == "Add"   ? x + y
-               : node.opType == "Sub" ? x - y
-               : node.opType == "Mul" ? x * y
-               : out.isFloat          ? x / y
-               : y != 0               ? std::trunc(x / y)
-                                      : 0;
-    push(out, r);
+    push(out, compute<kArithmetic>(at(a, index(a, i)), at(b, index(b, i)), out.isFloat));
+  }
+  return out;
+}
+
+// Sqrt, Neg and Reciprocal: float results whatever the input.
+template <double (*kFunction)(double)>
+Result<OnnxTensor> unary(const OnnxNode&, const std::vector<const OnnxTensor*>& in, int64_t) {
+  OnnxTensor out = like(*in[0], in[0]->dims);
+  out.isFloat = true;
+  for (size_t i = 0; i < in[0]->elementCount(); ++i) push(out, kFunction(at(*in[0], i)));
+  return out;
+}
+
+double squareRoot(double x) { return std::sqrt(x); }
+double negative(double x) { return -x; }
+double reciprocal(double x) { return 1.0 / x; }
+
+Result<OnnxTensor> identity(const OnnxNode&, const std::vector<const OnnxTensor*>& in, int64_t) { return *in[0]; }
+
+Result<OnnxTensor> cast(const OnnxNode& node, const std::vector<const OnnxTensor*>& in, int64_t) {
+  const OnnxAttribute* to = node.attribute("to");
+  if (to == nullptr) return malformed("Cast without a type");
+  OnnxTensor out = like(*in[0], in[0]->dims);
+  out.isFloat = to->i == 1 || to->i == 10 || to->i == 11;
+  for (size_t i = 0; i < in[0]->elementCount(); ++i) {
+    push(out, out.isFloat ? at(*in[0], i) : std::trunc(at(*in[0], i)));
   }
   return out;
 }
@@ -118,7 +155,7 @@ Result<OnnxTensor> slice(const OnnxNode& node, const std::vector<const OnnxTenso
   return out;
 }
 
-Result<OnnxTensor> concat(const OnnxNode& node, const std::vector<const OnnxTensor*>& in) {
+Result<OnnxTensor> concat(const OnnxNode&, const std::vector<const OnnxTensor*>& in, int64_t) {
   OnnxTensor out;
   out.isFloat = false;
   int64_t length = 0;
@@ -131,12 +168,11 @@ Result<OnnxTensor> concat(const OnnxNode& node, const std::vector<const OnnxTens
     length += t->dims[0];
   }
   out.dims = {length};
-  (void)node;
   return out;
 }
 
 // Reshape, Squeeze, Unsqueeze and Flatten change the shape only.
-Result<OnnxTensor> reshaped(const OnnxNode& node, const std::vector<const OnnxTensor*>& in) {
+Result<OnnxTensor> reshaped(const OnnxNode& node, const std::vector<const OnnxTensor*>& in, int64_t) {
   Result<std::vector<int64_t>> dims = reshapedDims(node, in[0]->dims, in);
   if (!dims.ok()) return dims.error();
   OnnxTensor out = *in[0];
@@ -144,7 +180,7 @@ Result<OnnxTensor> reshaped(const OnnxNode& node, const std::vector<const OnnxTe
   return out;
 }
 
-Result<OnnxTensor> gather(const OnnxNode& node, const std::vector<const OnnxTensor*>& in) {
+Result<OnnxTensor> gather(const OnnxNode& node, const std::vector<const OnnxTensor*>& in, int64_t) {
   const OnnxAttribute* a = node.attribute("axis");
   if (in.size() < 2 || in[1] == nullptr || in[1]->isFloat || in[0]->dims.size() != 1 || (a && a->i != 0)) {
     return unsupported("Gather other than from a 1-D constant");
@@ -222,38 +258,47 @@ Result<std::vector<int64_t>> reshapedDims(const OnnxNode& node, const std::vecto
   return dims;
 }
 
+namespace {
+
+// How a node of each ONNX op type is computed when all its inputs are constants, sorted by op type
+// for a binary search.
+struct ConstantFolding {
+  std::string_view opType;
+  Result<OnnxTensor> (*fold)(const OnnxNode& node, const std::vector<const OnnxTensor*>& in, int64_t opset);
+};
+
+constexpr ConstantFolding kConstantFoldings[] = {
+    {"Add", elementwise<Arithmetic::add>},
+    {"Cast", cast},
+    {"Concat", concat},
+    {"Div", elementwise<Arithmetic::div>},
+    {"Flatten", reshaped},
+    {"Gather", gather},
+    {"Identity", identity},
+    {"Mul", elementwise<Arithmetic::mul>},
+    {"Neg", unary<negative>},
+    {"Reciprocal", unary<reciprocal>},
+    {"Reshape", reshaped},
+    {"Slice", slice},
+    {"Sqrt", unary<squareRoot>},
+    {"Squeeze", reshaped},
+    {"Sub", elementwise<Arithmetic::sub>},
+    {"Unsqueeze", reshaped},
+};
+static_assert(std::ranges::is_sorted(kConstantFoldings, {}, &ConstantFolding::opType));
+
+const ConstantFolding* constantFolding(std::string_view opType) {
+  const ConstantFolding* found = std::ranges::lower_bound(kConstantFoldings, opType, {}, &ConstantFolding::opType);
+  return found != std::end(kConstantFoldings) && found->opType == opType ? found : nullptr;
+}
+
+}  // namespace
+
 Result<OnnxTensor> foldNode(const OnnxNode& node, const std::vector<const OnnxTensor*>& in, int64_t opset) {
   if (in.empty() || in[0] == nullptr) return malformed(node.opType + " without its first input");
-  const std::string& op = node.opType;
-  if (op == "Identity") return *in[0];
-  if (op == "Cast") {
-    const OnnxAttribute* to = node.attribute("to");
-    if (to == nullptr) return malformed("Cast without a type");
-    OnnxTensor out = like(*in[0], in[0]->dims);
-    out.isFloat = to->i == 1 || to->i == 10 || to->i == 11;
-    for (size_t i = 0; i < in[0]->elementCount(); ++i) {
-      push(out, out.isFloat ? at(*in[0], i) : std::trunc(at(*in[0], i)));
-    }
-    return out;
-  }
-  if (op == "Add" || op == "Sub" || op == "Mul" || op == "Div") {
-    if (in.size() != 2 || in[1] == nullptr) return malformed(op + " needs two inputs");
-    return elementwise(node, *in[0], *in[1]);
-  }
-  if (op == "Sqrt" || op == "Neg" || op == "Reciprocal") {
-    OnnxTensor out = like(*in[0], in[0]->dims);
-    out.isFloat = true;
-    for (size_t i = 0; i < in[0]->elementCount(); ++i) {
-      double x = at(*in[0], i);
-      push(out, op == "Sqrt" ? std::sqrt(x) : op == "Neg" ? -x : 1.0 / x);
-    }
-    return out;
-  }
-  if (op == "Slice") return slice(node, in, opset);
-  if (op == "Concat") return concat(node, in);
-  if (op == "Reshape" || op == "Squeeze" || op == "Unsqueeze" || op == "Flatten") return reshaped(node, in);
-  if (op == "Gather") return gather(node, in);
-  return unsupported(op + " on constants");
+  const ConstantFolding* folding = constantFolding(node.opType);
+  if (folding == nullptr) return unsupported(node.opType + " on constants");
+  return folding->fold(node, in, opset);
 }
 
 }  // namespace platform::nn::onnx

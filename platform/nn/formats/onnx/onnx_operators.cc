@@ -1,8 +1,10 @@
 // One function per family of ONNX operators, each adding the graph operations that compute a
-// node whose inputs are not all known at translation.
+// node whose inputs are not all known at translation, and the table that picks one by op type.
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <limits>
+#include <string_view>
 
 #include "platform/nn/formats/onnx/onnx_translator.h"
 
@@ -104,7 +106,8 @@ std::vector<float> outputMajorWeights(const OnnxTensor& w, bool inputFirst) {
   return out;
 }
 
-Result<void> convolution(Translator& t, const OnnxNode& node) {
+Result<void> convolution(Translator& t, size_t index) {
+  const OnnxNode& node = t.node(index);
   Result<const Value*> x = required(t, node, 0);
   Result<const OnnxTensor*> w = constantInput(t, node, 1, true);
   if (!x.ok()) return x.error();
@@ -162,7 +165,8 @@ Result<void> convolution(Translator& t, const OnnxNode& node) {
   return defineTensor(t, node, t.emit(type, {in.value(), filter, bias}, o, name), Layout::channelsLast);
 }
 
-Result<void> pooling(Translator& t, const OnnxNode& node) {
+Result<void> pooling(Translator& t, size_t index) {
+  const OnnxNode& node = t.node(index);
   Result<const Value*> x = required(t, node, 0);
   if (!x.ok()) return x.error();
   Result<int> in = t.channelsLastTensor(*x.value(), node.outputs[0] + "/input");
@@ -307,7 +311,8 @@ Result<int> sameLayout(Translator& t, const Value& x, const std::string& name) {
   return x.layout == Layout::channelsLast ? t.channelsLastTensor(x, name) : t.plainTensor(x, name);
 }
 
-Result<void> sigmoid(Translator& t, const OnnxNode& node) {
+Result<void> sigmoid(Translator& t, size_t index) {
+  const OnnxNode& node = t.node(index);
   Result<const Value*> x = required(t, node, 0);
   if (!x.ok()) return x.error();
   Result<int> in = sameLayout(t, *x.value(), node.outputs[0] + "/input");
@@ -316,7 +321,8 @@ Result<void> sigmoid(Translator& t, const OnnxNode& node) {
 }
 
 // max(0, min(1, alpha x + beta)) = relu6(6 alpha x + 6 beta) / 6.
-Result<void> hardSigmoid(Translator& t, const OnnxNode& node) {
+Result<void> hardSigmoid(Translator& t, size_t index) {
+  const OnnxNode& node = t.node(index);
   Result<const Value*> x = required(t, node, 0);
   if (!x.ok()) return x.error();
   float alpha = floatAttribute(node, "alpha", 0.2f), beta = floatAttribute(node, "beta", 0.5f);
@@ -406,7 +412,8 @@ Result<void> resize(Translator& t, const OnnxNode& node, int64_t opset) {
   return defineTensor(t, node, t.emit(OpType::resizeNearest, {in.value()}, o, node.outputs[0]), Layout::channelsLast);
 }
 
-Result<void> concat(Translator& t, const OnnxNode& node) {
+Result<void> concat(Translator& t, size_t index) {
+  const OnnxNode& node = t.node(index);
   std::vector<const Value*> parts;
   bool channelsLast = true;
   for (size_t i = 0; i < node.inputs.size(); ++i) {
@@ -436,7 +443,9 @@ Result<void> concat(Translator& t, const OnnxNode& node) {
                       channelsLast ? Layout::channelsLast : Layout::plain);
 }
 
-Result<void> softmax(Translator& t, const OnnxNode& node, int64_t opset) {
+Result<void> softmax(Translator& t, size_t index) {
+  const OnnxNode& node = t.node(index);
+  const int64_t opset = t.model().opset;
   Result<const Value*> x = required(t, node, 0);
   if (!x.ok()) return x.error();
   int64_t rank = int64_t(x.value()->dims.size());
@@ -475,7 +484,8 @@ Result<void> matMul(Translator& t, size_t index) {
   return defineTensor(t, node, t.emit(OpType::batchMatMul, {left.value(), right.value()}, {}, name), Layout::plain);
 }
 
-Result<void> reshape(Translator& t, const OnnxNode& node) {
+Result<void> reshape(Translator& t, size_t index) {
+  const OnnxNode& node = t.node(index);
   Result<const Value*> x = required(t, node, 0);
   if (!x.ok()) return x.error();
   std::vector<const OnnxTensor*> known;
@@ -491,7 +501,8 @@ Result<void> reshape(Translator& t, const OnnxNode& node) {
                       Layout::plain);
 }
 
-Result<void> transpose(Translator& t, const OnnxNode& node) {
+Result<void> transpose(Translator& t, size_t index) {
+  const OnnxNode& node = t.node(index);
   Result<const Value*> x = required(t, node, 0);
   if (!x.ok()) return x.error();
   const Value& v = *x.value();
@@ -537,7 +548,9 @@ Result<void> transpose(Translator& t, const OnnxNode& node) {
   return defineTensor(t, node, result, Layout::plain);
 }
 
-Result<void> slice(Translator& t, const OnnxNode& node, int64_t opset) {
+Result<void> slice(Translator& t, size_t index) {
+  const OnnxNode& node = t.node(index);
+  const int64_t opset = t.model().opset;
   Result<const Value*> x = required(t, node, 0);
   if (!x.ok()) return x.error();
   std::vector<int64_t> starts, ends, axes, steps;
@@ -582,7 +595,8 @@ Result<void> slice(Translator& t, const OnnxNode& node, int64_t opset) {
                       Layout::plain);
 }
 
-Result<void> power(Translator& t, const OnnxNode& node) {
+Result<void> power(Translator& t, size_t index) {
+  const OnnxNode& node = t.node(index);
   Result<const Value*> x = required(t, node, 0);
   Result<const OnnxTensor*> exponent = constantInput(t, node, 1, true);
   if (!x.ok()) return x.error();
@@ -595,40 +609,81 @@ Result<void> power(Translator& t, const OnnxNode& node) {
   return defineTensor(t, node, t.emit(OpType::mul, {in.value(), in.value()}, {}, node.outputs[0]), x.value()->layout);
 }
 
+// Resize reads its scales as input 1 before operator set 11 and as input 2 from it; Upsample,
+// the older name, always as input 1.
+Result<void> resizeNode(Translator& t, size_t index) { return resize(t, t.node(index), t.model().opset); }
+Result<void> upsample(Translator& t, size_t index) { return resize(t, t.node(index), 9); }
+
+// A ReduceMean is run only as the start of a layer normalisation.
+Result<void> reduceMean(Translator& t, size_t index) {
+  Result<bool> fused = fuseLayerNorm(t, index);
+  if (!fused.ok()) return fused.error();
+  if (fused.value()) return {};
+  return unsupported("ReduceMean outside a layer normalisation");
+}
+
+// Identity and Dropout (at inference) pass their input on.
+Result<void> passOn(Translator& t, size_t index) {
+  const OnnxNode& node = t.node(index);
+  Result<const Value*> x = required(t, node, 0);
+  if (!x.ok()) return x.error();
+  t.define(node.outputs[0], *x.value());
+  return {};
+}
+
+// How a node of each ONNX op type is translated, sorted by op type for a binary search. The
+// operator table (graph/operators.h) names, for each operator, the op types that give it.
+struct OnnxOperator {
+  std::string_view opType;
+  Result<void> (*translate)(Translator& t, size_t index);
+};
+
+constexpr OnnxOperator kOnnxOperators[] = {
+    {"Add", arithmetic},
+    {"AveragePool", pooling},
+    {"BatchNormalization", batchNormalization},
+    {"Clip", clip},
+    {"Concat", concat},
+    {"Conv", convolution},
+    {"ConvTranspose", convolution},
+    {"Div", arithmetic},
+    {"Dropout", passOn},
+    {"Flatten", reshape},
+    {"GlobalAveragePool", pooling},
+    {"HardSigmoid", hardSigmoid},
+    {"Identity", passOn},
+    {"MatMul", matMul},
+    {"MaxPool", pooling},
+    {"Mul", arithmetic},
+    {"Pow", power},
+    {"ReduceMean", reduceMean},
+    {"Relu", clip},
+    {"Reshape", reshape},
+    {"Resize", resizeNode},
+    {"Sigmoid", sigmoid},
+    {"Slice", slice},
+    {"Softmax", softmax},
+    {"Squeeze", reshape},
+    {"Sub", arithmetic},
+    {"Transpose", transpose},
+    {"Unsqueeze", reshape},
+    {"Upsample", upsample},
+};
+static_assert(std::ranges::is_sorted(kOnnxOperators, {}, &OnnxOperator::opType));
+
+const OnnxOperator* onnxOperator(std::string_view opType) {
+  const OnnxOperator* found = std::ranges::lower_bound(kOnnxOperators, opType, {}, &OnnxOperator::opType);
+  return found != std::end(kOnnxOperators) && found->opType == opType ? found : nullptr;
+}
+
 }  // namespace
 
+bool translatesOperator(std::string_view opType) { return onnxOperator(opType) != nullptr; }
+
 Result<void> translateOperator(Translator& t, size_t index) {
-  const OnnxNode& node = t.node(index);
-  const std::string& op = node.opType;
-  int64_t opset = t.model().opset;
-  if (op == "Conv" || op == "ConvTranspose") return convolution(t, node);
-  if (op == "BatchNormalization") return batchNormalization(t, index);
-  if (op == "Add" || op == "Sub" || op == "Mul" || op == "Div") return arithmetic(t, index);
-  if (op == "Clip" || op == "Relu") return clip(t, index);
-  if (op == "Sigmoid") return sigmoid(t, node);
-  if (op == "HardSigmoid") return hardSigmoid(t, node);
-  if (op == "GlobalAveragePool" || op == "AveragePool" || op == "MaxPool") return pooling(t, node);
-  if (op == "Resize" || op == "Upsample") return resize(t, node, op == "Upsample" ? 9 : opset);
-  if (op == "Concat") return concat(t, node);
-  if (op == "Softmax") return softmax(t, node, opset);
-  if (op == "MatMul") return matMul(t, index);
-  if (op == "Reshape" || op == "Squeeze" || op == "Unsqueeze" || op == "Flatten") return reshape(t, node);
-  if (op == "Transpose") return transpose(t, node);
-  if (op == "Slice") return slice(t, node, opset);
-  if (op == "Pow") return power(t, node);
-  if (op == "ReduceMean") {
-    Result<bool> fused = fuseLayerNorm(t, index);
-    if (!fused.ok()) return fused.error();
-    if (fused.value()) return {};
-    return unsupported("ReduceMean outside a layer normalisation");
-  }
-  if (op == "Identity" || op == "Dropout") {
-    Result<const Value*> x = required(t, node, 0);
-    if (!x.ok()) return x.error();
-    t.define(node.outputs[0], *x.value());
-    return {};
-  }
-  return unsupported("operator " + op);
+  const OnnxOperator* op = onnxOperator(t.node(index).opType);
+  if (op == nullptr) return unsupported("operator " + t.node(index).opType);
+  return op->translate(t, index);
 }
 
 }  // namespace platform::nn::onnx

@@ -245,6 +245,8 @@ Result<Graph> Translator::translate(const std::vector<std::vector<int>>& inputSh
 
 }  // namespace onnx
 
+bool translatesOnnxOperator(std::string_view opType) { return onnx::translatesOperator(opType); }
+
 Result<Graph> translateOnnx(const OnnxModel& model, const std::vector<std::vector<int>>& inputShapes) {
   onnx::Translator translator(model);
   return translator.translate(inputShapes);

@@ -16,6 +16,7 @@
 
 #include "platform/nn/internal_only.h"
 
+#include <string_view>
 #include <vector>
 
 #include "platform/nn/formats/onnx/onnx_reader.h"
@@ -30,5 +31,9 @@ namespace platform::nn {
 // set (the error names it), and ModelError::malformed for a model that contradicts itself. The
 // graph still needs prepareGraph() (buildModel in execution/model_runtime.h does it).
 Result<Graph> translateOnnx(const OnnxModel& model, const std::vector<std::vector<int>>& inputShapes);
+
+// Whether the translation takes nodes of the ONNX op type `opType` when their inputs are not all
+// constants (those are folded at translation).
+bool translatesOnnxOperator(std::string_view opType);
 
 }  // namespace platform::nn

@@ -8,6 +8,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/nn/formats/onnx/onnx_reader.h"
@@ -97,6 +98,8 @@ class Translator {
 
 // Translates one node whose inputs are not all constants (onnx_operators.cc).
 Result<void> translateOperator(Translator& t, size_t index);
+// Whether translateOperator takes nodes of `opType`.
+bool translatesOperator(std::string_view opType);
 
 // --- fusions (onnx_fusions.cc); each answers false, having changed nothing, when it does not apply ---
 

@@ -151,60 +151,21 @@ constexpr std::array<std::string_view, 127> kBuiltinNames = {"ADD",
                                                              "SEGMENT_SUM",
                                                              "BATCH_MATMUL"};
 
-std::string builtinName(int32_t code) {
-  if (code >= 0 && static_cast<size_t>(code) < kBuiltinNames.size()) {
-    return std::string(kBuiltinNames[static_cast<size_t>(code)]);
+// The operator of the table (graph/operators.h) that a builtin code or a custom operator's name
+// stands for, or null.
+const OperatorInfo* builtinOperator(int32_t code) {
+  if (code < 0) return nullptr;  // -1 marks the rows that no builtin becomes
+  for (const OperatorInfo& op : kOperators) {
+    if (op.tfliteBuiltin == code) return &op;
   }
-  return "builtin operator " + std::to_string(code);
+  return nullptr;
 }
 
-std::optional<OpType> supportedBuiltin(int32_t code) {
-  switch (code) {
-    case 0:
-      return OpType::add;
-    case 1:
-      return OpType::averagePool2d;
-    case 2:
-      return OpType::concatenation;
-    case 3:
-      return OpType::conv2d;
-    case 4:
-      return OpType::depthwiseConv2d;
-    case 5:
-      return OpType::depthToSpace;
-    case 6:
-      return OpType::dequantize;
-    case 9:
-      return OpType::fullyConnected;
-    case 14:
-      return OpType::logistic;
-    case 17:
-      return OpType::maxPool2d;
-    case 18:
-      return OpType::mul;
-    case 19:
-      return OpType::relu;
-    case 21:
-      return OpType::relu6;
-    case 22:
-      return OpType::reshape;
-    case 23:
-      return OpType::resizeBilinear;
-    case 34:
-      return OpType::pad;
-    case 40:
-      return OpType::mean;
-    case 45:
-      return OpType::stridedSlice;
-    case 54:
-      return OpType::prelu;
-    case 117:
-      return OpType::hardSwish;
-    case 124:
-      return OpType::densify;
-    default:
-      return std::nullopt;
+const OperatorInfo* customOperator(std::string_view name) {
+  for (const OperatorInfo& op : kOperators) {
+    if (!op.tfliteCustom.empty() && op.tfliteCustom == name) return &op;
   }
+  return nullptr;
 }
 
 Padding readPadding(int8_t value) { return value == 0 ? Padding::same : Padding::valid; }
@@ -223,20 +184,6 @@ std::optional<Activation> readActivation(int8_t value) {
       return std::nullopt;  // TANH and SIGN_BIT are not fused by the runtime
   }
 }
-
-// MediaPipe's custom operators that the runtime runs, by the name the file gives them, and the
-// version of each whose meaning the runtime follows.
-struct CustomOperator {
-  std::string_view name;
-  OpType type;
-  int32_t version;
-};
-constexpr std::array<CustomOperator, 4> kCustomOperators = {{
-    {"Convolution2DTransposeBias", OpType::transposeConvBias, 1},
-    {"Landmarks2TransformMatrix", OpType::landmarksToTransformMatrix, 2},
-    {"TransformTensorBilinear", OpType::transformTensorBilinear, 2},
-    {"TransformLandmarks", OpType::transformLandmarks, 2},
-}};
 
 std::vector<int> readInts(const ScalarVector<int32_t>& v) {
   std::vector<int> out(v.size());
@@ -471,7 +418,25 @@ Result<void> readOptions(const Table& op, Operation* operation, std::string_view
       o.strideH = params[2];
       break;
     }
-    default:
+    case OpType::densify:  // no options
+    case OpType::dequantize:
+    case OpType::hardSwish:
+    case OpType::logistic:
+    case OpType::pad:
+    case OpType::prelu:
+    case OpType::relu:
+    case OpType::relu6:
+    case OpType::reshape:  // the declared output shape says it all
+    case OpType::transformLandmarks:
+      break;
+    case OpType::batchMatMul:  // not read from .tflite files (graph/operators.h)
+    case OpType::div:
+    case OpType::layerNorm:
+    case OpType::resizeNearest:
+    case OpType::slice:
+    case OpType::softmax:
+    case OpType::sub:
+    case OpType::transpose:
       break;
   }
   if (!ok) return unsupported(std::string(name) + " uses an unsupported fused activation or format");
@@ -504,20 +469,19 @@ Result<Operation> readOperation(const Table& op, const flatbuffer::TableVector& 
   std::string name;
   if (builtin == 32) {
     name = std::string(code.string(1));
-    auto custom = std::find_if(kCustomOperators.begin(), kCustomOperators.end(),
-                               [&](const CustomOperator& c) { return c.name == name; });
-    if (custom == kCustomOperators.end()) return unsupported("unsupported operator: custom operator '" + name + "'");
+    const OperatorInfo* custom = customOperator(name);
+    if (custom == nullptr) return unsupported("unsupported operator: custom operator '" + name + "'");
     // Older versions of these operators read their inputs and options differently.
     int32_t version = code.scalar<int32_t>(2, 1);
-    if (custom->type != OpType::transposeConvBias && version != custom->version) {
+    if (custom->customVersion != 0 && version != custom->customVersion) {
       return unsupported("unsupported operator: version " + std::to_string(version) + " of '" + name + "'");
     }
     operation.type = custom->type;
   } else {
-    name = builtinName(builtin);
-    auto type = supportedBuiltin(builtin);
-    if (!type) return unsupported("unsupported operator: " + name);
-    operation.type = *type;
+    name = tfliteBuiltinName(builtin);
+    const OperatorInfo* supported = builtinOperator(builtin);
+    if (supported == nullptr) return unsupported("unsupported operator: " + name);
+    operation.type = supported->type;
   }
   if (!readTensorIndices(op.vector<int32_t>(1), true, graph, &operation.inputs) ||
       !readTensorIndices(op.vector<int32_t>(2), false, graph, &operation.outputs) || operation.outputs.empty()) {
@@ -528,6 +492,13 @@ Result<Operation> readOperation(const Table& op, const flatbuffer::TableVector& 
 }
 
 }  // namespace
+
+std::string tfliteBuiltinName(int32_t code) {
+  if (code >= 0 && static_cast<size_t>(code) < kBuiltinNames.size()) {
+    return std::string(kBuiltinNames[static_cast<size_t>(code)]);
+  }
+  return "builtin operator " + std::to_string(code);
+}
 
 Result<Graph> readTfliteModel(std::span<const uint8_t> bytes) {
   Reader reader(bytes);

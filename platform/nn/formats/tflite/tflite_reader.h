@@ -19,6 +19,9 @@ namespace platform::nn {
 // outside the supported set (the error names it). The graph still needs prepareGraph() to run.
 Result<Graph> readTfliteModel(std::span<const uint8_t> bytes);
 
+// The name the TFLite schema gives a builtin operator code, e.g. "CONV_2D" for 3, for messages.
+std::string tfliteBuiltinName(int32_t code);
+
 // Reads the file at `path` and then as readTfliteModel(); the error's description starts with the
 // path. A file that cannot be read, or is larger than 1 GiB, fails with ModelError::unreadableFile.
 Result<Graph> readTfliteFile(const std::string& path);
