@@ -1,5 +1,5 @@
-// Builds small graphs by hand for the runtime's tests: random inputs and weights, output shapes
-// taken from the operation itself.
+// Builds small graphs by hand for the runtime's tests: random or given inputs and weights, output
+// shapes taken from the operation itself.
 #pragma once
 
 #include "platform/nn/internal_only.h"
@@ -27,6 +27,13 @@ class GraphBuilder {
     Tensor& tensor = graph_.tensors[t];
     tensor.constant = true;
     tensor.values = random(tensor.elementCount(), low, high);
+    return t;
+  }
+  // A float constant with the given values, for cases worked out by hand.
+  int constant(const std::vector<int>& shape, const std::vector<float>& values) {
+    int t = add("constant" + std::to_string(graph_.tensors.size()), shape);
+    graph_.tensors[t].constant = true;
+    graph_.tensors[t].values = values;
     return t;
   }
   int ints(const std::vector<int>& shape, const std::vector<int32_t>& values) {
