@@ -6,7 +6,6 @@
 
 #include "frame_analysis/face_record.h"
 #include "frame_analysis/pose_record.h"
-#include "frame_analysis/run_state.h"
 #include "platform/errors.h"
 #include "platform/json.h"
 #include "platform/media/still_image.h"
@@ -31,7 +30,7 @@ std::string errorEntry(std::string_view requestName, const platform::Error& erro
   return std::string(requestName) + ": " + error.domain + " " + std::to_string(error.code);
 }
 
-FrameReport analyse(const std::string& file, int64_t index, double fps) {
+FrameReport analyse(const std::string& file, int64_t index, double fps, Analysis analysis) {
   FrameReport report;
   FaceLandmarksRequest faceRequest;
   BodyPoseRequest bodyRequest;
@@ -43,6 +42,7 @@ FrameReport analyse(const std::string& file, int64_t index, double fps) {
     Request* request;
     std::string_view name;
   };
+  const bool facesOnly = analysis == Analysis::facesOnly;
   std::vector<Named> toRun = {{&faceRequest, kFaceRequestName}};
   if (!facesOnly)
     toRun = {{&faceRequest, kFaceRequestName}, {&bodyRequest, kBodyRequestName}, {&handRequest, kHandRequestName}};

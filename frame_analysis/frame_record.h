@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "frame_analysis/vision_run.h"
 #include "platform/result.h"
 
 namespace frame_analysis {
@@ -21,11 +22,12 @@ struct FrameReport {
   std::optional<std::string> line;  // the frame record and a line feed; absent when it cannot be written
 };
 
-// Runs the face request (and, unless faces only, the body and hand requests) on the frame's file
-// one at a time and gives the frame's report: its record, and for a failed request an error
-// entry in the record and the request's description in the messages. Writes nothing, so frames
-// may be analysed on several threads at once; never ends the run.
-FrameReport analyse(const std::string& file, int64_t index, double fps);
+// Runs the face request (and in full mode the body and hand requests) on the frame's file one at
+// a time and gives the frame's report: its record, and for a failed request an error entry in
+// the record and the request's description in the messages. In faces-only mode every face gets a
+// colour sample of the frame. Writes nothing, so frames may be analysed on several threads at
+// once; never ends the run.
+FrameReport analyse(const std::string& file, int64_t index, double fps, Analysis analysis);
 
 // Writes the report's messages to standard error, then its line to standard output, through its
 // buffer. Fails only when standard output refuses the line.
