@@ -35,14 +35,12 @@ MediaTime writeTime(int64_t written, MediaTime sampleTime, MediaTime last) {
 
 platform::Result<DrawnFrame> drawFrame(MatteRun& run, const PixelBuffer& picture, MediaTime sampleTime,
                                        int64_t number) {
-  if (const platform::Result<void> done = run.vision->perform({&run.request}, picture); !done) {
-    return failure(std::string(kNoPerson) + std::to_string(number) + ": " + done.error().description);
+  platform::Result<std::shared_ptr<PixelBuffer>> segmented = run.segmenter->segment(picture.view(), run.quality);
+  if (!segmented) {
+    return failure(std::string(kNoPerson) + std::to_string(number) + ": " + segmented.error().description);
   }
-  const auto& results = run.request.results();
-  if (!results || results->empty() || !results->front().pixelBuffer) {
-    return failure(std::string(kNoMask) + std::to_string(number));
-  }
-  const PixelBuffer& mask = *results->front().pixelBuffer;
+  if (!segmented.value()) return failure(std::string(kNoMask) + std::to_string(number));
+  const PixelBuffer& mask = *segmented.value();
 
   DrawnFrame drawn;
   drawn.sampleTime = sampleTime;

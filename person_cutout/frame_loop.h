@@ -32,7 +32,7 @@ platform::media::MediaTime writeTime(int64_t written, platform::media::MediaTime
                                      platform::media::MediaTime last);
 
 // Runs the loop from the first frame the run's reader gives to its last: starts `tally` afresh
-// (its `started` now), then for every frame with a picture segments it with the run's request,
+// (its `started` now), then for every frame with a picture segments it with the run's segmenter,
 // adds its mask to `covered`, `personFrames` and `tops`, draws the mask into a frame from the
 // writer's pool and appends it; notes progress every 15 frames. Samples without a picture are
 // skipped without a trace. A read that fails ends the loop like the end of the video, with
@@ -56,9 +56,9 @@ struct DrawnFrame {
 };
 
 // The loop's steps for one frame with a picture, the `number`th (from 0) of the run: segments the
-// picture with the run's request through `vision`, measures the mask and draws it into a frame
-// from the writer's pool. Uses only the run's segmentation (`vision`, `request`), context and
-// writer's pool, so it may run on another thread than the writing.
+// picture with the run's segmenter at its quality, measures the mask and draws it into a frame
+// from the writer's pool. Uses only the run's segmenter, context and writer's pool, so it may run
+// on another thread than the writing.
 platform::Result<DrawnFrame> drawFrame(MatteRun& run, const platform::media::PixelBuffer& picture,
                                        platform::media::MediaTime sampleTime, int64_t number);
 

@@ -19,6 +19,7 @@ namespace {
 using namespace platform::media;
 using platform::Error;
 using platform::Result;
+using platform::vision::MaskQuality;
 
 // How a hand-made reader ends after its samples.
 enum class End { atTheEnd, brokenOff };
@@ -52,9 +53,12 @@ using MaskStep = std::function<Result<std::shared_ptr<PixelBuffer>>()>;
 class HandMadeSegmenter final : public platform::vision::PersonSegmenter {
  public:
   explicit HandMadeSegmenter(std::vector<MaskStep> steps) : steps_(std::move(steps)) {}
-  Result<std::shared_ptr<PixelBuffer>> segment(const ImageView&, platform::vision::MaskQuality) override {
+  Result<std::shared_ptr<PixelBuffer>> segment(const ImageView&, MaskQuality quality) override {
+    asked.push_back(quality);
     return steps_.at(next_++ % steps_.size())();
   }
+
+  std::vector<MaskQuality> asked;  // the quality of every frame segmented so far
 
  private:
   std::vector<MaskStep> steps_;
@@ -108,10 +112,10 @@ class FrameLoopTest : public testing::TestWithParam<Path> {
     run_.height = cutHeight;
     run_.track.timeScale = timeScale;
     run_.target = (folder_ / "cut.mp4");
-    run_.request = platform::vision::PersonMaskRequest(
-        [masks = std::move(masks)] { return std::make_unique<HandMadeSegmenter>(masks); });
     if (Result<void> prepared = prepareWriter(run_); !prepared) return prepared;
-    prepareSegmentation(run_);
+    auto segmenter = std::make_unique<HandMadeSegmenter>(std::move(masks));
+    handMadeSegmenter_ = segmenter.get();
+    run_.segmenter = std::move(segmenter);
     return {};
   }
 
@@ -134,6 +138,7 @@ class FrameLoopTest : public testing::TestWithParam<Path> {
   MatteRun run_;
   FrameTally tally_;
   HandMadeReader* handMadeReader_ = nullptr;
+  HandMadeSegmenter* handMadeSegmenter_ = nullptr;
 };
 
 TEST(WriteTimeTest, KeepsOwnTimesWhileTheyRiseElseStepsOn1Over600) {
@@ -200,6 +205,17 @@ TEST_P(FrameLoopTest, MeasuresDrawsAndWritesEveryFrameWithAPicture) {
     EXPECT_NEAR(at(3, x, 16), 0, 2);  // a mask without memory draws black
     EXPECT_NEAR(at(4, x, 2), 0, 2);   // person from a quarter down
     EXPECT_NEAR(at(4, x, 20), 255, 2);
+  }
+}
+
+TEST_P(FrameLoopTest, OneSegmenterSegmentsEveryFrameAtTheRunsQuality) {
+  for (const MaskQuality quality : {MaskQuality::fast, MaskQuality::balanced, MaskQuality::accurate}) {
+    ASSERT_TRUE(prepare({pictureAt({0, 25}), noPictureAt({1, 25}), pictureAt({2, 25}), pictureAt({3, 25})},
+                        {personFrom(8, 8, 0)}, 16, 16, 25));
+    run_.quality = quality;
+    ASSERT_TRUE(runLoop());
+    EXPECT_EQ(handMadeSegmenter_->asked, std::vector<MaskQuality>(3, quality)) << static_cast<int>(quality);
+    run_.writer->cancel();  // removes the file: the next case writes to the same path
   }
 }
 

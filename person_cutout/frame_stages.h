@@ -9,7 +9,7 @@ namespace person_cutout {
 
 // Runs the frame loop (see runFrameLoop) as three stages, each on a thread of its own, joined by
 // queues of a few frames: reading, which decodes the next frames with the run's reader; drawing,
-// which segments each frame in order through the run's `vision` (the sequence stays on that one
+// which segments each frame in order with the run's segmenter (the sequence stays on that one
 // thread) and draws its mask; and writing, on the calling thread, which appends the frames in
 // order and keeps `tally`. The file, the messages, the progress lines and the tally are those of
 // runFramesOneByOne: a failure is the one of the earliest frame that fails, after every frame

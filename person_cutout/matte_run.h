@@ -11,8 +11,7 @@
 #include "platform/media/video_asset.h"
 #include "platform/media/video_reader.h"
 #include "platform/media/video_writer.h"
-#include "platform/vision/segmentation/person_mask_request.h"
-#include "platform/vision/sequence_request_handler.h"
+#include "platform/vision/segmentation/person_segmenter.h"
 
 namespace person_cutout {
 
@@ -32,9 +31,8 @@ struct MatteRun {
   int64_t width = 0;  // even, 2 to 1280
   int64_t height = 0;
   std::unique_ptr<platform::media::VideoWriter> writer;
-  platform::vision::PersonMaskRequest request;                       // asks for each frame's mask
-  std::unique_ptr<platform::vision::SequenceRequestHandler> vision;  // one for the whole sequence of frames
-  platform::media::RenderContext context;                            // draws each stretched mask
+  std::unique_ptr<platform::vision::PersonSegmenter> segmenter;  // one for the whole sequence of frames
+  platform::media::RenderContext context;                        // draws each stretched mask
   int64_t expected = 1;  // the expected number of frames, at least 1, for the progress lines
 };
 

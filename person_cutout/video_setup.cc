@@ -63,10 +63,7 @@ platform::Result<void> prepareWriter(MatteRun& run) {
   return {};
 }
 
-void prepareSegmentation(MatteRun& run) {
-  run.request.setQuality(run.quality);
-  if (!run.vision) run.vision = std::make_unique<platform::vision::SequenceRequestHandler>();
-}
+void prepareSegmentation(MatteRun& run) { run.segmenter = platform::vision::makePersonSegmenter(); }
 
 void countExpectedFrames(MatteRun& run) {
   run.expected = expectedFrameCount(run.asset->duration().seconds(), run.track.frameRate);

@@ -23,8 +23,7 @@ void sizeCutOut(MatteRun& run);
 // written", "...: " + reason.
 platform::Result<void> prepareWriter(MatteRun& run);
 
-// Sets up `request` at the run's quality and the sequence handler `vision` (unless one is set
-// already).
+// Sets `segmenter` to the platform's person segmentation, new for this sequence of frames.
 void prepareSegmentation(MatteRun& run);
 
 // Sets `expected` from the asset's duration and the track's frame rate.
