@@ -45,7 +45,7 @@ Result<Stages> loadStages(const SsdDetectorSettings& detector, const LandmarkMod
 }
 
 // Loaded on first use and kept for the life of the process; a failure to load is kept too, and
-// every request reports it.
+// every call reports it.
 const Result<Stages>& bodyStages() {
   static const Result<Stages> stages =
       loadStages(poseDetectorSettings(), poseLandmarkSettings(kPoseLandmarkModel), bodyCrop);
