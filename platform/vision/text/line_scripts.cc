@@ -201,6 +201,28 @@ bool plausibleReading(std::string_view text) {
          countWords(text, false) == 0;
 }
 
+bool cyrillicLookalikeWord(std::string_view word) {
+  // А В Е К М Н О Р С Т Х а е к о р с у х, и п т read as u n m, б з read as 6 3.
+  static constexpr std::u32string_view kLookalikes = U"ABEKMHOPCTXaekopcyxunm63";
+  const std::vector<char32_t> characters = codePoints(word);
+  size_t letters = 0;
+  for (char32_t c : characters) {
+    if (kLookalikes.find(c) == std::u32string_view::npos) return false;
+    letters += isLetter(c) ? 1 : 0;
+  }
+  return letters >= 3;
+}
+
+std::string lowerCased(std::string_view word) {
+  std::string out;
+  for (char32_t c : codePoints(word)) {
+    utf8proc_uint8_t bytes[4];
+    const utf8proc_ssize_t n =
+        utf8proc_encode_char(utf8proc_tolower(static_cast<utf8proc_int32_t>(c)), bytes);
+    out.append(reinterpret_cast<const char*>(bytes), static_cast<size_t>(n));
+  }
+  return out;
+}
 
 ScriptGuess guessScript(const FirstReading& reading, const std::vector<TextScript>& seen) {
   const ScriptCounts counts = countScripts(reading.text);

@@ -93,4 +93,12 @@ std::string withRecognisedEnglish(const std::string& reading, const RecognisedWo
 inline constexpr double kLeastLetterShare = 0.75;
 bool plausibleReading(std::string_view text);
 
+// Whether a word of the recogniser's reading could be a Cyrillic word read as Latin lookalikes
+// ("Mempo" for "Метро", "Kacca" for "Касса"): three letters or more, all of them letters that
+// Cyrillic ones are read as. English words of such letters are many; the word lists decide.
+bool cyrillicLookalikeWord(std::string_view word);
+
+// `word` in lower case (every script).
+std::string lowerCased(std::string_view word);
+
 }  // namespace platform::vision

@@ -100,5 +100,19 @@ TEST(LineScripts, ReadingsMostlyOfDigitsAndMarksAreNoText) {
   EXPECT_FALSE(plausibleReading(""));
 }
 
+TEST(LineScripts, CyrillicLookalikeWordsAreThoseMadeOfLettersCyrillicIsReadAs) {
+  struct Case {
+    const char* word;
+    bool lookalike;
+  };
+  const Case cases[] = {
+      {"Mempo", true},    {"Kacca", true},  {"Anmeka", true}, {"Hello", false},  // "l" is no lookalike
+      {"Metro", false},   {"Pharmacy", false}, {"Ok", false},  // too short
+      {"Метро", false},   {"", false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(cyrillicLookalikeWord(c.word), c.lookalike) << c.word;
+  EXPECT_EQ(lowerCased("Касса ÉTÉ Tickets"), "касса été tickets");
+}
+
 }  // namespace
 }  // namespace platform::vision

@@ -188,6 +188,20 @@ Result<std::optional<LineReading>> PictureReader::readAs(TextScript script, size
   return std::optional<LineReading>(LineReading{read->text, read->confidence, read->confidence});
 }
 
+Result<size_t> PictureReader::knownWords(TextScript script, const std::string& text) {
+  const std::optional<std::string> models =
+      scriptReaderModels(script, TesseractEngines::shared().installedModels());
+  if (!models) return size_t{0};
+  Result<TessBaseAPI*> reader = engine(*models);
+  if (!reader) return reader.error();
+  size_t known = 0;
+  for (const std::string& word : wordsForLookUp(text)) {
+    if (scriptOfLine(word) != script) continue;
+    if (inWordList(*reader.value(), word) || inWordList(*reader.value(), lowerCased(word))) ++known;
+  }
+  return known;
+}
+
 Result<void> PictureReader::tryReaders(size_t index, const std::vector<TextScript>& scripts, size_t most) {
   PictureLine& line = lines_[index];
   for (TextScript script : scripts) {
@@ -214,8 +228,17 @@ Result<void> PictureReader::tryReaders(size_t index, const std::vector<TextScrip
       line.tried.push_back(*rival);
       Result<std::optional<LineReading>> other = readAs(*rival, index);
       if (!other) return other.error();
-      if (other.value() && other.value()->confidence > read.value()->confidence) {
-        line.trials.push_back(Trial{*rival, *other.value()});
+      if (other.value()) {
+        // The reading whose words its reader's word lists hold wins ("Аєроброшо" is no Russian
+        // word, "Αεροδρόμιο" a Greek one); else the surer.
+        Result<size_t> ownWords = knownWords(script, read.value()->text);
+        if (!ownWords) return ownWords.error();
+        Result<size_t> rivalWords = knownWords(*rival, other.value()->text);
+        if (!rivalWords) return rivalWords.error();
+        if (rivalWords.value() > ownWords.value() ||
+            (rivalWords.value() == ownWords.value() && other.value()->confidence > read.value()->confidence)) {
+          line.trials.push_back(Trial{*rival, *other.value()});
+        }
       }
     }
   }
@@ -253,7 +276,7 @@ void PictureReader::settle(PictureLine& line) {
                                lookalikeWords(line.neural.text) == 0 && line.neural.confidence >= kPlainLatinReading;
   if (!line.sure && seen) {
     chosen = seen;
-  } else if (!line.sure && plainLatinFirst && chosen->reading.confidence < line.neural.confidence) {
+  } else if (!line.sure && plainLatinFirst && (!chosen || chosen->reading.confidence < line.neural.confidence)) {
     line.script = TextScript::latin;
     if (latin) chooseLatinReading(line);
     return;
@@ -301,7 +324,52 @@ Result<void> PictureReader::readUnsettledLines() {
   return {};
 }
 
+Result<void> PictureReader::readHiddenCyrillic() {
+  if (std::find(seen_.begin(), seen_.end(), TextScript::cyrillic) != seen_.end()) return {};
+  const std::vector<std::string>& installed = TesseractEngines::shared().installedModels();
+  const std::optional<std::string> latinModels = scriptReaderModels(TextScript::latin, installed);
+  const std::optional<std::string> cyrillicModels = scriptReaderModels(TextScript::cyrillic, installed);
+  if (!latinModels || !cyrillicModels) return {};
+  auto known = [](TessBaseAPI& reader, const std::string& word) {
+    return inWordList(reader, word) || inWordList(reader, lowerCased(word));
+  };
+  for (size_t index = 0; index < lines_.size(); ++index) {
+    PictureLine& line = lines_[index];
+    if (line.script != TextScript::latin) continue;
+    const std::vector<std::string> words = wordsForLookUp(line.reading.text);
+    if (std::none_of(words.begin(), words.end(), [](const std::string& w) { return cyrillicLookalikeWord(w); })) {
+      continue;
+    }
+    Result<TessBaseAPI*> latinReader = engine(*latinModels);
+    if (!latinReader) return latinReader.error();
+    const bool suspect = std::any_of(words.begin(), words.end(), [&](const std::string& w) {
+      return cyrillicLookalikeWord(w) && !known(*latinReader.value(), w);
+    });
+    if (!suspect) continue;
+    Result<std::optional<LineReading>> other = readAs(TextScript::cyrillic, index);
+    if (!other) return other.error();
+    if (!other.value() || other.value()->confidence < kSureSeenReading) continue;
+    Result<TessBaseAPI*> cyrillicReader = engine(*cyrillicModels);
+    if (!cyrillicReader) return cyrillicReader.error();
+    // Every Cyrillic word of the reading is a word of the language: a reader of the wrong script
+    // writes its letters, not its words.
+    size_t cyrillicWords = 0;
+    bool allKnown = true;
+    for (const std::string& word : wordsForLookUp(other.value()->text)) {
+      if (scriptOfLine(word) != TextScript::cyrillic) continue;
+      ++cyrillicWords;
+      allKnown = allKnown && known(*cyrillicReader.value(), word);
+    }
+    if (cyrillicWords == 0 || !allKnown) continue;
+    line.script = TextScript::cyrillic;
+    line.reading = *other.value();
+    if (std::find(seen_.begin(), seen_.end(), TextScript::cyrillic) == seen_.end()) seen_.push_back(TextScript::cyrillic);
+  }
+  return {};
+}
+
 Result<void> PictureReader::readLookalikesAgain() {
+  if (Result<void> done = readHiddenCyrillic(); !done) return done;
   for (TextScript script : seen_) {
     if (script != TextScript::cyrillic && script != TextScript::greek) continue;
     for (size_t index = 0; index < lines_.size(); ++index) {

@@ -71,6 +71,10 @@ class PictureReader {
   // In a picture with Cyrillic or Greek lines, its Latin lines read again by that script's
   // reader: words such as "Касса" look Latin throughout.
   Result<void> readLookalikesAgain();
+  // Latin lines with words that the Latin word list lacks and that Cyrillic letters could have
+  // been read as, read by the Cyrillic reader: kept where its words are in its word lists. A sign
+  // whose every line mixes Russian with English shows no other sign of Cyrillic.
+  Result<void> readHiddenCyrillic();
   // Latin lines the recogniser doubts, or whose language has letters it lacks, read again by
   // Tesseract's Latin model.
   Result<void> readLatinAgain();
@@ -89,6 +93,8 @@ class PictureReader {
   // Reads the line with the readers of `scripts` not tried yet, `most` of them at most, until one
   // is sure of it.
   Result<void> tryReaders(size_t index, const std::vector<TextScript>& scripts, size_t most);
+  // How many words of `text` in `script`'s letters the word lists of its reader hold.
+  Result<size_t> knownWords(TextScript script, const std::string& text);
   // The line's script and reading from its trials.
   void settle(PictureLine& line);
   // The reading of the line by `script`'s reader, when it reads the line in that script.

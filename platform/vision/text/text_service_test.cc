@@ -155,13 +155,14 @@ std::vector<std::string> knownLines(const std::string& name) {
   return lines;
 }
 
-// A sign per script family, and one that mixes English into Korean (rendered in Noto fonts by
-// tests/fixtures/text/scripts/render.py): each line read in its script, by nothing but the
+// A sign per script family, and two that mix English into Korean and into Russian (rendered by
+// tests/fixtures/text/scripts/render.py in Noto fonts): each line read in its script, by nothing but the
 // picture, and written as a reader of it expects (Arabic in logical order, no spaces between
 // Japanese words, Vietnamese with its tones).
 TEST(TextService, ReadsEveryScriptWithoutBeingToldTheLanguage) {
   for (const std::string name :
-       {"latin_vi", "han", "japanese", "hangul", "cyrillic", "greek", "thai", "arabic", "mixed_hangul"}) {
+       {"latin_vi", "han", "japanese", "hangul", "cyrillic", "greek", "thai", "arabic", "mixed_hangul",
+        "mixed_cyrillic"}) {
     const media::Image sign = picture("scripts/" + name + ".jpg");
     Result<std::vector<TextObservation>> lines = recognizeText(sign.view(), {});
     ASSERT_TRUE(lines.ok()) << name << ": " << lines.error().description;
