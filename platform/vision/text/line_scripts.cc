@@ -73,11 +73,12 @@ std::vector<TextScript> likelyScripts(const FirstReading& reading, const ScriptC
     order = counts[greek] > counts[cyrillic] ? std::vector{latin, greek, cyrillic, thai}
                                              : std::vector{latin, cyrillic, greek, thai};
   } else if (counts[latin] > 0 && counts.total() == counts[latin] && reading.confidence >= kPlainLatinReading &&
-             reading.longestGap <= kLongestReadGap) {
+             (reading.longestGap <= kLongestReadGap || reading.leastWordConfidence >= kSureFirstReading)) {
     // Latin letters only, read whole and surely but for a word: small print ("Ingredients: water,
-    // sugar, mon juce"), for the Latin reader first. Letters the recogniser lacks read this surely
-    // as Latin leave lookalike words (above) or stretches unread (below), and a reader that is not
-    // sure passes the line on.
+    // sugar, mon juce"); or every word read surely with a wide stretch between (a timetable's
+    // columns, or a word in letters the recogniser lacks): for the Latin reader first. Letters the
+    // recogniser lacks read this surely as Latin leave lookalike words (above) or stretches
+    // unread, which the Latin reader is not sure of; then the others read the line.
     order = {latin, hangul, arabic, thai};
   } else {
     // Read in part, or not at all: letters the recogniser lacks, Latin words among them or not.
@@ -233,6 +234,12 @@ ScriptGuess guessScript(const FirstReading& reading, const std::vector<TextScrip
   if (readWhole && reading.confidence >= kSureFirstReading &&
       (script == TextScript::han || script == TextScript::latin)) {
     return ScriptGuess{script, {}};
+  }
+  // Digits and marks alone ("3.55"), read surely and whole: every script writes them so, and the
+  // Latin reader is the one a picture of such lines has started anyway.
+  if (readWhole && reading.confidence >= kSureFirstReading && !script && counts.total() == 0 &&
+      counts.otherLetters == 0 && !reading.text.empty()) {
+    return ScriptGuess{TextScript::latin, {}};
   }
   std::vector<TextScript> candidates = seen;
   // Doubtful Latin letters throughout, none of them looking like another alphabet's: small print

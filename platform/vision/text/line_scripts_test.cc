@@ -36,7 +36,12 @@ TEST(LineScripts, SureWholeReadingsSettleLatinAndHanAndTheRestGetCandidates) {
       {"Japanese: kana as a Latin letter", {"切符壳b場 Tickets", 0.93f, 1.0, 0.99f}, std::nullopt, {japanese, han}},
       {"Japanese: a kana read", {"當業時間の案内", 0.72f, 0.8, 0.99f}, std::nullopt, {japanese, han, hangul}},
       {"Korean: nothing read", {"", 0.0f, 11.0, 0.99f}, std::nullopt, {hangul, arabic, thai, japanese}},
-      {"Korean and English: English read", {"Exit 3", 0.99f, 2.2, 0.99f}, std::nullopt, {hangul, arabic, thai}},
+      // Every word sure with a wide stretch unread: the Latin reader first, the others after it.
+      {"Korean and English: English read", {"Exit 3", 0.99f, 2.2, 0.99f}, std::nullopt, {latin, hangul, arabic, thai}},
+      {"a timetable's columns", {"Platform 2 10:15 Norwich", 0.98f, 1.33, 0.99f, 0.97f}, std::nullopt, {latin}},
+      {"Korean and English: English unsure", {"Exit 3", 0.99f, 2.2, 0.99f, 0.8f}, std::nullopt,
+       {hangul, arabic, thai}},
+      {"digits alone", {"3.55", 1.0f, 0.5, 0.99f}, latin, {}},
       {"Thai as unsure Latin", {"knuauuks", 0.75f, 0.3, 0.99f}, std::nullopt, {hangul, arabic, thai, japanese}},
       // Leaves and bricks: only the recogniser's reading counts, as Latin when it has nothing.
       {"texture", {"", 0.0f, 2.0, 0.7f}, latin, {}},
