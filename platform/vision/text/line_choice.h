@@ -17,6 +17,7 @@ struct LineReading {
   std::string text;
   float confidence = 0;       // 0 to 1
   float leastConfidence = 0;  // of its least sure character; the mean where a reader gives no more
+  float leastWordConfidence = 1;  // of its least sure word of letters
 };
 
 // Tesseract's reading replaces one in the recogniser's alphabet only when its confidence is

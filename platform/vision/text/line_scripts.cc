@@ -125,7 +125,21 @@ std::optional<std::u32string> plainWord(std::string_view text) {
   return lowerCase(letters);
 }
 
-std::vector<std::string> spaceSeparated(std::string_view text) {
+// The words of the recogniser's reading that are plain Latin words read surely, at their places
+// (nothing where a word is not one).
+std::vector<std::optional<std::u32string>> sureEnglish(const RecognisedWords& first) {
+  std::vector<std::optional<std::u32string>> out;
+  const std::vector<std::string> words = wordsAtSpaces(first.text);
+  for (size_t i = 0; i < words.size(); ++i) {
+    const bool sure = i < first.confidences.size() && first.confidences[i] >= kSureEnglishWord;
+    out.push_back(sure ? plainWord(words[i]) : std::nullopt);
+  }
+  return out;
+}
+
+}  // namespace
+
+std::vector<std::string> wordsAtSpaces(std::string_view text) {
   std::vector<std::string> words;
   for (size_t start = 0; start < text.size();) {
     size_t end = text.find(' ', start);
@@ -136,20 +150,6 @@ std::vector<std::string> spaceSeparated(std::string_view text) {
   return words;
 }
 
-// The words of the recogniser's reading that are plain Latin words read surely, at their places
-// (nothing where a word is not one).
-std::vector<std::optional<std::u32string>> sureEnglish(const RecognisedWords& first) {
-  std::vector<std::optional<std::u32string>> out;
-  const std::vector<std::string> words = spaceSeparated(first.text);
-  for (size_t i = 0; i < words.size(); ++i) {
-    const bool sure = i < first.confidences.size() && first.confidences[i] >= kSureEnglishWord;
-    out.push_back(sure ? plainWord(words[i]) : std::nullopt);
-  }
-  return out;
-}
-
-}  // namespace
-
 size_t lookalikeWords(std::string_view text) { return countWords(text, true); }
 
 bool showsEnglishWords(const RecognisedWords& first) {
@@ -159,7 +159,7 @@ bool showsEnglishWords(const RecognisedWords& first) {
 
 size_t sharedPlainWords(const RecognisedWords& first, std::string_view reading) {
   std::vector<std::u32string> words;
-  for (const std::string& word : spaceSeparated(reading)) {
+  for (const std::string& word : wordsAtSpaces(reading)) {
     std::u32string letters;
     for (char32_t c : codePoints(word)) {
       if (isLetter(c)) letters.push_back(c);
@@ -176,8 +176,8 @@ size_t sharedPlainWords(const RecognisedWords& first, std::string_view reading) 
 std::string withRecognisedEnglish(const std::string& reading, const RecognisedWords& first,
                                   const std::function<bool(const std::string&)>& known,
                                   const std::function<bool(const std::string&)>& latin) {
-  std::vector<std::string> words = spaceSeparated(reading);
-  const std::vector<std::string> recognised = spaceSeparated(first.text);
+  std::vector<std::string> words = wordsAtSpaces(reading);
+  const std::vector<std::string> recognised = wordsAtSpaces(first.text);
   const std::vector<std::optional<std::u32string>> english = sureEnglish(first);
   if (words.size() != recognised.size()) return reading;
   bool changed = false;
@@ -192,6 +192,43 @@ std::string withRecognisedEnglish(const std::string& reading, const RecognisedWo
   return joined;
 }
 
+std::vector<size_t> foreignWords(const RecognisedWords& first, const std::function<bool(const std::string&)>& known) {
+  std::vector<size_t> out;
+  const std::vector<std::string> words = wordsAtSpaces(first.text);
+  auto othersSure = [&](size_t place) {
+    for (size_t i = 0; i < words.size() && i < first.confidences.size(); ++i) {
+      if (i != place && first.confidences[i] < kSureEnglishWord) return false;
+    }
+    return true;
+  };
+  for (size_t i = 0; i < words.size() && i < first.confidences.size(); ++i) {
+    const float confidence = first.confidences[i];
+    if (confidence >= kSureEnglishWord) continue;
+    std::string letters;
+    size_t count = 0;
+    bool latin = true;
+    for (char32_t c : codePoints(words[i])) {
+      if (!isLetter(c)) continue;
+      ++count;
+      latin = latin && scriptOfCharacter(c) == TextScript::latin;
+      utf8proc_uint8_t bytes[4];
+      letters.append(reinterpret_cast<const char*>(bytes),
+                     static_cast<size_t>(utf8proc_encode_char(static_cast<utf8proc_int32_t>(c), bytes)));
+    }
+    if (count < 2 || !latin) continue;
+    if ((confidence < kForeignWord && count <= kShortWord && othersSure(i)) ||
+        (!known(letters) && !known(lowerCased(letters)))) {
+      out.push_back(i);
+    }
+  }
+  return out;
+}
+
+size_t sureEnglishWords(const RecognisedWords& first) {
+  const std::vector<std::optional<std::u32string>> words = sureEnglish(first);
+  return static_cast<size_t>(std::count_if(words.begin(), words.end(), [](const auto& word) { return word.has_value(); }));
+}
+
 bool plausibleReading(std::string_view text) {
   size_t letters = 0, others = 0;
   for (char32_t c : codePoints(text)) {
@@ -203,8 +240,8 @@ bool plausibleReading(std::string_view text) {
 }
 
 bool cyrillicLookalikeWord(std::string_view word) {
-  // А В Е К М Н О Р С Т Х а е к о р с у х, и п т read as u n m, б з read as 6 3.
-  static constexpr std::u32string_view kLookalikes = U"ABEKMHOPCTXaekopcyxunm63";
+  // А В Е К М Н О Р С Т Х а е к о р с у х, и п т read as u n m, т and г as r, б з read as 6 3.
+  static constexpr std::u32string_view kLookalikes = U"ABEKMHOPCTXaekopcyxunmr63";
   const std::vector<char32_t> characters = codePoints(word);
   size_t letters = 0;
   for (char32_t c : characters) {

@@ -85,6 +85,21 @@ std::string withRecognisedEnglish(const std::string& reading, const RecognisedWo
                                   const std::function<bool(const std::string&)>& known,
                                   const std::function<bool(const std::string&)>& latin);
 
+// Words the recogniser reads doubtfully among Latin letters may be another alphabet's letters
+// read as the nearest Latin ones ("jlho" for "مطار", "Eioosoc" for "Είσοδος"): a word of two
+// letters or more, all Latin, read below kSureEnglishWord and not a word of the Latin word lists
+// (`known` says); or a short one read below kForeignWord whatever the lists say, in a line whose
+// other words it reads surely (the lists hold "obo" and "poho", which Arabic words beside English
+// ones come out as at 0.72 to 0.78; in small print, short English words read as doubtfully as that
+// beside others it doubts too; long words of the lists are rarely another alphabet's).
+inline constexpr float kForeignWord = 0.8f;
+inline constexpr size_t kShortWord = 4;
+// The places (word indices of the reading, split at spaces) of such words.
+std::vector<size_t> foreignWords(const RecognisedWords& first, const std::function<bool(const std::string&)>& known);
+
+// How many words the recogniser read surely as plain Latin words (showsEnglishWords).
+size_t sureEnglishWords(const RecognisedWords& first);
+
 // Whether a reader's reading of a line looks like text rather than like a reader of the wrong
 // script forcing its letters onto the picture: no words mixing scripts or case, and at least this
 // share of its characters (spaces aside) letters and marks, not digits and punctuation
@@ -97,6 +112,9 @@ bool plausibleReading(std::string_view text);
 // ("Mempo" for "Метро", "Kacca" for "Касса"): three letters or more, all of them letters that
 // Cyrillic ones are read as. English words of such letters are many; the word lists decide.
 bool cyrillicLookalikeWord(std::string_view word);
+
+// The words of `text` split at spaces, punctuation and all.
+std::vector<std::string> wordsAtSpaces(std::string_view text);
 
 // `word` in lower case (every script).
 std::string lowerCased(std::string_view word);

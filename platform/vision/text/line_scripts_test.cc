@@ -111,12 +111,56 @@ TEST(LineScripts, CyrillicLookalikeWordsAreThoseMadeOfLettersCyrillicIsReadAs) {
     bool lookalike;
   };
   const Case cases[] = {
-      {"Mempo", true},    {"Kacca", true},  {"Anmeka", true}, {"Hello", false},  // "l" is no lookalike
+      {"Mempo", true},    {"Kacca", true},  {"Anmeka", true}, {"Merpo", true},  // т read as r
+      {"Hello", false},  // "l" is no lookalike
       {"Metro", false},   {"Pharmacy", false}, {"Ok", false},  // too short
       {"Метро", false},   {"", false},
   };
   for (const Case& c : cases) EXPECT_EQ(cyrillicLookalikeWord(c.word), c.lookalike) << c.word;
   EXPECT_EQ(lowerCased("Касса ÉTÉ Tickets"), "касса été tickets");
+}
+
+// The recogniser's readings of mixed signs and of English small print, each word's confidence,
+// and the places of the words that may be another alphabet read as Latin letters. The word list
+// here holds the English words and "poho", "obo" and "bo", as Tesseract's Latin list does.
+TEST(LineScripts, ForeignWordsAreDoubtedWordsNoListHoldsOrShortOnesStandingOut) {
+  const auto known = [](const std::string& word) {
+    for (const char* listed : {"restaurant", "airport", "entrance", "poho", "obo", "bo", "scalable", "web", "services",
+                               "rust", "is", "a", "great", "fit", "students", "on", "their", "own", "better",
+                               "fur", "gepack"}) {
+      if (word == listed) return true;
+    }
+    return false;
+  };
+  struct Case {
+    const char* text;
+    std::vector<float> confidences;
+    std::vector<size_t> foreign;
+  };
+  const Case cases[] = {
+      {"Airport jlho", {0.994f, 0.725f}, {1}},            // Arabic: not a word of the list
+      {"Entrance 3 Jiall", {0.999f, 0.996f, 0.837f}, {2}},  // Arabic, beside a number
+      {"Restaurant poho", {0.989f, 0.748f}, {1}},         // short and doubted, the rest sure
+      {"Airport ,bo", {1.0f, 0.72f}, {1}},
+      {"Eioosoc Entrance", {0.829f, 0.986f}, {0}},        // Greek
+      {"Gebuhren fur Gepack", {0.952f, 0.864f, 0.942f}, {}},  // sure or listed: umlauts the recogniser lacks
+      {"scalable web services, Rust is a great fit.", {0.987f, 0.985f, 0.993f, 0.995f, 0.88f, 0.993f, 0.992f, 0.845f}, {}},
+      {"students on their own", {0.988f, 0.797f, 0.888f, 0.937f}, {}},  // short, but small print doubts others
+      {"Library closed", {1.0f, 1.0f}, {}},               // sure words are never foreign
+      {"Exit x", {0.99f, 0.5f}, {}},                      // one letter says nothing
+      {"出口 Exit", {0.6f, 0.99f}, {}},                   // not Latin letters
+      {"Airport jlho", {0.994f}, {}},                     // no confidence for the word: not judged
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(foreignWords(RecognisedWords{c.text, c.confidences}, known), c.foreign) << c.text;
+  }
+}
+
+TEST(LineScripts, SureEnglishWordsAreCountedAtSpaces) {
+  const std::vector<float> confidences = {0.99f, 0.95f, 0.6f, 0.99f};
+  EXPECT_EQ(sureEnglishWords(RecognisedWords{"Railway Station aanusalw 2", confidences}), 2u);
+  EXPECT_EQ(wordsAtSpaces("  Entrance  3 "), (std::vector<std::string>{"Entrance", "3"}));
+  EXPECT_EQ(wordsAtSpaces(""), std::vector<std::string>{});
 }
 
 }  // namespace

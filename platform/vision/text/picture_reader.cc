@@ -37,6 +37,10 @@ constexpr float kSureSeenReading = 0.75f;
 // Readers tried on one line at most: the likeliest scripts come first, and a sign's other lines
 // have usually shown its script by then.
 constexpr size_t kMostReadersPerLine = 4;
+// The scripts whose letters the recogniser reads as Latin words it doubts, for lines with such
+// words, the likeliest first (Latin itself first: most such words are Latin letters it lacks).
+constexpr TextScript kForeignCandidates[] = {TextScript::latin, TextScript::arabic, TextScript::thai,
+                                             TextScript::greek, TextScript::cyrillic, TextScript::hangul};
 // Two readings' confidences this close say nothing about which is right.
 constexpr float kCloseConfidence = 0.03f;
 
@@ -115,7 +119,8 @@ Result<std::optional<LineReading>> PictureReader::readWithLatin(size_t index) {
   Result<TessBaseAPI*> latin = engine(*models);
   if (!latin) return latin.error();
   const std::optional<TesseractReading> read = readWith(*latin.value(), line);
-  line.latinReading = read ? LineReading{withoutEdgeMarks(read->text), read->confidence, read->confidence}
+  line.latinReading = read ? LineReading{withoutEdgeMarks(read->text), read->confidence, read->confidence,
+                                         read->leastWordConfidence}
                            : LineReading{};
   return line.latinReading;
 }
@@ -147,6 +152,10 @@ Result<std::optional<LineReading>> PictureReader::readAs(TextScript script, size
   // The English words the recogniser read (it reads them well) that a reading keeps.
   const RecognisedWords first{line.neural.text, line.neural.wordConfidences};
   auto englishKept = [&](const TesseractReading& reading) { return sharedPlainWords(first, reading.text); };
+  auto writtenIn = [&](const std::string& text) {
+    const std::optional<TextScript> written = scriptOfLine(text);
+    return written == script || (script == TextScript::japanese && written == TextScript::han);
+  };
   auto readBy = [&](const std::optional<std::string>& models) -> Result<void> {
     if (!models || std::find(used.begin(), used.end(), *models) != used.end()) return {};
     used.push_back(*models);
@@ -154,6 +163,10 @@ Result<std::optional<LineReading>> PictureReader::readAs(TextScript script, size
     if (!reader) return reader.error();
     const std::optional<TesseractReading> next = readWith(*reader.value(), line);
     if (!next) return {};
+    // With English among its models, a reader now and then reads the whole line as English
+    // letters ("Airport jlho" for "مطار Airport"): no reading of the script, however much
+    // English it keeps.
+    if (!writtenIn(next->text)) return {};
     const size_t kept = englishKept(*next), before = read ? englishKept(*read) : 0;
     if (!read || kept > before || (kept == before && next->confidence > read->confidence)) {
       read = next;
@@ -180,12 +193,56 @@ Result<std::optional<LineReading>> PictureReader::readAs(TextScript script, size
           [&](const std::string& word) { return inWordList(*latinReader.value(), word); });
     }
   }
-  const std::optional<TextScript> written = scriptOfLine(read->text);
-  if (written != script && !(script == TextScript::japanese && written == TextScript::han)) {
-    return std::optional<LineReading>();
-  }
+  if (!writtenIn(read->text)) return std::optional<LineReading>();
   if (!plausibleReading(read->text)) return std::optional<LineReading>();
-  return std::optional<LineReading>(LineReading{read->text, read->confidence, read->confidence});
+  return std::optional<LineReading>(LineReading{read->text, read->confidence, read->confidence, read->leastWordConfidence});
+}
+
+bool PictureReader::keepsEnglish(const PictureLine& line, const std::string& reading) {
+  const RecognisedWords first{line.neural.text, line.neural.wordConfidences};
+  return sharedPlainWords(first, reading) >= sureEnglishWords(first);
+}
+
+Result<bool> PictureReader::latinReadsForeignWords(const PictureLine& line, const LineReading& latin) {
+  const std::optional<std::string> models = scriptReaderModels(TextScript::latin, TesseractEngines::shared().installedModels());
+  if (!models) return false;
+  Result<TessBaseAPI*> reader = engine(*models);
+  if (!reader) return reader.error();
+  const std::vector<std::string> first = wordsAtSpaces(line.neural.text), second = wordsAtSpaces(latin.text);
+  // A word the Latin model doubts too is no word it found ("mvd" for "ทางเข้า").
+  if (first.size() != second.size() || latin.leastWordConfidence < kSureLatinReading) return false;
+  for (size_t place : line.foreign) {
+    if (place >= first.size()) return false;
+    const std::vector<std::string> was = wordsForLookUp(first[place]), read = wordsForLookUp(second[place]);
+    if (read.size() != 1 || (was.size() == 1 && lowerCased(was.front()) == lowerCased(read.front()))) return false;
+    if (!inWordList(*reader.value(), read.front()) && !inWordList(*reader.value(), lowerCased(read.front()))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+Result<void> PictureReader::doubtForeignWords() {
+  const std::optional<std::string> models = scriptReaderModels(TextScript::latin, TesseractEngines::shared().installedModels());
+  if (!models) return {};
+  for (PictureLine& line : lines_) {
+    const bool latinOnly = line.script == TextScript::latin ||
+                           (!line.script && line.candidates.size() == 1 && line.candidates.front() == TextScript::latin);
+    // Lines the detector doubts are as often textures as text: their first reading stands.
+    if ((line.script && !latinOnly) || scriptOfLine(line.neural.text) != TextScript::latin ||
+        line.detected.score < kLikelyTextLine || line.neural.leastWordConfidence >= kSureEnglishWord) {
+      continue;
+    }
+    Result<TessBaseAPI*> latin = engine(*models);
+    if (!latin) return latin.error();
+    const RecognisedWords first{line.neural.text, line.neural.wordConfidences};
+    line.foreign = foreignWords(first, [&](const std::string& word) { return inWordList(*latin.value(), word); });
+    if (line.foreign.empty()) continue;
+    line.script.reset();
+    // Lines the first reading doubted already have every script among their candidates.
+    if (latinOnly) line.candidates.assign(std::begin(kForeignCandidates), std::end(kForeignCandidates));
+  }
+  return {};
 }
 
 Result<size_t> PictureReader::knownWords(TextScript script, const std::string& text) {
@@ -219,6 +276,19 @@ Result<void> PictureReader::tryReaders(size_t index, const std::vector<TextScrip
     if (read.value()->confidence < sure) continue;
     // The Latin model reads Cyrillic lookalikes surely too ("Kacca HOMep TpH").
     if (script == TextScript::latin && lookalikeWords(read.value()->text) > 0) continue;
+    // Of a line with foreign words, the Latin model reads another alphabet's word as the same
+    // Latin letters the recogniser did, just as surely ("Airport jlho"); and the reader of an
+    // alphabet unlike Latin is right only where it keeps the English the recogniser read surely
+    // beside them (Cyrillic and Greek words read surely as Latin are their own: "Kacca").
+    if (!line.foreign.empty() && script == TextScript::latin) {
+      Result<bool> reads = latinReadsForeignWords(line, *read.value());
+      if (!reads) return reads.error();
+      if (!reads.value()) continue;
+    }
+    if (!line.foreign.empty() && script != TextScript::latin && !lookalikeRival(script) &&
+        !keepsEnglish(line, read.value()->text)) {
+      continue;
+    }
     line.sure = true;
     // Cyrillic and Greek share letter shapes, and each one's reader reads the other's words
     // surely enough in part: the first time, both read the line and the surer one wins.
@@ -256,6 +326,9 @@ void PictureReader::settle(PictureLine& line) {
   const Trial* latin = nullptr;
   for (const Trial& trial : line.trials) {
     if (trial.script == TextScript::latin) latin = &trial;
+    // A reading too unsure to be shown, or one that drops the English the recogniser read
+    // surely, is no better than the first ("ห้องนําโอและ" for "ห้องน้ำ Toilet").
+    if (trial.reading.confidence < kLeastLineConfidence || !keepsEnglish(line, trial.reading.text)) continue;
     if (!chosen || trial.reading.confidence > chosen->reading.confidence) chosen = &trial;
   }
   if (line.sure) chosen = &line.trials.back();
@@ -264,7 +337,9 @@ void PictureReader::settle(PictureLine& line) {
   // alphabet's reader, reading Latin, mixes its own letters in.
   const Trial* seen = nullptr;
   for (const Trial& trial : line.trials) {
-    if (std::find(seen_.begin(), seen_.end(), trial.script) == seen_.end()) continue;
+    if (std::find(seen_.begin(), seen_.end(), trial.script) == seen_.end() || !keepsEnglish(line, trial.reading.text)) {
+      continue;
+    }
     if (trial.reading.confidence >= kTrustedSecondReading && (!seen || trial.reading.confidence > seen->reading.confidence)) {
       seen = &trial;
     }
@@ -336,7 +411,14 @@ Result<void> PictureReader::readHiddenCyrillic() {
   for (size_t index = 0; index < lines_.size(); ++index) {
     PictureLine& line = lines_[index];
     if (line.script != TextScript::latin) continue;
-    const std::vector<std::string> words = wordsForLookUp(line.reading.text);
+    // The recogniser reads Cyrillic lookalikes as surely as Latin words: its doubtful words are
+    // misread Latin ones ("Fark" for "Park") as often as not.
+    std::vector<std::string> words;
+    const std::vector<std::string> read = wordsAtSpaces(line.neural.text);
+    for (size_t i = 0; i < read.size() && i < line.neural.wordConfidences.size(); ++i) {
+      if (line.neural.wordConfidences[i] < kSureEnglishWord) continue;
+      for (std::string& word : wordsForLookUp(read[i])) words.push_back(std::move(word));
+    }
     if (std::none_of(words.begin(), words.end(), [](const std::string& w) { return cyrillicLookalikeWord(w); })) {
       continue;
     }
@@ -368,8 +450,32 @@ Result<void> PictureReader::readHiddenCyrillic() {
   return {};
 }
 
+Result<void> PictureReader::readSeenScriptsAgain() {
+  for (TextScript script : seen_) {
+    if (script == TextScript::cyrillic || script == TextScript::greek || script == TextScript::latin) continue;
+    for (size_t index = 0; index < lines_.size(); ++index) {
+      PictureLine& line = lines_[index];
+      if (line.script != TextScript::latin || line.detected.score < kLikelyTextLine ||
+          line.neural.leastWordConfidence >= kSureEnglishWord ||
+          std::find(line.tried.begin(), line.tried.end(), script) != line.tried.end()) {
+        continue;
+      }
+      line.tried.push_back(script);
+      Result<std::optional<LineReading>> other = readAs(script, index);
+      if (!other) return other.error();
+      if (!other.value() || other.value()->confidence < kSureSeenReading || !keepsEnglish(line, other.value()->text)) {
+        continue;
+      }
+      line.script = script;
+      line.reading = *other.value();
+    }
+  }
+  return {};
+}
+
 Result<void> PictureReader::readLookalikesAgain() {
   if (Result<void> done = readHiddenCyrillic(); !done) return done;
+  if (Result<void> done = readSeenScriptsAgain(); !done) return done;
   for (TextScript script : seen_) {
     if (script != TextScript::cyrillic && script != TextScript::greek) continue;
     for (size_t index = 0; index < lines_.size(); ++index) {

@@ -54,6 +54,10 @@ struct PictureLine {
   std::vector<TextScript> tried;           // the scripts whose readers read the line
   std::vector<Trial> trials;               // their readings in the script
   bool sure = false;                       // the last trial's reader is sure of the line
+  // The words (places in the recogniser's reading) that may be another alphabet read as Latin
+  // letters (foreignWords): the line is then Latin only where the Latin reader reads them as
+  // words, or no other reader is sure of it.
+  std::vector<size_t> foreign;
   std::optional<GreyImage> forTesseract;
 };
 
@@ -65,12 +69,19 @@ class PictureReader {
                 std::vector<PictureLine> lines)
       : image_(image), options_(options), alphabet_(alphabet), lines_(std::move(lines)) {}
 
+  // Latin lines with words that may be another alphabet's letters read as Latin ones, left
+  // unsettled for the readers of the scripts whose letters the recogniser reads so.
+  Result<void> doubtForeignWords();
   // Every line the first reading leaves unsettled, read by the readers of its likely scripts
   // until one confirms it.
   Result<void> readUnsettledLines();
   // In a picture with Cyrillic or Greek lines, its Latin lines read again by that script's
   // reader: words such as "Касса" look Latin throughout.
   Result<void> readLookalikesAgain();
+  // In a picture with lines of a script unlike Latin (Arabic, Thai, Hangul), its Latin lines
+  // with a word the recogniser doubted read again by that script's reader: a mixed sign's word
+  // of the script read as Latin letters ("Restaurant poho" beside "مطار Airport").
+  Result<void> readSeenScriptsAgain();
   // Latin lines with words that the Latin word list lacks and that Cyrillic letters could have
   // been read as, read by the Cyrillic reader: kept where its words are in its word lists. A sign
   // whose every line mixes Russian with English shows no other sign of Cyrillic.
@@ -93,6 +104,11 @@ class PictureReader {
   // Reads the line with the readers of `scripts` not tried yet, `most` of them at most, until one
   // is sure of it.
   Result<void> tryReaders(size_t index, const std::vector<TextScript>& scripts, size_t most);
+  // Whether the Latin reading of a line with foreign words reads each of them as another word,
+  // one of the Latin word lists: the recogniser misread Latin letters it lacks ("lgi" for "lợi").
+  Result<bool> latinReadsForeignWords(const PictureLine& line, const LineReading& latin);
+  // Whether a reading keeps every English word the recogniser read surely in the line.
+  static bool keepsEnglish(const PictureLine& line, const std::string& reading);
   // How many words of `text` in `script`'s letters the word lists of its reader hold.
   Result<size_t> knownWords(TextScript script, const std::string& text);
   // The line's script and reading from its trials.

@@ -59,6 +59,23 @@ std::string orderedWords(TessBaseAPI& engine) {
   return lineFromWords(std::move(words));
 }
 
+// The confidence (0 to 1) of the least sure word with a letter in it; 1 when there is none.
+float leastWordConfidence(TessBaseAPI& engine) {
+  float least = 1;
+  std::unique_ptr<tesseract::ResultIterator> iterator(engine.GetIterator());
+  if (!iterator) return least;
+  do {
+    std::unique_ptr<char[]> word(iterator->GetUTF8Text(tesseract::RIL_WORD));
+    if (!word) continue;
+    const std::vector<char32_t> characters = codePoints(word.get());
+    if (std::none_of(characters.begin(), characters.end(), [](char32_t c) { return scriptOfCharacter(c).has_value(); })) {
+      continue;
+    }
+    least = std::min(least, std::clamp(iterator->Confidence(tesseract::RIL_WORD) / 100.0f, 0.0f, 1.0f));
+  } while (iterator->Next(tesseract::RIL_WORD));
+  return least;
+}
+
 // The sizes, of the one the picture comes at, that a line Tesseract finds nothing in is read at
 // again.
 constexpr double kOtherSizes[] = {1.25, 0.8};
@@ -103,9 +120,9 @@ std::optional<TesseractReading> readLine(TessBaseAPI& engine, const GreyImage& l
   std::string string = replacingInvalidUtf8(text.get());
   if (needsWordOrder(string)) string = orderedWords(engine);
   const int confidence = engine.MeanTextConf();
-
+  const float leastWord = leastWordConfidence(engine);
   engine.Clear();
-  return TesseractReading{withoutEdgeMarks(std::move(string)), std::clamp(confidence / 100.0f, 0.0f, 1.0f)};
+  return TesseractReading{withoutEdgeMarks(std::move(string)), std::clamp(confidence / 100.0f, 0.0f, 1.0f), leastWord};
 }
 
 }  // namespace

@@ -25,6 +25,9 @@ namespace platform::vision {
 struct TesseractReading {
   std::string text;  // UTF-8, words in reading order, no line end
   float confidence = 0;  // 0 to 1
+  // Of its least sure word of letters (1 when it has none): a word of another alphabet forced
+  // into this reader's letters stands out of a line it otherwise reads surely.
+  float leastWordConfidence = 1;
 };
 
 class TesseractEngines {

@@ -170,6 +170,7 @@ Result<std::vector<TextObservation>> recognizeText(const media::ImageView& image
   if (!lines) return lines.error();
   PictureReader reader(image, options, *alphabet.value(), std::move(lines.value()));
   if (accurate) {
+    if (Result<void> done = reader.doubtForeignWords(); !done) return done.error();
     if (Result<void> done = reader.readUnsettledLines(); !done) return done.error();
     if (Result<void> done = reader.readLookalikesAgain(); !done) return done.error();
     if (Result<void> done = reader.readLatinAgain(); !done) return done.error();
