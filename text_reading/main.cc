@@ -10,7 +10,6 @@
 #include <string>
 
 #include "platform/write_all.h"
-#include "text_reading/huge_page_restart.h"
 #include "text_reading/image_listing.h"
 #include "text_reading/image_reading.h"
 #include "text_reading/look_run.h"
@@ -30,7 +29,6 @@ int fail(const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  restartWithHugePages(argv);
   if (argc != 2) return fail(kUsage);
   LookRun run;
   run.folder = argv[1];

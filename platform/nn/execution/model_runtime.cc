@@ -7,7 +7,6 @@
 #include <string>
 #include <utility>
 
-#include "platform/nn/execution/huge_pages.h"
 #include "platform/nn/execution/segment_operators.h"
 #include "platform/nn/execution/segment_values.h"
 #include "platform/nn/execution/thread_pool.h"
@@ -164,7 +163,7 @@ class ModelRuntime final : public Model {
   Graph graph_;
   StaticData staticData_;
   // Buffers of the tensors that cross from one step to the next, the model's inputs and outputs.
-  std::vector<std::vector<float, HugePageAllocator<float>>> buffers_;
+  std::vector<std::vector<float>> buffers_;
   std::vector<float*> tensorData_;  // per tensor: its buffer or constant data, or null
   std::vector<Step> steps_;
   double multiplyAdds_ = 0;
