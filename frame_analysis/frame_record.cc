@@ -49,6 +49,9 @@ FrameReport analyse(const std::string& file, int64_t index, double fps) {
 
   JsonArray errors;
   for (const Named& run : toRun) {
+    // Each person's body is looked for around their face, and their hands around their body.
+    if (run.request == &bodyRequest && faceRequest.results()) bodyRequest.setFaces(*faceRequest.results());
+    if (run.request == &handRequest && bodyRequest.results()) handRequest.setBodies(*bodyRequest.results());
     if (const platform::Result<void> done = handler.perform({run.request}); !done) {
       errors.push_back(errorEntry(run.name, done.error()));
       report.messages += done.error().description + "\n";
