@@ -96,8 +96,12 @@ int main(int argc, char** argv) {
       BodyPoseRequest body;
       HandPoseRequest hand;
       hand.setMaximumHandCount(2);
+      // As the program does: each person's body looked for around their face, their hands around
+      // their body.
       if (!faces.time([&] { return face.perform(view); })) ++failures;
+      if (face.results()) body.setFaces(*face.results());
       if (!bodies.time([&] { return body.perform(view); })) ++failures;
+      if (body.results()) hand.setBodies(*body.results());
       if (!hands.time([&] { return hand.perform(view); })) ++failures;
       faceCount += face.results() ? face.results()->size() : 0;
       bodyCount += body.results() ? body.results()->size() : 0;

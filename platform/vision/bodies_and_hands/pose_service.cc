@@ -1,6 +1,7 @@
 #include "platform/vision/bodies_and_hands/pose_service.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -65,18 +66,31 @@ const Result<Stages>& handStages() {
 // by this much (a hand reaches past the wrist), when that is smaller than this share of the
 // picture's longer side (a larger one the whole picture already shows the detector as large).
 constexpr double kBodyRegionGrowth = 1.5, kLargestBodyRegion = 0.6;
+// A body whose shoulders are this share of the picture's longer side apart or more has palms of
+// about 0.4 of that, which the detector sees in the whole picture at 15 of its 192 pixels and
+// more: as surely as it would closer by. The joints' box of a person before the camera is small
+// when the frame cuts the body at the chest, so the shoulders tell first.
+constexpr double kShouldersSeenWhole = 0.2;
 
 // The square around the body's joints where its hands are, in picture pixels; empty when the body
-// fills so much of the picture that the detector sees it as well in the whole picture.
+// is so large in the picture that the detector sees its hands as well in the whole picture.
 RotatedRect palmRegion(const BodyObservation& body, const media::ImageView& image) {
   if (body.points.empty()) return {};
+  const double longSide = std::max(image.width, image.height);
+  const std::optional<JointPoint> left = body.point(BodyJoint::leftShoulder);
+  const std::optional<JointPoint> right = body.point(BodyJoint::rightShoulder);
+  if (left && right &&
+      std::hypot((left->location.x - right->location.x) * image.width,
+                 (left->location.y - right->location.y) * image.height) >= kShouldersSeenWhole * longSide) {
+    return {};
+  }
   double minX = 1, minY = 1, maxX = 0, maxY = 0;
   for (const auto& [joint, point] : body.points) {
     minX = std::min(minX, point.location.x), maxX = std::max(maxX, point.location.x);
     minY = std::min(minY, point.location.y), maxY = std::max(maxY, point.location.y);
   }
   const double side = kBodyRegionGrowth * std::max((maxX - minX) * image.width, (maxY - minY) * image.height);
-  if (!(side > 0) || side > kLargestBodyRegion * std::max(image.width, image.height)) return {};
+  if (!(side > 0) || side > kLargestBodyRegion * longSide) return {};
   return {(minX + maxX) / 2 * image.width, (1 - (minY + maxY) / 2) * image.height, side, side, 0};
 }
 
