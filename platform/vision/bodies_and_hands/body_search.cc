@@ -140,7 +140,12 @@ class Finder {
     if (!body) return false;
     const std::vector<LandmarkPoint>& points = body->points;
     if (face) {
-      std::erase_if(bodies_, [&](const Landmarks& other) { return headIn(other, *face); });
+      // This body is the face's person's: one found before around that head, or one this body
+      // repeats whose nose is off the face (Grace Hopper's on her cap), is that person placed
+      // wrongly.
+      std::erase_if(bodies_, [&](const Landmarks& other) {
+        return headIn(other, *face) || samePoints(points, other.points, kSamePoints);
+      });
     }
     if (std::any_of(bodies_.begin(), bodies_.end(),
                     [&](const Landmarks& other) { return samePoints(points, other.points, kSamePoints); })) {
