@@ -12,9 +12,10 @@
 #include <thread>
 #include <vector>
 
+#include "platform/nn/execution/model_runtime.h"
 #include "platform/nn/model.h"
 #include "platform/nn/model_files.h"
-#include "platform/nn/test_graphs.h"
+#include "platform/nn/testing/test_graphs.h"
 
 namespace {
 
@@ -91,8 +92,8 @@ int main(int argc, char** argv) {
     int out = b.op(platform::nn::OpType::conv2d,
                    {b.input({1, 56, 56, 128}), b.weights({128, 3, 3, 128}), b.weights({128})}, same);
     b.output(out);
-    auto one = Model::fromGraph(b.graph(), Threads::one);
-    auto all = Model::fromGraph(b.graph(), Threads::all);
+    auto one = platform::nn::buildModel(b.graph(), Threads::one);
+    auto all = platform::nn::buildModel(b.graph(), Threads::all);
     if (one.ok() && all.ok()) {
       printRow("peer: one 3x3 conv 56x56x128->128", one.value()->multiplyAdds(), medianMilliseconds(*one.value(), runs),
                medianMilliseconds(*all.value(), runs), threads);

@@ -10,10 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/nn/graph_preparation.h"
+#include "platform/nn/execution/model_runtime.h"
+#include "platform/nn/formats/tflite/tflite_reader.h"
+#include "platform/nn/graph/graph_preparation.h"
 #include "platform/nn/model.h"
 #include "platform/nn/model_files.h"
-#include "platform/nn/tflite_reader.h"
 
 namespace {
 
@@ -94,7 +95,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s: %s\n", argv[1], prepared.error().description.c_str());
     return 1;
   }
-  auto whole = Model::fromGraph(graph.value(), Threads::one);
+  auto whole = buildModel(graph.value(), Threads::one);
   if (!whole.ok()) {
     std::fprintf(stderr, "%s\n", whole.error().description.c_str());
     return 1;
@@ -108,7 +109,7 @@ int main(int argc, char** argv) {
   std::map<std::string, Sum> sums;
   double total = 0;
   for (const Operation& op : graph.value().operations) {
-    auto model = Model::fromGraph(alone(graph.value(), op), Threads::one);
+    auto model = buildModel(alone(graph.value(), op), Threads::one);
     if (!model.ok()) {
       std::fprintf(stderr, "%s\n", model.error().description.c_str());
       return 1;

@@ -86,7 +86,6 @@ int main(int argc, char** argv) {
   std::printf("%-36s %9.1f ms (%zu lines)\n", "neural reading, again",
               median(runs, [&] { lines = orQuit(readLinesNeurally(picture.view()), "reading"); }), lines.size());
   TextRecognitionOptions options;
-  options.detectsScript = true;
   std::printf("%-36s %9.1f ms\n", "recognizeText, first",
               milliseconds([&] { (void)orQuit(recognizeText(picture.view(), options), "recognising"); }));
   std::printf("%-36s %9.1f ms\n", "recognizeText, again",

@@ -16,8 +16,8 @@
 #include "platform/directory_listing.h"
 #include "platform/media/still_image.h"
 #include "platform/name_order.h"
-#include "platform/vision/bodies_and_hands/pose_requests.h"
-#include "platform/vision/faces/face_requests.h"
+#include "platform/vision/bodies_and_hands/pose_service.h"
+#include "platform/vision/faces/face_service.h"
 
 namespace {
 
@@ -73,16 +73,12 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "vision_requests: %s\n", first.error().description.c_str());
       return 1;
     }
-    FaceLandmarksRequest face;
-    BodyPoseRequest body;
-    HandPoseRequest hand;
-    for (Request* request :
-         {static_cast<Request*>(&face), static_cast<Request*>(&body), static_cast<Request*>(&hand)}) {
-      if (const Result<void> done = request->perform(first.value().view()); !done) {
-        std::fprintf(stderr, "vision_requests: %s\n", done.error().description.c_str());
-        return 1;
-      }
-    }
+    const media::ImageView view = first.value().view();
+    const auto ran = [](const auto& found) {
+      if (!found) std::fprintf(stderr, "vision_requests: %s\n", found.error().description.c_str());
+      return found.ok();
+    };
+    if (!ran(detectFaceLandmarks(view)) || !ran(detectBodies(view)) || !ran(detectHands(view, 2))) return 1;
   }
 
   Stopwatch decoding, faces, bodies, hands, total;
@@ -92,20 +88,20 @@ int main(int argc, char** argv) {
       const Result<media::Image> picture = decoding.time([&] { return media::decodeStillImage(path); });
       if (!picture) return ++failures, 0;
       const media::ImageView view = picture.value().view();
-      FaceLandmarksRequest face;
-      BodyPoseRequest body;
-      HandPoseRequest hand;
-      hand.setMaximumHandCount(2);
+      const auto found = [&failures](const auto& observations) -> size_t {
+        if (!observations) return ++failures, 0;
+        return observations.value().size();
+      };
       // As the program does: each person's body looked for around their face, their hands around
       // their body.
-      if (!faces.time([&] { return face.perform(view); })) ++failures;
-      if (face.results()) body.setFaces(*face.results());
-      if (!bodies.time([&] { return body.perform(view); })) ++failures;
-      if (body.results()) hand.setBodies(*body.results());
-      if (!hands.time([&] { return hand.perform(view); })) ++failures;
-      faceCount += face.results() ? face.results()->size() : 0;
-      bodyCount += body.results() ? body.results()->size() : 0;
-      handCount += hand.results() ? hand.results()->size() : 0;
+      const Result<std::vector<FaceObservation>> faceResults = faces.time([&] { return detectFaceLandmarks(view); });
+      const std::vector<FaceObservation> noFaces;
+      const Result<std::vector<BodyObservation>> bodyResults =
+          bodies.time([&] { return detectBodies(view, faceResults ? faceResults.value() : noFaces); });
+      const std::vector<BodyObservation> noBodies;
+      faceCount += found(faceResults);
+      bodyCount += found(bodyResults);
+      handCount += found(hands.time([&] { return detectHands(view, bodyResults ? bodyResults.value() : noBodies, 2); }));
       return 0;
     });
   }

@@ -1,79 +1,88 @@
 #include "frame_analysis/frame_record.h"
 
 #include <cstdio>
-#include <optional>
+#include <string_view>
 #include <vector>
 
 #include "frame_analysis/face_record.h"
 #include "frame_analysis/pose_record.h"
-#include "frame_analysis/run_state.h"
 #include "platform/errors.h"
 #include "platform/json.h"
 #include "platform/media/still_image.h"
-#include "platform/vision/bodies_and_hands/pose_requests.h"
-#include "platform/vision/faces/face_requests.h"
-#include "platform/vision/image_request_handler.h"
+#include "platform/vision/bodies_and_hands/pose_service.h"
+#include "platform/vision/faces/face_service.h"
 
 namespace frame_analysis {
 
 using namespace platform::vision;
 using platform::JsonArray;
 using platform::JsonObject;
+using platform::Result;
+using platform::media::Image;
 
 namespace {
+
+// The names the error entries give the three requests: hosts tell the failures apart by them.
+constexpr std::string_view kFaceRequestName = "VNDetectFaceLandmarksRequest";
+constexpr std::string_view kBodyRequestName = "VNDetectHumanBodyPoseRequest";
+constexpr std::string_view kHandRequestName = "VNDetectHumanHandPoseRequest";
+
+// Hands looked for in one frame, the most confident first.
+constexpr int kMostHands = 2;
 
 constexpr std::string_view kOutputDomain = "vision.output";
 enum class OutputError : int64_t { refused = 1 };
 
-}  // namespace
+// The failed requests of one frame: "<request name>: <domain> <code>" for the record's "errors",
+// and each failure's description for standard error, in the order the requests ran.
+struct Failures {
+  JsonArray entries;
+  std::string messages;
 
-std::string errorEntry(std::string_view requestName, const platform::Error& error) {
-  return std::string(requestName) + ": " + error.domain + " " + std::to_string(error.code);
+  void add(std::string_view requestName, const platform::Error& error) {
+    entries.push_back(std::string(requestName) + ": " + error.domain + " " + std::to_string(error.code));
+    messages += error.description + "\n";
+  }
+};
+
+// What `detect` finds in the frame's picture; nothing, with the failure noted under
+// `requestName`, when the picture could not be decoded or the analysis fails.
+template <typename Observation, typename Detect>
+std::vector<Observation> perform(std::string_view requestName, const Result<Image>& picture, Detect detect,
+                                 Failures& failures) {
+  Result<std::vector<Observation>> found =
+      picture ? detect(picture.value().view()) : Result<std::vector<Observation>>(picture.error());
+  if (!found) {
+    failures.add(requestName, found.error());
+    return {};
+  }
+  return std::move(found).value();
 }
 
-FrameReport analyse(const std::string& file, int64_t index, double fps) {
-  FrameReport report;
-  FaceLandmarksRequest faceRequest;
-  BodyPoseRequest bodyRequest;
-  HandPoseRequest handRequest;
-  handRequest.setMaximumHandCount(2);
+}  // namespace
 
-  ImageRequestHandler handler(file);
-  struct Named {
-    Request* request;
-    std::string_view name;
-  };
-  std::vector<Named> toRun = {{&faceRequest, kFaceRequestName}};
-  if (!facesOnly)
-    toRun = {{&faceRequest, kFaceRequestName}, {&bodyRequest, kBodyRequestName}, {&handRequest, kHandRequestName}};
+FrameReport analyse(const std::string& file, int64_t index, double fps, Analysis analysis) {
+  const Result<Image> picture = platform::media::decodeStillImage(file);
+  const bool facesOnly = analysis == Analysis::facesOnly;
+  // Faces-only records carry a colour sample, taken from the picture the faces were found in.
+  const Image* sampled = facesOnly && picture ? &picture.value() : nullptr;
 
-  JsonArray errors;
-  for (const Named& run : toRun) {
-    // Each person's body is looked for around their face, and their hands around their body.
-    if (run.request == &bodyRequest && faceRequest.results()) bodyRequest.setFaces(*faceRequest.results());
-    if (run.request == &handRequest && bodyRequest.results()) handRequest.setBodies(*bodyRequest.results());
-    if (const platform::Result<void> done = handler.perform({run.request}); !done) {
-      errors.push_back(errorEntry(run.name, done.error()));
-      report.messages += done.error().description + "\n";
-    }
-  }
-
-  std::optional<platform::media::Image> image;
-  if (facesOnly) {
-    platform::Result<platform::media::Image> decoded = platform::media::decodeStillImage(file);
-    if (decoded) image = std::move(decoded).value();
-  }
-
+  Failures failures;
   JsonArray faces, bodies, hands;
-  if (faceRequest.results()) {
-    for (const FaceObservation& face : *faceRequest.results())
-      faces.push_back(faceRecord(face, image ? &*image : nullptr));
-  }
-  if (bodyRequest.results()) {
-    for (const BodyObservation& body : *bodyRequest.results()) bodies.push_back(poseRecord(body, bodyJoints));
-  }
-  if (handRequest.results()) {
-    for (const HandObservation& hand : *handRequest.results()) hands.push_back(poseRecord(hand, handJoints));
+  const std::vector<FaceObservation> foundFaces =
+      perform<FaceObservation>(kFaceRequestName, picture, detectFaceLandmarks, failures);
+  for (const FaceObservation& face : foundFaces) faces.push_back(faceRecord(face, sampled));
+  if (!facesOnly) {
+    // Each person's body is looked for around their face, and their hands around their body.
+    const auto bodiesOfFaces = [&](const platform::media::ImageView& image) { return detectBodies(image, foundFaces); };
+    const std::vector<BodyObservation> foundBodies =
+        perform<BodyObservation>(kBodyRequestName, picture, bodiesOfFaces, failures);
+    for (const BodyObservation& body : foundBodies) bodies.push_back(poseRecord(body, bodyJoints));
+    const auto handsOfBodies = [&](const platform::media::ImageView& image) {
+      return detectHands(image, foundBodies, kMostHands);
+    };
+    for (const HandObservation& hand : perform<HandObservation>(kHandRequestName, picture, handsOfBodies, failures))
+      hands.push_back(poseRecord(hand, handJoints));
   }
 
   JsonObject record;
@@ -81,7 +90,9 @@ FrameReport analyse(const std::string& file, int64_t index, double fps) {
   record["faces"] = std::move(faces);
   record["bodies"] = std::move(bodies);
   record["hands"] = std::move(hands);
-  record["errors"] = std::move(errors);
+  record["errors"] = std::move(failures.entries);
+  FrameReport report;
+  report.messages = std::move(failures.messages);
   // A record that cannot be written (a time that is not finite) leaves no line.
   report.line = platform::writeJson(record);
   if (report.line) *report.line += '\n';

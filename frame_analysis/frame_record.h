@@ -1,19 +1,14 @@
-// The per-frame step of `vision`: analyse one frame and write its line.
+// The per-frame step of `vision`: analyse one frame and make its line.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <string_view>
 
+#include "frame_analysis/vision_run.h"
 #include "platform/result.h"
 
 namespace frame_analysis {
-
-// The names that error entries give the three requests.
-inline constexpr std::string_view kFaceRequestName = "VNDetectFaceLandmarksRequest";
-inline constexpr std::string_view kBodyRequestName = "VNDetectHumanBodyPoseRequest";
-inline constexpr std::string_view kHandRequestName = "VNDetectHumanHandPoseRequest";
 
 // What one frame leaves on the program's streams, kept until it is its turn to be written.
 struct FrameReport {
@@ -21,17 +16,16 @@ struct FrameReport {
   std::optional<std::string> line;  // the frame record and a line feed; absent when it cannot be written
 };
 
-// Runs the face request (and, unless faces only, the body and hand requests) on the frame's file
-// one at a time and gives the frame's report: its record, and for a failed request an error
-// entry in the record and the request's description in the messages. Writes nothing, so frames
-// may be analysed on several threads at once; never ends the run.
-FrameReport analyse(const std::string& file, int64_t index, double fps);
+// Decodes the frame's file once, runs the face request on the picture (and in full mode the body
+// and hand requests after it) and gives the frame's report: its record, and for each failed
+// request an error entry in the record and the failure's description in the messages. A frame
+// that cannot be decoded fails every request it would have run, each with the decoder's failure.
+// In faces-only mode every face gets a colour sample of that same picture. Writes nothing, so
+// frames may be analysed on several threads at once; never ends the run.
+FrameReport analyse(const std::string& file, int64_t index, double fps, Analysis analysis);
 
 // Writes the report's messages to standard error, then its line to standard output, through its
 // buffer. Fails only when standard output refuses the line.
 platform::Result<void> writeReport(const FrameReport& report);
-
-// "<request name>: <domain> <code>", the entry a failed request leaves in "errors".
-std::string errorEntry(std::string_view requestName, const platform::Error& error);
 
 }  // namespace frame_analysis

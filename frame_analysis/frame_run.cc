@@ -7,7 +7,6 @@
 
 #include "frame_analysis/frame_record.h"
 #include "frame_analysis/ordered_workers.h"
-#include "frame_analysis/run_state.h"
 
 namespace frame_analysis {
 namespace {
@@ -27,11 +26,11 @@ unsigned frameWorkers() {
   return std::clamp(cores, 1u, kMostFrameWorkers);
 }
 
-bool analyseFrames(double fps, unsigned workers) {
+bool analyseFrames(const VisionRun& run, unsigned workers) {
   bool written = true;
   inOrder<FrameReport>(
-      files.size(), workers, kReportsAheadPerWorker * workers,
-      [fps](size_t i) { return analyse(files[i], static_cast<int64_t>(i), fps); },
+      run.files.size(), workers, kReportsAheadPerWorker * workers,
+      [&run](size_t i) { return analyse(run.files[i], static_cast<int64_t>(i), run.fps, run.analysis); },
       [&written](FrameReport report) {
         // A line that standard output refused ends the run: the frames after it would be lost too.
         written = static_cast<bool>(writeReport(report));

@@ -12,7 +12,7 @@
 
 #include "frame_analysis/frame_listing.h"
 #include "frame_analysis/frame_run.h"
-#include "frame_analysis/run_state.h"
+#include "frame_analysis/vision_run.h"
 
 using namespace frame_analysis;
 
@@ -36,14 +36,16 @@ int main(int argc, char** argv) {
   if (argc != 3 && !(argc == 4 && std::strcmp(argv[3], "faces") == 0)) return quit(kUsage, 2);
   const std::optional<double> fps = readFrameRate(argv[2]);
   if (!fps) return quit(kUsage, 2);
-  facesOnly = argc == 4;
-  folder = argv[1];
+  VisionRun run;
+  run.folder = argv[1];
+  run.fps = *fps;
+  run.analysis = argc == 4 ? Analysis::facesOnly : Analysis::full;
 
-  std::optional<std::vector<std::string>> chosen = chooseFrames(folder);
+  std::optional<std::vector<std::string>> chosen = chooseFrames(run.folder);
   if (!chosen) return quit(kFolderUnreadable, 1);
-  files = std::move(*chosen);
+  run.files = std::move(*chosen);
 
-  if (!analyseFrames(*fps, frameWorkers())) return quit(kRecordsLost, 1);
+  if (!analyseFrames(run, frameWorkers())) return quit(kRecordsLost, 1);
   // The last lines are still in the buffer: a run whose lines did not all arrive has failed.
   if (std::fflush(stdout) != 0) return quit(kRecordsLost, 1);
   return 0;

@@ -1,17 +1,20 @@
 #include "person_cutout/command_line.h"
 
 #include <sys/stat.h>
+
 #include <filesystem>
+#include <vector>
 
 #include "person_cutout/messages.h"
-#include "person_cutout/run_state.h"
 
 namespace person_cutout {
 
-std::optional<unsigned> qualityOfWord(std::string_view word) {
-  if (word == "accurate") return 0;
-  if (word == "balanced") return 1;
-  if (word == "fast") return 2;
+using platform::vision::MaskQuality;
+
+std::optional<MaskQuality> qualityOfWord(std::string_view word) {
+  if (word == "accurate") return MaskQuality::accurate;
+  if (word == "balanced") return MaskQuality::balanced;
+  if (word == "fast") return MaskQuality::fast;
   return std::nullopt;
 }
 
@@ -26,17 +29,18 @@ bool existsAt(const std::string& location) {
   return ::stat(location.c_str(), &facts) == 0;
 }
 
-platform::Result<void> takeArguments(int argc, char** argv) {
-  args.assign(argv, argv + argc);
+platform::Result<MatteRun> takeArguments(int argc, char** argv) {
+  const std::vector<std::string> args(argv, argv + argc);
   if (args.size() < 3) return failure(kUsage);
-  const std::optional<unsigned> level = qualityOfWord(args.size() >= 4 ? args[3] : "accurate");
-  if (!level) return failure(kBadQuality);
-  quality = *level;
-  source = fileLocation(args[1]);
-  target = fileLocation(args[2]);
-  if (!existsAt(source)) return failure(kNoVideo);
-  if (existsAt(target)) return failure(kOutputExists);
-  return {};
+  const std::optional<MaskQuality> quality = qualityOfWord(args.size() >= 4 ? args[3] : "accurate");
+  if (!quality) return failure(kBadQuality);
+  MatteRun run;
+  run.quality = *quality;
+  run.source = fileLocation(args[1]);
+  run.target = fileLocation(args[2]);
+  if (!existsAt(run.source)) return failure(kNoVideo);
+  if (existsAt(run.target)) return failure(kOutputExists);
+  return run;
 }
 
 }  // namespace person_cutout

@@ -5,13 +5,14 @@
 #include <string>
 #include <string_view>
 
+#include "person_cutout/matte_run.h"
 #include "platform/result.h"
 
 namespace person_cutout {
 
-// The segmentation quality for a quality word, compared byte for byte: "accurate" 0, "balanced"
-// 1, "fast" 2; nothing for any other word.
-std::optional<unsigned> qualityOfWord(std::string_view word);
+// The segmentation quality for a quality word, compared byte for byte: "accurate", "balanced" or
+// "fast"; nothing for any other word.
+std::optional<platform::vision::MaskQuality> qualityOfWord(std::string_view word);
 
 // The location a path names: a relative path is taken from the current folder, an empty one
 // names the current folder itself.
@@ -21,9 +22,10 @@ std::string fileLocation(const std::string& path);
 // nothing counts as nothing).
 bool existsAt(const std::string& location);
 
-// Sets `args`, `quality`, `source` and `target`, or fails: too few arguments, a quality word that
-// is not one of the three, no video at the input path, something at the output path, in that
-// order. Arguments after the quality word are ignored.
-platform::Result<void> takeArguments(int argc, char** argv);
+// The run the command line asks for, with its `source`, `target` and `quality`; or the failure:
+// too few arguments, a quality word that is not one of the three (accurate when there is none),
+// no video at the input path, something at the output path, in that order. Arguments after the
+// quality word are ignored.
+platform::Result<MatteRun> takeArguments(int argc, char** argv);
 
 }  // namespace person_cutout

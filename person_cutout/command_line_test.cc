@@ -4,21 +4,28 @@
 
 #include <unistd.h>
 
-#include "person_cutout/run_state.h"
 #include "tests/support/files.h"
 
 namespace person_cutout {
 namespace {
 
+using platform::vision::MaskQuality;
+
 TEST(CommandLineTest, TakesOnlyTheThreeQualityWordsExactly) {
   struct Case {
     const char* word;
-    std::optional<unsigned> quality;
+    std::optional<MaskQuality> quality;
   };
   const Case cases[] = {
-      {"accurate", 0u},        {"balanced", 1u},       {"fast", 2u},
-      {"Fast", std::nullopt},  {"FAST", std::nullopt}, {" fast", std::nullopt},
-      {"fast ", std::nullopt}, {"", std::nullopt},     {"fastest", std::nullopt},
+      {"accurate", MaskQuality::accurate},
+      {"balanced", MaskQuality::balanced},
+      {"fast", MaskQuality::fast},
+      {"Fast", std::nullopt},
+      {"FAST", std::nullopt},
+      {" fast", std::nullopt},
+      {"fast ", std::nullopt},
+      {"", std::nullopt},
+      {"fastest", std::nullopt},
   };
   for (const Case& c : cases) EXPECT_EQ(qualityOfWord(c.word), c.quality) << "'" << c.word << "'";
   EXPECT_EQ(qualityOfWord(std::string_view("fast\0", 5)), std::nullopt);
@@ -44,18 +51,19 @@ TEST(CommandLineTest, CountsAnyEntryAsExistingButALinkToNothing) {
   EXPECT_FALSE(existsAt((folder / "gone")));
 }
 
-TEST(CommandLineTest, SetsTheRunStateAndIgnoresWordsAfterTheQuality) {
+TEST(CommandLineTest, BuildsTheRunAndIgnoresWordsAfterTheQuality) {
   test_support::TemporaryFolder folder;
   test_support::writeFile((folder / "in.mp4"), "x");
   std::string words[] = {"matte", (folder / "in.mp4"), (folder / "out.mp4"), "balanced", "extra", "words"};
   char* argv[] = {words[0].data(), words[1].data(), words[2].data(), words[3].data(), words[4].data(), words[5].data()};
-  ASSERT_TRUE(takeArguments(6, argv));
-  EXPECT_EQ(args.size(), 6u);
-  EXPECT_EQ(quality, 1u);
-  EXPECT_EQ(source, (folder / "in.mp4"));
-  EXPECT_EQ(target, (folder / "out.mp4"));
-  ASSERT_TRUE(takeArguments(3, argv));
-  EXPECT_EQ(quality, 0u);  // accurate when no word is given
+  const platform::Result<MatteRun> run = takeArguments(6, argv);
+  ASSERT_TRUE(run);
+  EXPECT_EQ(run.value().quality, MaskQuality::balanced);
+  EXPECT_EQ(run.value().source, (folder / "in.mp4"));
+  EXPECT_EQ(run.value().target, (folder / "out.mp4"));
+  const platform::Result<MatteRun> plain = takeArguments(3, argv);
+  ASSERT_TRUE(plain);
+  EXPECT_EQ(plain.value().quality, MaskQuality::accurate);  // when no word is given
 }
 
 }  // namespace

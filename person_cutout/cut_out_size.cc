@@ -16,8 +16,8 @@ CutOutSize cutOutSize(platform::media::FrameSize shown) {
   const double shownWidth = std::isfinite(shown.width) ? shown.width : 0;
   const double shownHeight = std::isfinite(shown.height) ? shown.height : 0;
   CutOutSize size;
-  size.longest = shownWidth <= shownHeight ? shownHeight : shownWidth;
-  size.shrink = size.longest < 1 ? 1 : std::min(1280 / size.longest, 1.0);
+  const double longest = shownWidth <= shownHeight ? shownHeight : shownWidth;
+  size.shrink = longest < 1 ? 1 : std::min(1280 / longest, 1.0);
   size.width = std::max<int64_t>(2, 2 * roundHalfAway(shownWidth * size.shrink * 0.5));
   size.height = std::max<int64_t>(2, 2 * roundHalfAway(shownHeight * size.shrink * 0.5));
   return size;

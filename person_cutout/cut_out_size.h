@@ -12,9 +12,8 @@ namespace person_cutout {
 int64_t roundHalfAway(double value);
 
 struct CutOutSize {
-  double longest = 0;  // the longer side of the shown size
-  double shrink = 1;   // at most 1: 1280 / longest for a longer side above 1280
-  int64_t width = 2;   // even, 2 to 1280
+  double shrink = 1;  // at most 1: 1280 / the longer side, for a longer side above 1280
+  int64_t width = 2;  // even, 2 to 1280
   int64_t height = 2;
 };
 

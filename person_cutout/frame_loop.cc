@@ -8,7 +8,6 @@
 
 #include "person_cutout/frame_stages.h"
 #include "person_cutout/messages.h"
-#include "person_cutout/run_state.h"
 #include "person_cutout/stop_signals.h"
 
 namespace person_cutout {
@@ -34,86 +33,83 @@ MediaTime writeTime(int64_t written, MediaTime sampleTime, MediaTime last) {
   return add(last, kStep);
 }
 
-platform::Result<DrawnFrame> drawFrame(const PixelBuffer& picture, MediaTime sampleTime, int64_t number) {
-  if (const platform::Result<void> done = vision->perform({&request}, picture); !done) {
-    return failure(std::string(kNoPerson) + std::to_string(number) + ": " + done.error().description);
+platform::Result<DrawnFrame> drawFrame(MatteRun& run, const PixelBuffer& picture, MediaTime sampleTime,
+                                       int64_t number) {
+  platform::Result<std::shared_ptr<PixelBuffer>> segmented = run.segmenter->segment(picture.view(), run.quality);
+  if (!segmented) {
+    return failure(std::string(kNoPerson) + std::to_string(number) + ": " + segmented.error().description);
   }
-  const auto& results = request.results();
-  if (!results || results->empty() || !results->front().pixelBuffer) {
-    return failure(std::string(kNoMask) + std::to_string(number));
-  }
-  const PixelBuffer& mask = *results->front().pixelBuffer;
+  if (!segmented.value()) return failure(std::string(kNoMask) + std::to_string(number));
+  const PixelBuffer& mask = *segmented.value();
 
   DrawnFrame drawn;
   drawn.sampleTime = sampleTime;
   drawn.measure = measureMask(mask);
 
-  PixelBufferPool* pool = writer->bufferPool();
+  PixelBufferPool* pool = run.writer->bufferPool();
   if (pool == nullptr) return failure(kCannotWrite);
   drawn.frame = pool->makeBuffer();
   if (!drawn.frame) return failure(kOutOfMemory);
   // Stretched to cover the whole frame: the two scales are independent.
-  const double across = static_cast<double>(width) / static_cast<double>(mask.width);
-  const double down = static_cast<double>(height) / static_cast<double>(mask.height);
-  if (const platform::Result<void> rendered = context.render(mask, across, down, *drawn.frame); !rendered) {
+  const double across = static_cast<double>(run.width) / static_cast<double>(mask.width);
+  const double down = static_cast<double>(run.height) / static_cast<double>(mask.height);
+  if (const platform::Result<void> rendered = run.context.render(mask, across, down, *drawn.frame); !rendered) {
     return failure(std::string(kCannotWrite) + ": " + rendered.error().description);
   }
   return drawn;
 }
 
-platform::Result<void> writeFrame(const DrawnFrame& drawn) {
+platform::Result<void> writeFrame(MatteRun& run, FrameTally& tally, const DrawnFrame& drawn) {
   const MaskMeasure& measure = drawn.measure;
   if (measure.measured) {
-    covered += measure.coverage;
+    tally.covered += measure.coverage;
     if (measure.personFrame) {
-      ++personFrames;
-      if (measure.top) tops.push_back(*measure.top);
+      ++tally.personFrames;
+      if (measure.top) tally.tops.push_back(*measure.top);
     }
   }
 
   // Wait while the writer holds us back; a writer that has stopped writing will never be ready,
   // and the append below reports why.
-  while (!writer->readyForMoreFrames() && writer->status() == VideoWriterStatus::writing) usleep(2000);
+  VideoWriter& writer = *run.writer;
+  while (!writer.readyForMoreFrames() && writer.status() == VideoWriterStatus::writing) usleep(2000);
 
-  const MediaTime time = writeTime(frames, drawn.sampleTime, last);
-  if (const platform::Result<void> appended = writer->append(*drawn.frame, time); !appended) {
+  const MediaTime time = writeTime(tally.frames, drawn.sampleTime, tally.last);
+  if (const platform::Result<void> appended = writer.append(*drawn.frame, time); !appended) {
     return failure(std::string(kCannotWrite) + ": " + reasonOf(appended.error()));
   }
-  last = time;
-  ++frames;
-  if (frames % 15 == 0) note("progress " + std::to_string(frames) + " " + std::to_string(std::max(expected, frames)));
+  tally.last = time;
+  ++tally.frames;
+  if (tally.frames % 15 == 0) {
+    note("progress " + std::to_string(tally.frames) + " " + std::to_string(std::max(run.expected, tally.frames)));
+  }
   return {};
 }
 
-void startFrameLoop() {
-  frames = 0;
-  personFrames = 0;
-  covered = 0.0;
-  tops.clear();
-  last = kMediaTimeZero;
-  readFailed = false;
-  started = std::chrono::steady_clock::now();
+void startFrameLoop(FrameTally& tally) {
+  tally = FrameTally{};
+  tally.started = std::chrono::steady_clock::now();
 }
 
-platform::Result<void> runFrameLoop() {
-  if (usableProcessors() > 1) return runFramesInStages();
-  return runFramesOneByOne();
+platform::Result<void> runFrameLoop(MatteRun& run, FrameTally& tally) {
+  if (usableProcessors() > 1) return runFramesInStages(run, tally);
+  return runFramesOneByOne(run, tally);
 }
 
-platform::Result<void> runFramesOneByOne() {
-  startFrameLoop();
+platform::Result<void> runFramesOneByOne(MatteRun& run, FrameTally& tally) {
+  startFrameLoop(tally);
   for (;;) {
     if (platform::Result<void> going = unlessStopped(); !going) return going;
-    platform::Result<std::optional<VideoSample>> sample = reader->nextSample();
+    platform::Result<std::optional<VideoSample>> sample = run.reader->nextSample();
     if (!sample) {
-      readFailed = true;  // finishing tells this apart from the end
+      tally.readFailed = true;  // finishing tells this apart from the end
       return {};
     }
     if (!sample.value()) return {};
     if (!sample.value()->picture) continue;
-    platform::Result<DrawnFrame> drawn = drawFrame(*sample.value()->picture, sample.value()->time, frames);
+    platform::Result<DrawnFrame> drawn = drawFrame(run, *sample.value()->picture, sample.value()->time, tally.frames);
     if (!drawn) return drawn.error();
-    if (platform::Result<void> written = writeFrame(drawn.value()); !written) return written;
+    if (platform::Result<void> written = writeFrame(run, tally, drawn.value()); !written) return written;
   }
 }
 

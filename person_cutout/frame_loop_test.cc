@@ -8,7 +8,6 @@
 
 #include "person_cutout/frame_stages.h"
 #include "person_cutout/messages.h"
-#include "person_cutout/run_state.h"
 #include "person_cutout/summary_record.h"
 #include "person_cutout/video_setup.h"
 #include "tests/support/files.h"
@@ -20,6 +19,7 @@ namespace {
 using namespace platform::media;
 using platform::Error;
 using platform::Result;
+using platform::vision::MaskQuality;
 
 // How a hand-made reader ends after its samples.
 enum class End { atTheEnd, brokenOff };
@@ -53,9 +53,12 @@ using MaskStep = std::function<Result<std::shared_ptr<PixelBuffer>>()>;
 class HandMadeSegmenter final : public platform::vision::PersonSegmenter {
  public:
   explicit HandMadeSegmenter(std::vector<MaskStep> steps) : steps_(std::move(steps)) {}
-  Result<std::shared_ptr<PixelBuffer>> segment(const ImageView&, platform::vision::MaskQuality) override {
+  Result<std::shared_ptr<PixelBuffer>> segment(const ImageView&, MaskQuality quality) override {
+    asked.push_back(quality);
     return steps_.at(next_++ % steps_.size())();
   }
+
+  std::vector<MaskQuality> asked;  // the quality of every frame segmented so far
 
  private:
   std::vector<MaskStep> steps_;
@@ -93,46 +96,49 @@ std::string pathName(const testing::TestParamInfo<Path>& info) {
 
 class FrameLoopTest : public testing::TestWithParam<Path> {
  protected:
-  static Result<void> run() { return GetParam() == Path::oneByOne ? runFramesOneByOne() : runFramesInStages(); }
+  Result<void> runLoop() {
+    return GetParam() == Path::oneByOne ? runFramesOneByOne(run_, tally_) : runFramesInStages(run_, tally_);
+  }
 
-  // Sets up the run state as the earlier steps would, with hand-made frames and masks and a real
-  // writer at `target`.
+  // A run as the earlier steps would leave it, with hand-made frames and masks and a real writer
+  // at its target.
   Result<void> prepare(std::deque<VideoSample> samples, std::vector<MaskStep> masks, int64_t cutWidth,
                        int64_t cutHeight, int32_t timeScale, End end = End::atTheEnd) {
-    writer.reset();
+    run_ = MatteRun{};
     auto handMade = std::make_unique<HandMadeReader>(std::move(samples), end);
     handMadeReader_ = handMade.get();
-    reader = std::move(handMade);
-    request = platform::vision::PersonMaskRequest(
-        [masks = std::move(masks)] { return std::make_unique<HandMadeSegmenter>(masks); });
-    vision = std::make_unique<platform::vision::SequenceRequestHandler>();
-    width = cutWidth;
-    height = cutHeight;
-    track = VideoTrack{};
-    track.timeScale = timeScale;
-    target = (folder_ / "cut.mp4");
-    expected = 1;
-    if (Result<void> prepared = prepareWriter(); !prepared) return prepared;
-    prepareSegmentation();
+    run_.reader = std::move(handMade);
+    run_.width = cutWidth;
+    run_.height = cutHeight;
+    run_.track.timeScale = timeScale;
+    run_.target = (folder_ / "cut.mp4");
+    if (Result<void> prepared = prepareWriter(run_); !prepared) return prepared;
+    auto segmenter = std::make_unique<HandMadeSegmenter>(std::move(masks));
+    handMadeSegmenter_ = segmenter.get();
+    run_.segmenter = std::move(segmenter);
     return {};
   }
 
   // Ends the run as main does after `step`: gives what fail() writes to standard error.
-  static std::string failedWith(const Result<void>& step) {
+  std::string failedWith(const Result<void>& step) {
     if (step) return "(the step went through)";
     testing::internal::CaptureStderr();
-    EXPECT_EQ(fail(step.error().description), 1);
+    EXPECT_EQ(fail(step.error().description, run_.writer.get()), 1);
     return testing::internal::GetCapturedStderr();
   }
 
-  void TearDown() override {
-    writer.reset();
-    reader.reset();
-    vision.reset();
+  // How finishing the run went, without its summary.
+  Result<void> finishedAs() {
+    const Result<Summary> finished = finishCutOut(run_, tally_);
+    if (!finished) return finished.error();
+    return {};
   }
 
   test_support::TemporaryFolder folder_;
+  MatteRun run_;
+  FrameTally tally_;
   HandMadeReader* handMadeReader_ = nullptr;
+  HandMadeSegmenter* handMadeSegmenter_ = nullptr;
 };
 
 TEST(WriteTimeTest, KeepsOwnTimesWhileTheyRiseElseStepsOn1Over600) {
@@ -162,28 +168,31 @@ TEST_P(FrameLoopTest, MeasuresDrawsAndWritesEveryFrameWithAPicture) {
        pictureAt({200, 600})},
       {personFrom(16, 16, 0), personFrom(16, 16, 16), personFrom(16, 16, 8), withoutMemory(), personFrom(16, 16, 4)},
       64, 32, 600));
-  ASSERT_TRUE(run());
+  ASSERT_TRUE(runLoop());
 
-  EXPECT_EQ(frames, 5);  // the sample without a picture left no trace
-  EXPECT_EQ(personFrames, 3);
-  EXPECT_DOUBLE_EQ(covered, 1.0 + 0.0 + 0.5 + 0.5);  // the coverage grid sees rows 0 and 8
-  EXPECT_EQ(tops, (std::vector<double>{0.0, 0.5, 0.25}));
-  EXPECT_EQ(last, (MediaTime{200, 600}));
+  EXPECT_EQ(tally_.frames, 5);  // the sample without a picture left no trace
+  EXPECT_EQ(tally_.personFrames, 3);
+  EXPECT_DOUBLE_EQ(tally_.covered, 1.0 + 0.0 + 0.5 + 0.5);  // the coverage grid sees rows 0 and 8
+  EXPECT_EQ(tally_.tops, (std::vector<double>{0.0, 0.5, 0.25}));
+  EXPECT_EQ(tally_.last, (MediaTime{200, 600}));
 
-  ASSERT_TRUE(finishCutOut());
-  EXPECT_EQ(writer->status(), VideoWriterStatus::completed);
-  EXPECT_DOUBLE_EQ(top, 0.25);
-  EXPECT_TRUE(summaryRecord(frames, width, height, seconds, personFrames, covered, top)
-                  .starts_with("{\"frames\": 5, \"width\": 64, \"height\": 32, \"seconds\": "));
+  const Result<Summary> finished = finishCutOut(run_, tally_);
+  ASSERT_TRUE(finished);
+  EXPECT_EQ(run_.writer->status(), VideoWriterStatus::completed);
+  EXPECT_DOUBLE_EQ(finished.value().top, 0.25);
+  EXPECT_TRUE(
+      summaryRecord(finished.value()).starts_with("{\"frames\": 5, \"width\": 64, \"height\": 32, \"seconds\": "));
+  EXPECT_TRUE(summaryRecord(finished.value())
+                  .ends_with(", \"person_frames\": 3, \"coverage\": 0.4000, \"top\": 0.2500, \"aspect\": 2.0000}"));
 
-  const std::optional<test_support::ProbedVideo> probed = test_support::probe(target);
+  const std::optional<test_support::ProbedVideo> probed = test_support::probe(run_.target);
   ASSERT_TRUE(probed);
   std::vector<int64_t> pts;
   for (const test_support::ProbedFrame& frame : probed->frames) pts.push_back(frame.pts);
   EXPECT_EQ(pts, (std::vector<int64_t>{0, 1, 2, 100, 200}));  // repeated and earlier times step on 1/600 s
 
   // Decoded, each frame is its mask stretched: white where the person is, black elsewhere.
-  const std::vector<std::vector<uint8_t>> planes = test_support::lumaPlanes(target, 64, 32);
+  const std::vector<std::vector<uint8_t>> planes = test_support::lumaPlanes(run_.target, 64, 32);
   ASSERT_EQ(planes.size(), 5u);
   auto at = [&](size_t frame, int x, int y) {
     return static_cast<int>(planes[frame][static_cast<size_t>(y * 64 + x)]);
@@ -199,16 +208,27 @@ TEST_P(FrameLoopTest, MeasuresDrawsAndWritesEveryFrameWithAPicture) {
   }
 }
 
+TEST_P(FrameLoopTest, OneSegmenterSegmentsEveryFrameAtTheRunsQuality) {
+  for (const MaskQuality quality : {MaskQuality::fast, MaskQuality::balanced, MaskQuality::accurate}) {
+    ASSERT_TRUE(prepare({pictureAt({0, 25}), noPictureAt({1, 25}), pictureAt({2, 25}), pictureAt({3, 25})},
+                        {personFrom(8, 8, 0)}, 16, 16, 25));
+    run_.quality = quality;
+    ASSERT_TRUE(runLoop());
+    EXPECT_EQ(handMadeSegmenter_->asked, std::vector<MaskQuality>(3, quality)) << static_cast<int>(quality);
+    run_.writer->cancel();  // removes the file: the next case writes to the same path
+  }
+}
+
 TEST_P(FrameLoopTest, NotesProgressEvery15FramesAgainstTheLargerOfExpectedAndWritten) {
   std::deque<VideoSample> samples;
   for (int i = 0; i < 31; ++i) samples.push_back(pictureAt({i, 25}));
   ASSERT_TRUE(prepare(std::move(samples), {personFrom(8, 8, 4)}, 16, 16, 25));
-  expected = 20;
+  run_.expected = 20;
   testing::internal::CaptureStderr();
-  const Result<void> looped = run();
+  const Result<void> looped = runLoop();
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "progress 15 20\nprogress 30 30\n");
   EXPECT_TRUE(looped);
-  EXPECT_EQ(frames, 31);
+  EXPECT_EQ(tally_.frames, 31);
 }
 
 TEST_P(FrameLoopTest, FailuresNameTheFrameAndRemoveTheUnfinishedFile) {
@@ -231,7 +251,7 @@ TEST_P(FrameLoopTest, FailuresNameTheFrameAndRemoveTheUnfinishedFile) {
     ASSERT_TRUE(prepare({pictureAt({0, 25}), noPictureAt({1, 25}), pictureAt({1, 25}), pictureAt({2, 25})}, c.masks, 16,
                         16, 25));
     ASSERT_TRUE(test_support::exists(path));
-    EXPECT_EQ(failedWith(run()), c.message);
+    EXPECT_EQ(failedWith(runLoop()), c.message);
     EXPECT_FALSE(test_support::exists(path)) << c.message;
   }
 }
@@ -242,8 +262,8 @@ TEST_P(FrameLoopTest, AWriterThatStoppedIsReportedNotWaitedForForever) {
   ASSERT_TRUE(
       prepare({pictureAt({0, 25}), pictureAt({1, 25}), pictureAt({2, 25})}, {personFrom(8, 8, 0), fails}, 16, 16, 25));
   const std::shared_ptr<PixelBuffer> wrong = makePixelBuffer(PixelFormat::bgra8, 8, 8);
-  EXPECT_FALSE(writer->append(*wrong, kMediaTimeZero));  // the writer fails and stops taking frames
-  const Result<void> looped = run();
+  EXPECT_FALSE(run_.writer->append(*wrong, kMediaTimeZero));  // the writer fails and stops taking frames
+  const Result<void> looped = runLoop();
   ASSERT_FALSE(looped);
   EXPECT_TRUE(looped.error().description.starts_with("the cut-out could not be written: a frame is not a BGRA picture"))
       << looped.error().description;
@@ -252,24 +272,24 @@ TEST_P(FrameLoopTest, AWriterThatStoppedIsReportedNotWaitedForForever) {
 TEST_P(FrameLoopTest, FinishingChecksHowReadingEndedBeforeCountingFrames) {
   const std::string path = (folder_ / "cut.mp4");
   ASSERT_TRUE(prepare({}, {personFrom(8, 8, 0)}, 16, 16, 25, End::brokenOff));
-  ASSERT_TRUE(run());  // the loop ends; finishing reports how
-  EXPECT_TRUE(readFailed);
-  EXPECT_EQ(failedWith(finishCutOut()), "Error: the video could not be read to its end\n");
+  ASSERT_TRUE(runLoop());  // the loop ends; finishing reports how
+  EXPECT_TRUE(tally_.readFailed);
+  EXPECT_EQ(failedWith(finishedAs()), "Error: the video could not be read to its end\n");
   EXPECT_FALSE(test_support::exists(path));
 
   ASSERT_TRUE(prepare({noPictureAt({0, 25}), noPictureAt({1, 25})}, {personFrom(8, 8, 0)}, 16, 16, 25));
-  ASSERT_TRUE(run());
-  EXPECT_FALSE(readFailed);
-  EXPECT_EQ(failedWith(finishCutOut()), "Error: the video has no frames\n");
+  ASSERT_TRUE(runLoop());
+  EXPECT_FALSE(tally_.readFailed);
+  EXPECT_EQ(failedWith(finishedAs()), "Error: the video has no frames\n");
   EXPECT_FALSE(test_support::exists(path));
 
   // Frames before the break are all written before the loop ends.
   ASSERT_TRUE(prepare({pictureAt({0, 25}), pictureAt({1, 25}), pictureAt({2, 25})}, {personFrom(8, 8, 0)}, 16, 16, 25,
                       End::brokenOff));
-  ASSERT_TRUE(run());
-  EXPECT_TRUE(readFailed);
-  EXPECT_EQ(frames, 3);
-  EXPECT_EQ(failedWith(finishCutOut()), "Error: the video could not be read to its end\n");
+  ASSERT_TRUE(runLoop());
+  EXPECT_TRUE(tally_.readFailed);
+  EXPECT_EQ(tally_.frames, 3);
+  EXPECT_EQ(failedWith(finishedAs()), "Error: the video could not be read to its end\n");
 }
 
 TEST_P(FrameLoopTest, AFailureStopsReadingWithinAFewFrames) {
@@ -277,7 +297,7 @@ TEST_P(FrameLoopTest, AFailureStopsReadingWithinAFewFrames) {
   for (int i = 0; i < 200; ++i) samples.push_back(pictureAt({i, 25}));
   const MaskStep fails = []() -> Result<std::shared_ptr<PixelBuffer>> { return Error{"test", 7, "no one"}; };
   ASSERT_TRUE(prepare(std::move(samples), {personFrom(8, 8, 0), personFrom(8, 8, 0), fails}, 16, 16, 25));
-  EXPECT_EQ(failedWith(run()), "Error: the person could not be found in frame 2: no one\n");
+  EXPECT_EQ(failedWith(runLoop()), "Error: the person could not be found in frame 2: no one\n");
   // One by one reads the failing frame last; in stages reading is at most a few frames ahead.
   if (GetParam() == Path::oneByOne) {
     EXPECT_EQ(handMadeReader_->reads, 3);
@@ -285,7 +305,7 @@ TEST_P(FrameLoopTest, AFailureStopsReadingWithinAFewFrames) {
     EXPECT_GE(handMadeReader_->reads, 3);
     EXPECT_LE(handMadeReader_->reads, 3 + 6);
   }
-  EXPECT_EQ(frames, 2);
+  EXPECT_EQ(tally_.frames, 2);
 }
 
 TEST_P(FrameLoopTest, AnOutputThatAppearsAfterTheCheckIsNeverOverwritten) {

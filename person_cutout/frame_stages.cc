@@ -6,8 +6,6 @@
 #include <thread>
 #include <utility>
 
-#include "person_cutout/frame_loop.h"
-#include "person_cutout/run_state.h"
 #include "person_cutout/stage_queue.h"
 #include "person_cutout/stop_signals.h"
 
@@ -45,9 +43,9 @@ using Read = Passed<ReadFrame>;
 using Drawn = Passed<DrawnFrame>;
 
 // Reads every sample with a picture into `out`, then the end.
-void readFrames(StageQueue<Read>& out) {
+void readFrames(VideoReader& reader, StageQueue<Read>& out) {
   for (;;) {
-    Result<std::optional<VideoSample>> sample = reader->nextSample();
+    Result<std::optional<VideoSample>> sample = reader.nextSample();
     if (!sample || !sample.value()) {
       out.put(Read::end(!sample));
       return;
@@ -59,7 +57,7 @@ void readFrames(StageQueue<Read>& out) {
 
 // Draws the frames of `in` in order into `out`; stops at the first failure, passing it on, and
 // closes `in` so that reading stops too.
-void drawFrames(StageQueue<Read>& in, StageQueue<Drawn>& out) {
+void drawFrames(MatteRun& run, StageQueue<Read>& in, StageQueue<Drawn>& out) {
   for (int64_t number = 0;; ++number) {
     std::optional<Read> taken = in.take();
     if (!taken) return;  // writing stopped
@@ -68,7 +66,7 @@ void drawFrames(StageQueue<Read>& in, StageQueue<Drawn>& out) {
       out.put(Drawn::end(read.readFailed));
       return;
     }
-    Result<DrawnFrame> drawn = drawFrame(*read.frame->picture, read.frame->time, number);
+    Result<DrawnFrame> drawn = drawFrame(run, *read.frame->picture, read.frame->time, number);
     read.frame.reset();  // the picture goes back to the reader's pool
     if (!drawn) {
       in.close();
@@ -84,8 +82,8 @@ void drawFrames(StageQueue<Read>& in, StageQueue<Drawn>& out) {
 
 }  // namespace
 
-Result<void> runFramesInStages() {
-  startFrameLoop();
+Result<void> runFramesInStages(MatteRun& run, FrameTally& tally) {
+  startFrameLoop(tally);
   StageQueue<Read> readQueue(kFramesBetweenStages);
   StageQueue<Drawn> drawnQueue(kFramesBetweenStages);
 
@@ -95,16 +93,16 @@ Result<void> runFramesInStages() {
   std::shared_future<bool> begun = begin.get_future().share();
   std::thread reading, drawing;
   try {
-    reading = std::thread([&readQueue, begun] {
-      if (begun.get()) readFrames(readQueue);
+    reading = std::thread([&run, &readQueue, begun] {
+      if (begun.get()) readFrames(*run.reader, readQueue);
     });
-    drawing = std::thread([&readQueue, &drawnQueue, begun] {
-      if (begun.get()) drawFrames(readQueue, drawnQueue);
+    drawing = std::thread([&run, &readQueue, &drawnQueue, begun] {
+      if (begun.get()) drawFrames(run, readQueue, drawnQueue);
     });
   } catch (const std::system_error&) {
     begin.set_value(false);
     if (reading.joinable()) reading.join();
-    return runFramesOneByOne();
+    return runFramesOneByOne(run, tally);
   }
   begin.set_value(true);
 
@@ -113,12 +111,12 @@ Result<void> runFramesInStages() {
     if (outcome = unlessStopped(); !outcome) break;
     Drawn drawn = std::move(*drawnQueue.take());  // the drawing stage always ends with an end or a failure
     if (drawn.frame) {
-      outcome = writeFrame(*drawn.frame);
+      outcome = writeFrame(run, tally, *drawn.frame);
       if (outcome) continue;
     } else if (drawn.failure) {
       outcome = *drawn.failure;
     } else {
-      readFailed = drawn.readFailed;
+      tally.readFailed = drawn.readFailed;
     }
     break;
   }

@@ -7,13 +7,14 @@
 
 #include "person_cutout/frame_loop.h"
 #include "person_cutout/messages.h"
-#include "person_cutout/run_state.h"
 #include "person_cutout/summary_record.h"
 #include "person_cutout/video_setup.h"
 #include "tests/support/files.h"
 
 namespace person_cutout {
 namespace {
+
+using platform::vision::MaskQuality;
 
 // Everything a run leaves: the file's bytes, standard error, and the statistics of the summary.
 struct Outcome {
@@ -25,36 +26,39 @@ struct Outcome {
   std::vector<double> tops;
 };
 
-// Cuts `video` out at `level` as main does, from opening the video to finishing the file, with
+using Loop = platform::Result<void> (*)(MatteRun&, FrameTally&);
+
+// Cuts `video` out at `quality` as main does, from opening the video to finishing the file, with
 // the loop `loop`; a failure ends the run through fail() as in main.
-Outcome cutOutWith(platform::Result<void> (*loop)(), const std::string& video, unsigned level, const std::string& to) {
-  writer.reset();
-  reader.reset();
-  asset.reset();
-  vision.reset();  // a fresh sequence: the masks are steadied from the first frame on
-  source = video;
-  target = to;
-  quality = level;
+Outcome cutOutWith(Loop loop, const std::string& video, MaskQuality quality, const std::string& to) {
+  MatteRun run;  // a fresh sequence: the masks are steadied from the first frame on
+  run.source = video;
+  run.target = to;
+  run.quality = quality;
+  FrameTally tally;
   Outcome outcome;
   testing::internal::CaptureStderr();
-  platform::Result<void> run = openVideo();
-  if (run) {
-    sizeCutOut();
-    run = prepareWriter();
+  platform::Result<void> step = openVideo(run);
+  if (step) {
+    sizeCutOut(run);
+    step = prepareWriter(run);
   }
-  if (run) {
-    prepareSegmentation();
-    countExpectedFrames();
-    run = loop();
+  if (step) {
+    prepareSegmentation(run);
+    countExpectedFrames(run);
+    step = loop(run, tally);
   }
-  if (run) run = finishCutOut();
-  if (!run) fail(run.error().description);
+  if (step) {
+    const platform::Result<Summary> finished = finishCutOut(run, tally);
+    if (!finished) step = finished.error();
+  }
+  if (!step) fail(step.error().description, run.writer.get());
   outcome.messages = testing::internal::GetCapturedStderr();
   if (test_support::exists(to)) outcome.file = test_support::readFile(to);
-  outcome.frames = frames;
-  outcome.personFrames = personFrames;
-  outcome.covered = covered;
-  outcome.tops = tops;
+  outcome.frames = tally.frames;
+  outcome.personFrames = tally.personFrames;
+  outcome.covered = tally.covered;
+  outcome.tops = tally.tops;
   return outcome;
 }
 
@@ -65,10 +69,13 @@ TEST(FrameStagesTest, WriteExactlyWhatTheOneByOneLoopWrites) {
   // and falling times, a file that breaks off.
   for (const char* name :
        {"person.mp4", "person_turned.mp4", "two_pictures.mp4", "no_person.mp4", "shared_times.mkv", "cut_off.mp4"}) {
-    for (const unsigned level : {0u, 1u, 2u}) {
-      const std::string label = std::string(name) + " at quality " + std::to_string(level);
-      const Outcome oneByOne = cutOutWith(runFramesOneByOne, videos + name, level, folder / "one.mp4");
-      const Outcome inStages = cutOutWith(runFramesInStages, videos + name, level, folder / "stages.mp4");
+    for (const MaskQuality quality : {MaskQuality::accurate, MaskQuality::balanced, MaskQuality::fast}) {
+      const std::string label = std::string(name) + " at quality " + std::to_string(static_cast<int>(quality));
+      // Each case writes files of its own: the writer never replaces a file, so a path used before
+      // would fail the run and leave the earlier case's file to compare.
+      const std::string cutOut = std::string(name) + "-" + std::to_string(static_cast<int>(quality));
+      const Outcome oneByOne = cutOutWith(runFramesOneByOne, videos + name, quality, folder / (cutOut + "-one.mp4"));
+      const Outcome inStages = cutOutWith(runFramesInStages, videos + name, quality, folder / (cutOut + "-stages.mp4"));
       EXPECT_GT(oneByOne.frames, 0) << label;
       EXPECT_FALSE(oneByOne.messages.empty()) << label;  // progress lines, or the failure
       EXPECT_EQ(inStages.messages, oneByOne.messages) << label;
@@ -79,10 +86,6 @@ TEST(FrameStagesTest, WriteExactlyWhatTheOneByOneLoopWrites) {
       EXPECT_EQ(inStages.tops, oneByOne.tops) << label;
     }
   }
-  writer.reset();
-  reader.reset();
-  asset.reset();
-  vision.reset();
 }
 
 }  // namespace

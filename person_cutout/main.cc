@@ -8,6 +8,7 @@
 // process ends by that signal.
 #include "person_cutout/command_line.h"
 #include "person_cutout/frame_loop.h"
+#include "person_cutout/matte_run.h"
 #include "person_cutout/messages.h"
 #include "person_cutout/stop_signals.h"
 #include "person_cutout/summary_record.h"
@@ -18,33 +19,38 @@ using platform::Result;
 
 namespace {
 
-// The run from the arguments to the summary; the first step that fails ends it.
-Result<void> cutOut(int argc, char** argv) {
-  if (Result<void> taken = takeArguments(argc, argv); !taken) return taken;
+// The run from the arguments to the summary; the first step that fails ends it, leaving in `run`
+// what had been opened by then.
+Result<void> cutOut(MatteRun& run, int argc, char** argv) {
+  Result<MatteRun> asked = takeArguments(argc, argv);
+  if (!asked) return asked.error();
+  run = std::move(asked).value();
 
-  if (Result<void> opened = openVideo(); !opened) return opened;
-  sizeCutOut();
+  if (Result<void> opened = openVideo(run); !opened) return opened;
+  sizeCutOut(run);
   if (Result<void> going = unlessStopped(); !going) return going;
-  if (Result<void> prepared = prepareWriter(); !prepared) return prepared;
-  prepareSegmentation();
-  countExpectedFrames();
+  if (Result<void> prepared = prepareWriter(run); !prepared) return prepared;
+  prepareSegmentation(run);
+  countExpectedFrames(run);
 
-  if (Result<void> looped = runFrameLoop(); !looped) return looped;
+  FrameTally tally;
+  if (Result<void> looped = runFrameLoop(run, tally); !looped) return looped;
 
   if (Result<void> going = unlessStopped(); !going) return going;
-  if (Result<void> finished = finishCutOut(); !finished) return finished;
+  Result<Summary> finished = finishCutOut(run, tally);
+  if (!finished) return finished.error();
   // Finishing takes a moment: a signal that came meanwhile still calls the run off.
   if (Result<void> going = unlessStopped(); !going) return going;
-  return printSummary();
+  return printSummary(finished.value());
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   catchStopSignals();
-  const Result<void> run = cutOut(argc, argv);
-  if (!run) {
-    const int status = fail(run.error().description);
+  MatteRun run;
+  if (const Result<void> done = cutOut(run, argc, argv); !done) {
+    const int status = fail(done.error().description, run.writer.get());
     if (const int signal = stopSignal(); signal != 0) endBySignal(signal);
     return status;
   }

@@ -4,7 +4,6 @@
 
 #include <string>
 
-#include "person_cutout/run_state.h"
 #include "person_cutout/stop_signals.h"
 #include "platform/errors.h"
 #include "platform/write_all.h"
@@ -26,10 +25,10 @@ void writeLine(std::string_view text) {
 
 }  // namespace
 
-int fail(std::string_view message) {
-  if (writer && stopSignal() != 0) {
+int fail(std::string_view message, platform::media::VideoWriter* writer) {
+  if (writer != nullptr && stopSignal() != 0) {
     writer->discard();
-  } else if (writer) {
+  } else if (writer != nullptr) {
     writer->cancel();  // removes the file unless it is complete
   }
   writeLine("Error: " + std::string(message));

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/media/video_writer.h"
 #include "platform/result.h"
 
 namespace person_cutout {
@@ -30,11 +31,12 @@ inline constexpr std::string_view kStopped = "stopped by ";  // + "SIGINT", "SIG
 // Stands for a reason when the platform gives none.
 inline constexpr std::string_view kUnknown = "unknown";
 
-// Ends the run: removes the cut-out file if this run created it and did not complete it, or even
-// a complete one when a stop signal called the run off (a file left behind would block a retry
-// with the same path, and a file the run did not create is never touched), writes "Error: " + message + a line feed to
-// standard error in one write, and gives the exit status, 1, for main to return.
-int fail(std::string_view message);
+// Ends a failed run: removes the cut-out file `writer` created (none when it is null) unless it
+// is complete, or even a complete one when a stop signal called the run off (a file left behind
+// would block a retry with the same path, and a file the run did not create is never touched),
+// writes "Error: " + message + a line feed to standard error in one write, and gives the exit
+// status, 1, for main to return.
+int fail(std::string_view message, platform::media::VideoWriter* writer);
 
 // The failure of one of matte's own steps: its description is the message for fail().
 platform::Error failure(std::string_view message);

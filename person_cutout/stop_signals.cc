@@ -12,7 +12,9 @@ namespace {
 
 constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
-// Lock-free, so the handler may store into it.
+// The signal that asked the run to stop, 0 until one comes. The one variable of `matte` outside
+// its run value: a signal handler cannot be handed a run, it can only reach a global. Lock-free,
+// so the handler may store into it.
 std::atomic<int> noted{0};
 static_assert(std::atomic<int>::is_always_lock_free);
 

@@ -3,9 +3,10 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
+#include <future>
+#include <memory>
 
 #include "person_cutout/messages.h"
-#include "person_cutout/run_state.h"
 
 namespace person_cutout {
 
@@ -13,10 +14,14 @@ using namespace platform::media;
 
 namespace {
 
-// The completion handler: it keeps how finishing went and signals `done`.
-void signalDone(platform::Result<void> outcome) {
-  finishing = std::move(outcome);
-  done->release();
+// Finishes the file and waits until the writer has: it completes the file on a thread of its own
+// and reports there, once, how it went.
+platform::Result<void> finishWriting(VideoWriter& writer) {
+  // Shared with the completion, which may still be returning from set_value when the wait ends.
+  auto finished = std::make_shared<std::promise<platform::Result<void>>>();
+  std::future<platform::Result<void>> outcome = finished->get_future();
+  writer.finish([finished](platform::Result<void> how) { finished->set_value(std::move(how)); });
+  return outcome.get();
 }
 
 }  // namespace
@@ -33,30 +38,35 @@ double typicalTop(std::vector<double>& tops) {
   return tops[tops.size() / 2];
 }
 
-std::string summaryRecord(int64_t frames, int64_t width, int64_t height, double seconds, int64_t personFrames,
-                          double covered, double top) {
-  return "{\"frames\": " + std::to_string(frames) + ", \"width\": " + std::to_string(width) +
-         ", \"height\": " + std::to_string(height) + ", \"seconds\": " + fixedPoint(seconds, 2) +
-         ", \"person_frames\": " + std::to_string(personFrames) +
-         ", \"coverage\": " + fixedPoint(covered / static_cast<double>(frames), 4) +
-         ", \"top\": " + fixedPoint(top, 4) +
-         ", \"aspect\": " + fixedPoint(static_cast<double>(width) / static_cast<double>(height), 4) + "}";
+std::string summaryRecord(const Summary& summary) {
+  const double frames = static_cast<double>(summary.frames);
+  const double aspect = static_cast<double>(summary.width) / static_cast<double>(summary.height);
+  return "{\"frames\": " + std::to_string(summary.frames) + ", \"width\": " + std::to_string(summary.width) +
+         ", \"height\": " + std::to_string(summary.height) + ", \"seconds\": " + fixedPoint(summary.seconds, 2) +
+         ", \"person_frames\": " + std::to_string(summary.personFrames) +
+         ", \"coverage\": " + fixedPoint(summary.covered / frames, 4) + ", \"top\": " + fixedPoint(summary.top, 4) +
+         ", \"aspect\": " + fixedPoint(aspect, 4) + "}";
 }
 
-platform::Result<void> finishCutOut() {
-  if (readFailed) return failure(kReadBrokeOff);
-  if (frames < 1) return failure(kNoFrames);
-  done = std::make_unique<std::binary_semaphore>(0);
-  writer->finish(signalDone);
-  done->acquire();
-  if (!finishing) return failure(std::string(kCannotFinish) + reasonOf(finishing.error()));
-  seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-  top = typicalTop(tops);
-  return {};
+platform::Result<Summary> finishCutOut(MatteRun& run, FrameTally& tally) {
+  if (tally.readFailed) return failure(kReadBrokeOff);
+  if (tally.frames < 1) return failure(kNoFrames);
+  if (const platform::Result<void> finished = finishWriting(*run.writer); !finished) {
+    return failure(std::string(kCannotFinish) + reasonOf(finished.error()));
+  }
+  Summary summary;
+  summary.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - tally.started).count();
+  summary.frames = tally.frames;
+  summary.width = run.width;
+  summary.height = run.height;
+  summary.personFrames = tally.personFrames;
+  summary.covered = tally.covered;
+  summary.top = typicalTop(tally.tops);
+  return summary;
 }
 
-platform::Result<void> printSummary() {
-  const std::string line = summaryRecord(frames, width, height, seconds, personFrames, covered, top) + "\n";
+platform::Result<void> printSummary(const Summary& summary) {
+  const std::string line = summaryRecord(summary) + "\n";
   // A summary that cannot be delivered is a failed run, not a silent success.
   if (std::fwrite(line.data(), 1, line.size(), stdout) != line.size() || std::fflush(stdout) != 0) {
     return failure(kSummaryLost);

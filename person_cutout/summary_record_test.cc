@@ -37,10 +37,10 @@ TEST(SummaryRecordTest, TheTypicalTopIsTheUpperMiddleOfTheSortedTops) {
 }
 
 TEST(SummaryRecordTest, WritesTheEightMembersInTheirOrderAndFormats) {
-  EXPECT_EQ(summaryRecord(120, 720, 1280, 8.3712, 117, 0.2311 * 120, 0.125),
+  EXPECT_EQ(summaryRecord({120, 720, 1280, 8.3712, 117, 0.2311 * 120, 0.125}),
             "{\"frames\": 120, \"width\": 720, \"height\": 1280, \"seconds\": 8.37, \"person_frames\": 117, "
             "\"coverage\": 0.2311, \"top\": 0.1250, \"aspect\": 0.5625}");
-  EXPECT_EQ(summaryRecord(3, 1280, 720, 0, 0, 0, 0),
+  EXPECT_EQ(summaryRecord({3, 1280, 720, 0, 0, 0, 0}),
             "{\"frames\": 3, \"width\": 1280, \"height\": 720, \"seconds\": 0.00, \"person_frames\": 0, "
             "\"coverage\": 0.0000, \"top\": 0.0000, \"aspect\": 1.7778}");
 }

@@ -4,45 +4,42 @@
 
 #include "person_cutout/cut_out_size.h"
 #include "person_cutout/messages.h"
-#include "person_cutout/run_state.h"
 #include "platform/errors.h"
 
 namespace person_cutout {
 
 using namespace platform::media;
 
-platform::Result<void> openVideo() {
-  platform::Result<std::shared_ptr<VideoAsset>> opened = VideoAsset::open(source);
+platform::Result<void> openVideo(MatteRun& run) {
+  platform::Result<std::shared_ptr<VideoAsset>> opened = VideoAsset::open(run.source);
   if (!opened) {
     // A file read to no avail lists no video track, as a file with only sound does.
     const bool unrecognised = opened.error().domain == platform::kVideoDomain &&
                               opened.error().code == static_cast<int64_t>(VideoError::unrecognised);
     return failure(unrecognised ? kNoPicture : kCannotOpen);
   }
-  asset = std::move(opened.value());
-  if (asset->videoTracks().empty()) return failure(kNoPicture);
-  track = asset->videoTracks().front();
+  run.asset = std::move(opened.value());
+  if (run.asset->videoTracks().empty()) return failure(kNoPicture);
+  run.track = run.asset->videoTracks().front();
 
-  turned = !track.displayMatrix.isIdentity();
-  shown = turned ? track.uprightSize : track.storedSize;
+  const bool turned = !run.track.displayMatrix.isIdentity();
+  run.shown = turned ? run.track.uprightSize : run.track.storedSize;
   platform::Result<std::unique_ptr<VideoReader>> made =
-      makeVideoReader(asset, track, turned ? FrameOrientation::upright : FrameOrientation::asStored);
+      makeVideoReader(run.asset, run.track, turned ? FrameOrientation::upright : FrameOrientation::asStored);
   if (!made) return failure(kCannotOpen);
-  reader = std::move(made.value());
-  if (!reader->start()) return failure(kCannotRead);
+  run.reader = std::move(made.value());
+  if (!run.reader->start()) return failure(kCannotRead);
   return {};
 }
 
-void sizeCutOut() {
-  const CutOutSize size = cutOutSize(shown);
-  longest = size.longest;
-  shrink = size.shrink;
-  width = size.width;
-  height = size.height;
+void sizeCutOut(MatteRun& run) {
+  const CutOutSize size = cutOutSize(run.shown);
+  run.width = size.width;
+  run.height = size.height;
 }
 
-platform::Result<void> prepareWriter() {
-  platform::Result<std::unique_ptr<VideoWriter>> created = VideoWriter::create(target);
+platform::Result<void> prepareWriter(MatteRun& run) {
+  platform::Result<std::unique_ptr<VideoWriter>> created = VideoWriter::create(run.target);
   if (!created) {
     // Something appeared at the path after the check: it is left as it is.
     if (created.error().domain == platform::kVideoDomain &&
@@ -51,26 +48,25 @@ platform::Result<void> prepareWriter() {
     }
     return failure(kCannotWrite);
   }
-  writer = std::move(created.value());
+  run.writer = std::move(created.value());
 
   VideoWriterSettings settings;
-  settings.width = static_cast<int>(width);
-  settings.height = static_cast<int>(height);
+  settings.width = static_cast<int>(run.width);
+  settings.height = static_cast<int>(run.height);
   settings.averageBitRate = 1'800'000;
   settings.maxKeyFrameInterval = 12;
-  settings.timeScale = track.timeScale;
-  settings.frameRate = track.frameRate;
-  if (const platform::Result<void> started = writer->start(settings); !started) {
+  settings.timeScale = run.track.timeScale;
+  settings.frameRate = run.track.frameRate;
+  if (const platform::Result<void> started = run.writer->start(settings); !started) {
     return failure(std::string(kCannotWrite) + ": " + reasonOf(started.error()));
   }
   return {};
 }
 
-void prepareSegmentation() {
-  request.setQuality(static_cast<platform::vision::MaskQuality>(quality));
-  if (!vision) vision = std::make_unique<platform::vision::SequenceRequestHandler>();
-}
+void prepareSegmentation(MatteRun& run) { run.segmenter = platform::vision::makePersonSegmenter(); }
 
-void countExpectedFrames() { expected = expectedFrameCount(asset->duration().seconds(), track.frameRate); }
+void countExpectedFrames(MatteRun& run) {
+  run.expected = expectedFrameCount(run.asset->duration().seconds(), run.track.frameRate);
+}
 
 }  // namespace person_cutout

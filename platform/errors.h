@@ -5,12 +5,13 @@
 // numbered from 1). A service reports a failure of a layer below it (a model that cannot be
 // loaded, a picture that cannot be decoded) under its own domain and code, keeping the lower
 // layer's description, so a caller only ever sees the domains of the services it called. The one
-// exception is the picture itself: a handler that cannot decode the file a request was given
-// reports the still-image service's failure, because no service ran. The layers that serve
-// several services (the neural-network runtime, the detector building blocks) report under their
-// own domains only to those services, which wrap them: their domains never reach a program.
+// exception is the picture itself: a program that cannot decode a file reports the still-image
+// service's failure for each analysis it would have run, because no service ran. The layers
+// that serve several services (the neural-network runtime, the detector building blocks) report
+// under their own domains only to those services, which wrap them: their domains never reach a
+// program.
 //
-// `vision` writes the domain and code of every failed request into the frame's error entries;
+// `vision` writes the domain and code of every failed analysis into the frame's error entries;
 // these strings are therefore part of its output.
 #pragma once
 

@@ -3,33 +3,30 @@
 
 #include <string>
 
-#include "platform/vision/faces/face_requests.h"
-#include "platform/vision/image_request_handler.h"
-#include "platform/vision/text/text_request.h"
-#include "text_reading/image_record.h"
+#include "text_reading/image_reading.h"
 
 namespace {
 
-using namespace platform::vision;
+using platform::JsonArray;
+using platform::JsonObject;
 
 const std::string kFixtures = TEST_FIXTURES_DIR;
 
 TEST(FaceBoxes, APhotoWithOneFaceGivesItsBox) {
-  TextRecognitionRequest textRequest;
-  FaceRectanglesRequest faceRequest;
-  ImageRequestHandler handler(kFixtures + "/faces/astronaut.jpg");
-  ASSERT_TRUE(handler.perform({&textRequest, &faceRequest}));
-  ASSERT_TRUE(faceRequest.results());
-  ASSERT_EQ(faceRequest.results()->size(), 1u);
-  const FaceObservation& face = faceRequest.results()->front();
-  const platform::JsonArray box = text_reading::fromTop(face.boundingBox);
+  const JsonObject record = text_reading::analyseImage(kFixtures + "/faces/astronaut.jpg");
+  ASSERT_TRUE(record.contains("faces"));
+  const JsonArray& faces = std::get<JsonArray>(record.at("faces").get());
+  ASSERT_EQ(faces.size(), 1u);
+  const JsonObject& face = std::get<JsonObject>(faces.front().get());
+  const JsonArray& box = std::get<JsonArray>(face.at("box").get());
+  ASSERT_EQ(box.size(), 4u);
   const auto at = [&](size_t i) { return std::get<double>(box[i].get()); };
   // The astronaut's face fills about x 0.36 to 0.62 and y 0.10 to 0.45 from the top.
   EXPECT_NEAR(at(0) + at(2) / 2, 0.49, 0.08);  // centre x
   EXPECT_NEAR(at(1) + at(3) / 2, 0.27, 0.08);  // centre y, from the top
   EXPECT_GT(at(2), 0.12);
   EXPECT_LT(at(2), 0.45);
-  EXPECT_GE(text_reading::round3(face.confidence), 0.5);
+  EXPECT_GE(std::get<double>(face.at("confidence").get()), 0.5);
 }
 
 }  // namespace

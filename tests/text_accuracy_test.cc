@@ -8,32 +8,21 @@
 #include <sstream>
 #include <string>
 
-#include "platform/vision/image_request_handler.h"
-#include "platform/vision/text/text_request.h"
-#include "text_reading/image_record.h"
+#include "text_reading/image_reading.h"
 #include "tools/character_error_rate.h"
 
 namespace {
 
-using namespace platform::vision;
-
 const std::string kFixtures = TEST_FIXTURES_DIR;
 
-// The picture's lines as look reads them (same request settings), one per line.
+// The picture's lines as look reads them (its own per-image step), one per line.
 std::string readLines(const std::string& path) {
-  TextRecognitionRequest request;
-  request.setRecognitionLevel(TextRecognitionLevel::accurate);
-  request.setUsesLanguageCorrection(true);
-  request.setDetectsScript(true);
-  ImageRequestHandler handler(path);
-  const platform::Result<void> done = handler.perform({&request});
-  EXPECT_TRUE(done) << done.error().description;
+  const platform::JsonObject record = text_reading::analyseImage(path);
+  EXPECT_FALSE(record.contains("error")) << std::get<std::string>(record.at("error").get());
   std::string text;
-  if (!request.results()) return text;
-  for (const TextObservation& line : *request.results()) {
-    if (std::optional<platform::JsonObject> record = text_reading::lineRecord(line)) {
-      text += std::get<std::string>(record->at("text").get()) + "\n";
-    }
+  if (!record.contains("text")) return text;
+  for (const platform::JsonValue& line : std::get<platform::JsonArray>(record.at("text").get())) {
+    text += std::get<std::string>(std::get<platform::JsonObject>(line.get()).at("text").get()) + "\n";
   }
   return text;
 }

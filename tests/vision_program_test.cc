@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <sstream>
 
-#include "frame_analysis/frame_record.h"
 #include "tests/support/files.h"
 #include "tests/support/jpeg_fixtures.h"
 #include "tests/support/program_run.h"
@@ -254,6 +253,13 @@ TEST(VisionFrames, FramesThatCannotBeReadGetErrorEntriesAndTheRunGoesOn) {
     const std::vector<std::string> frameLines = lines(run.standardOutput);
     const std::vector<std::string> errorLines = lines(run.standardError);
     ASSERT_EQ(frameLines.size(), std::size(cases)) << run.standardOutput;
+    // The first frame's line in full: the request names are what hosts match on.
+    EXPECT_EQ(frameLines[0], facesOnly ? R"({"bodies":[],"errors":["VNDetectFaceLandmarksRequest: platform.image 5"],)"
+                                         R"("faces":[],"hands":[],"time":0})"
+                                       : R"({"bodies":[],"errors":["VNDetectFaceLandmarksRequest: platform.image 5",)"
+                                         R"("VNDetectHumanBodyPoseRequest: platform.image 5",)"
+                                         R"("VNDetectHumanHandPoseRequest: platform.image 5"],)"
+                                         R"("faces":[],"hands":[],"time":0})");
     const size_t perFrame = facesOnly ? 1 : 3;
     size_t errorLine = 0;
     for (size_t i = 0; i < std::size(cases); ++i) {
@@ -263,15 +269,10 @@ TEST(VisionFrames, FramesThatCannotBeReadGetErrorEntriesAndTheRunGoesOn) {
         continue;
       }
       const std::string code = std::to_string(c.code);
-      auto entry = [&code](std::string_view request) {
-        std::string text = "\"";
-        text.append(request).append(": platform.image ").append(code).append("\"");
-        return text;
-      };
-      std::string errors = entry(frame_analysis::kFaceRequestName);
+      std::string errors = "\"VNDetectFaceLandmarksRequest: platform.image " + code + "\"";
       if (!facesOnly) {
-        errors.append(",").append(entry(frame_analysis::kBodyRequestName));
-        errors.append(",").append(entry(frame_analysis::kHandRequestName));
+        errors += ",\"VNDetectHumanBodyPoseRequest: platform.image " + code + "\"";
+        errors += ",\"VNDetectHumanHandPoseRequest: platform.image " + code + "\"";
       }
       EXPECT_EQ(frameLines[i],
                 R"({"bodies":[],"errors":[)" + errors + R"(],"faces":[],"hands":[],"time":)" + std::to_string(i) + "}");

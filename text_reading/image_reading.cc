@@ -2,45 +2,46 @@
 
 #include <cstdio>
 #include <optional>
+#include <vector>
 
 #include "platform/errors.h"
-#include "platform/json.h"
-#include "platform/vision/faces/face_requests.h"
-#include "platform/vision/image_request_handler.h"
-#include "platform/vision/text/text_request.h"
+#include "platform/media/still_image.h"
+#include "platform/vision/faces/face_service.h"
+#include "platform/vision/text/text_service.h"
 #include "text_reading/image_record.h"
 
 namespace text_reading {
 
 using namespace platform::vision;
+using platform::Result;
 
 namespace {
 
 constexpr std::string_view kOutputDomain = "look.output";
 enum class OutputError : int64_t { refused = 1 };
 
+// Every line read as well as the readers can: Tesseract reads again the lines it reads better,
+// guided by its word lists.
+constexpr TextRecognitionOptions kTextOptions{.recognitionLevel = TextRecognitionLevel::accurate,
+                                              .usesLanguageCorrection = true};
+
 }  // namespace
 
-platform::Result<void> readImage(const std::string& path) {
-  TextRecognitionRequest textRequest;
-  textRequest.setRecognitionLevel(TextRecognitionLevel::accurate);
-  textRequest.setUsesLanguageCorrection(true);
-  textRequest.setDetectsScript(true);
-  FaceRectanglesRequest faceRequest;
-  ImageRequestHandler handler(path);
+platform::JsonObject analyseImage(const std::string& path) {
+  const Result<platform::media::Image> picture = platform::media::decodeStillImage(path);
+  if (!picture) return failedImageRecord(path, picture.error());
+  const platform::media::ImageView view = picture.value().view();
+  const Result<std::vector<TextObservation>> lines = recognizeText(view, kTextOptions);
+  if (!lines) return failedImageRecord(path, lines.error());
+  const Result<std::vector<FaceObservation>> faces = detectFaceRectangles(view);
+  if (!faces) return failedImageRecord(path, faces.error());
+  return imageRecord(path, lines.value(), faces.value());
+}
 
-  platform::JsonObject record;
-  if (const platform::Result<void> done = handler.perform({&textRequest, &faceRequest}); !done) {
-    record = failedImageRecord(path, done.error());
-  } else {
-    static const std::vector<TextObservation> kNoLines;
-    static const std::vector<FaceObservation> kNoFaces;
-    record = imageRecord(path, textRequest.results() ? *textRequest.results() : kNoLines,
-                         faceRequest.results() ? *faceRequest.results() : kNoFaces);
-  }
+platform::Result<void> readImage(const std::string& path) {
   // Every string in the record is valid UTF-8 and every number finite, so this only fails if
   // an observation carried a number that is not; that image then gets no line.
-  const std::optional<std::string> text = platform::writeJson(record);
+  const std::optional<std::string> text = platform::writeJson(analyseImage(path));
   if (!text) return {};
   const bool written = std::fwrite(text->data(), 1, text->size(), stdout) == text->size() &&
                        std::fputc('\n', stdout) != EOF && std::fflush(stdout) == 0;

@@ -3,14 +3,19 @@
 
 #include <string>
 
+#include "platform/json.h"
 #include "platform/result.h"
 
 namespace text_reading {
 
-// Performs text recognition (accurate, language correction, automatic language) and face
-// rectangles in one call on one handler for the image at `path`, and writes its record as one
-// JSON line on standard output, flushed at once. A failed analysis becomes the record's "error".
-// Writes nothing to standard error. Fails only when standard output refuses the line.
+// The record of the image at `path`: the picture decoded once, then its lines of text (the
+// accurate level, Tesseract's word lists guiding the lines it reads) and its face boxes; or,
+// when the picture cannot be decoded or either analysis fails, that failure as its "error".
+platform::JsonObject analyseImage(const std::string& path);
+
+// Writes the record of the image at `path` (analyseImage) as one JSON line on standard output,
+// flushed at once. Writes nothing to standard error. Fails only when standard output refuses the
+// line.
 platform::Result<void> readImage(const std::string& path);
 
 }  // namespace text_reading

@@ -13,7 +13,7 @@
 #include "text_reading/huge_page_restart.h"
 #include "text_reading/image_listing.h"
 #include "text_reading/image_reading.h"
-#include "text_reading/run_state.h"
+#include "text_reading/look_run.h"
 
 using namespace text_reading;
 
@@ -32,11 +32,12 @@ int fail(const std::string& message) {
 int main(int argc, char** argv) {
   restartWithHugePages(argv);
   if (argc != 2) return fail(kUsage);
-  folder = argv[1];
-  std::optional<std::vector<std::string>> chosen = chooseImages(folder);
+  LookRun run;
+  run.folder = argv[1];
+  std::optional<std::vector<std::string>> chosen = chooseImages(run.folder);
   if (!chosen) return fail(kFolderUnreadable);
-  files = std::move(*chosen);
-  for (const std::string& file : files) {
+  run.files = std::move(*chosen);
+  for (const std::string& file : run.files) {
     if (!readImage(file)) return fail(kRecordsLost);
   }
   return 0;

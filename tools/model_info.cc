@@ -4,7 +4,7 @@
 #include <map>
 #include <string>
 
-#include "platform/nn/tflite_reader.h"
+#include "platform/nn/formats/tflite/tflite_reader.h"
 
 int main(int argc, char** argv) {
   int status = 0;

@@ -9,7 +9,6 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
-#include <optional>
 #include <vector>
 
 namespace platform::media {
@@ -26,7 +25,7 @@ struct FileCloser {
   }
 };
 
-// An open file that passed the checks, and what identifies its contents.
+// An open file that passed the checks, and its size and kind.
 struct OpenFile {
   std::unique_ptr<int, FileCloser> fd;
   struct stat info {};
@@ -66,53 +65,17 @@ Result<std::vector<unsigned char>> readWholeFile(const OpenFile& file, const std
   return bytes;
 }
 
-// The last picture decoded, kept so that a file decoded twice in a row (once for the analysis and
-// once more for the colour sample of the same frame) is read and decoded only once. A file counts
-// as the same while its device, inode, size and modification and change times are; any write,
-// rename over it or touch changes one of them.
-struct FileIdentity {
-  dev_t device = 0;
-  ino_t inode = 0;
-  off_t size = -1;
-  timespec modified{}, changed{};
-
-  explicit FileIdentity(const struct stat& info)
-      : device(info.st_dev), inode(info.st_ino), size(info.st_size), modified(info.st_mtim), changed(info.st_ctim) {}
-  bool operator==(const FileIdentity& other) const {
-    return device == other.device && inode == other.inode && size == other.size &&
-           modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec &&
-           changed.tv_sec == other.changed.tv_sec && changed.tv_nsec == other.changed.tv_nsec;
-  }
-};
-
-// One per thread: two threads decoding at once never wait for each other or see each other's
-// picture, and a thread that decodes a file twice in a row still finds it.
-struct LastPicture {
-  std::optional<FileIdentity> identity;
-  Image image;
-};
-
-thread_local LastPicture lastPicture;
-
 }  // namespace
 
 Result<Image> decodeStillImage(const std::string& path) {
   Result<OpenFile> opened = openPicture(path);
   if (!opened) return opened.error();
-  const FileIdentity identity(opened.value().info);
-  if (lastPicture.identity == identity) return lastPicture.image;
   Result<std::vector<unsigned char>> file = readWholeFile(opened.value(), path);
   if (!file) return file.error();
   const std::vector<unsigned char>& bytes = file.value();
-  Result<Image> decoded =
-      isJpeg(bytes) ? decodeJpeg(bytes, path)
-      : isPng(bytes)
-          ? decodePng(bytes, path)
-          : Result<Image>(stillImageFailure(StillImageError::notAPicture, path, "it is not a JPEG or PNG picture"));
-  if (!decoded) return decoded.error();
-  lastPicture.image = decoded.value();  // reuses the old picture's memory when it is large enough
-  lastPicture.identity = identity;
-  return decoded;
+  if (isJpeg(bytes)) return decodeJpeg(bytes, path);
+  if (isPng(bytes)) return decodePng(bytes, path);
+  return stillImageFailure(StillImageError::notAPicture, path, "it is not a JPEG or PNG picture");
 }
 
 }  // namespace platform::media

@@ -28,10 +28,7 @@ enum class StillImageError : int64_t {
 
 // The first picture of the JPEG or PNG file at `path`, as RGB with its rows top first. The
 // orientation tag, if any, is not applied. A failure names the file and the reason (see
-// StillImageError).
-// Each thread keeps the last picture it decoded (one, so memory stays flat): decoding the same
-// file again on that thread while it is unchanged (same device, inode, size, modification and
-// change times) gives a copy of it without reading or decoding the file again.
+// StillImageError). Every call reads and decodes the file afresh and keeps nothing.
 Result<Image> decodeStillImage(const std::string& path);
 
 }  // namespace platform::media

@@ -6,11 +6,12 @@
 #include <cmath>
 
 #include "platform/media/still_image.h"
-#include "platform/nn/graph_preparation.h"
+#include "platform/nn/execution/model_runtime.h"
+#include "platform/nn/formats/tflite/tflite_reader.h"
+#include "platform/nn/graph/graph_preparation.h"
 #include "platform/nn/model.h"
 #include "platform/nn/model_files.h"
-#include "platform/nn/reference_ops.h"
-#include "platform/nn/tflite_reader.h"
+#include "platform/nn/reference/reference_ops.h"
 
 namespace platform::nn {
 namespace {
@@ -137,7 +138,7 @@ TEST(MediaPipeModelsTest, FaceMeshFitsTheCroppedFace) {
 TEST(MediaPipeModelsTest, AttentionMeshLooksAgainAtTheEyesAndLips) {
   auto graph = readTfliteFile(modelPath("face_landmark_with_attention.tflite"));
   ASSERT_TRUE(graph.ok()) << graph.error().description;
-  auto model = Model::fromGraph(graph.value());
+  auto model = buildModel(graph.value());
   ASSERT_TRUE(model.ok()) << model.error().description;
   runOnPicture(*model.value(), "astronaut_face_192.jpg", 0, 1);
   EXPECT_GT(sigmoid(output(*model.value(), "conv_faceflag")[0]), 0.5f);
@@ -267,7 +268,7 @@ TEST(MediaPipeModelsTest, SmallModelsMatchTheReferenceLoops) {
   for (const char* name : {"face_detection_short_range.tflite", "selfie_segmentation.tflite"}) {
     auto graph = readTfliteFile(modelPath(name));
     ASSERT_TRUE(graph.ok()) << graph.error().description;
-    auto model = Model::fromGraph(graph.value());
+    auto model = buildModel(graph.value());
     ASSERT_TRUE(model.ok()) << model.error().description;
     Result<void> prepared = prepareGraph(&graph.value());
     ASSERT_TRUE(prepared.ok()) << prepared.error().description;

@@ -10,6 +10,12 @@
 // at the same address for its whole life; run() reads the inputs' current contents and overwrites
 // the outputs. Failures are Errors of kModelDomain with a ModelError code (model_errors.h).
 //
+// Models come from load(), from the pools that share a parsed file between threads
+// (shared_model.h, sized_model_pool.h), and, inside the runtime, from a graph built by hand
+// (execution/model_runtime.h, for the runtime's own tests and benchmarks).
+//
+// How the runtime is laid out, and how to add an operator to it: README.md in this folder.
+//
 // Threads: a Model is used from one thread at a time (filling inputs, run(), reading outputs);
 // separate Models, of the same file or not, may be loaded and run on separate threads at once.
 // Models made with Threads::all share the process's thread pool, which runs one operator at a
@@ -23,7 +29,6 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/nn/graph.h"
 #include "platform/result.h"
 
 namespace platform::nn {
@@ -44,35 +49,31 @@ class Model {
   // Reads a .tflite file and builds the runtime for it. Slow: do it once per process. The error's
   // description starts with the path.
   static Result<std::unique_ptr<Model>> load(const std::string& path, Threads threads = Threads::all);
-  // Builds the runtime for a graph already in memory (tests build small graphs by hand).
-  static Result<std::unique_ptr<Model>> fromGraph(Graph graph, Threads threads = Threads::all);
 
-  ~Model();
+  virtual ~Model() = default;
   Model(const Model&) = delete;
   Model& operator=(const Model&) = delete;
 
   // An index past the count gives an empty shape, a null pointer or an empty name.
-  size_t inputCount() const;
-  TensorShape inputShape(size_t i) const;
-  float* input(size_t i);
-  size_t outputCount() const;
-  TensorShape outputShape(size_t i) const;
-  const float* output(size_t i) const;
+  virtual size_t inputCount() const = 0;
+  virtual TensorShape inputShape(size_t i) const = 0;
+  virtual float* input(size_t i) = 0;
+  virtual size_t outputCount() const = 0;
+  virtual TensorShape outputShape(size_t i) const = 0;
+  virtual const float* output(size_t i) const = 0;
   // Index of the input/output tensor with this name in the model, or nothing.
-  std::optional<size_t> inputIndex(std::string_view name) const;
-  std::optional<size_t> outputIndex(std::string_view name) const;
+  virtual std::optional<size_t> inputIndex(std::string_view name) const = 0;
+  virtual std::optional<size_t> outputIndex(std::string_view name) const = 0;
 
   // Runs one inference on the current input contents; no allocation. Fails only when XNNPACK does
   // (ModelError::runFailed); the outputs are then undefined.
-  Result<void> run();
+  virtual Result<void> run() = 0;
 
   // Multiply-adds of one inference (convolutions and fully connected layers), for benchmarks.
-  double multiplyAdds() const;
+  virtual double multiplyAdds() const = 0;
 
- private:
-  struct State;
-  explicit Model(std::unique_ptr<State> state);
-  std::unique_ptr<State> state_;
+ protected:
+  Model() = default;
 };
 
 }  // namespace platform::nn

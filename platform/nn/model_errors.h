@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "platform/errors.h"
 
@@ -21,6 +22,20 @@ enum class ModelError : int64_t {
 
 inline Error modelError(ModelError code, std::string description) {
   return makeError(kModelDomain, code, std::move(description));
+}
+
+// A damaged file, or tensors and shapes that contradict each other.
+inline Error malformed(std::string description) { return modelError(ModelError::malformed, std::move(description)); }
+
+// A well-formed model with an operator, type or option that this runtime does not run.
+inline Error unsupported(std::string description) {
+  return modelError(ModelError::unsupported, std::move(description));
+}
+
+// `error` with the path of the file it concerns in front of its description.
+inline Error withPath(const std::string& path, Error error) {
+  error.description = path + ": " + error.description;
+  return error;
 }
 
 }  // namespace platform::nn

@@ -2,11 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <system_error>
-
-#include "platform/nn/model_errors.h"
 
 namespace platform::nn {
 
@@ -42,22 +38,5 @@ std::string modelDirectory() {
 }
 
 std::string modelPath(std::string_view name) { return modelDirectory() + "/" + std::string(name); }
-
-Result<std::vector<uint8_t>> readModelFile(const std::string& path) {
-  constexpr uintmax_t kMaxFileSize = uintmax_t{1} << 30;
-  std::error_code sizeError;
-  uintmax_t size = std::filesystem::file_size(path, sizeError);
-  if (sizeError) {
-    return modelError(ModelError::unreadableFile, "cannot open model file " + path + ": " + sizeError.message());
-  }
-  if (size > kMaxFileSize) {
-    return modelError(ModelError::unreadableFile, path + ": a model file larger than 1 GiB is refused");
-  }
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return modelError(ModelError::unreadableFile, "cannot open model file " + path);
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-  if (file.bad()) return modelError(ModelError::unreadableFile, "cannot read model file " + path);
-  return bytes;
-}
 
 }  // namespace platform::nn

@@ -2,12 +2,8 @@
 // environment, so an installed tree can be staged and moved as a whole.
 #pragma once
 
-#include <cstdint>
 #include <string>
 #include <string_view>
-#include <vector>
-
-#include "platform/result.h"
 
 namespace platform::nn {
 
@@ -18,9 +14,5 @@ std::string modelDirectory();
 
 // The path of a model file by its name, e.g. modelPath("face_detection_full_range.tflite").
 std::string modelPath(std::string_view name);
-
-// The bytes of the model file at `path`, for a model reader. Files over 1 GiB are refused rather
-// than read into memory (the largest model of the set is 28 MB).
-Result<std::vector<uint8_t>> readModelFile(const std::string& path);
 
 }  // namespace platform::nn

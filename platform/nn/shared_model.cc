@@ -3,20 +3,19 @@
 #include <map>
 #include <utility>
 
+#include "platform/nn/execution/model_runtime.h"
+#include "platform/nn/formats/tflite/tflite_reader.h"
+#include "platform/nn/graph/graph.h"
+#include "platform/nn/model_errors.h"
 #include "platform/nn/model_files.h"
-#include "platform/nn/tflite_reader.h"
 
 namespace platform::nn {
 namespace {
 
 // A runtime of `graph`; its failures name the file, as Model::load's do.
 Result<std::unique_ptr<Model>> buildRuntime(const Graph& graph, const std::string& path, Threads threads) {
-  Result<std::unique_ptr<Model>> model = Model::fromGraph(graph, threads);
-  if (!model.ok()) {
-    Error error = model.error();
-    error.description = path + ": " + error.description;
-    return error;
-  }
+  Result<std::unique_ptr<Model>> model = buildModel(graph, threads);
+  if (!model.ok()) return withPath(path, model.error());
   return model;
 }
 
@@ -100,9 +99,8 @@ Result<ModelPool*> sharedModel(std::string_view name, Threads threads) {
       const std::string path = modelPath(name);
       Result<std::unique_ptr<Model>> first = buildRuntime(*graph.value(), path, threads);
       if (first.ok()) {
-        found =
-            all.pools.emplace(key, std::make_unique<ModelPool>(graph.value(), path, threads, std::move(first).value()))
-                .first;
+        std::unique_ptr<ModelPool> pool(new ModelPool(graph.value(), path, threads, std::move(first).value()));
+        found = all.pools.emplace(key, std::move(pool)).first;
       } else {
         found = all.pools.emplace(key, first.error()).first;
       }

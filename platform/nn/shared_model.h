@@ -21,11 +21,12 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/nn/graph.h"
 #include "platform/nn/model.h"
 #include "platform/result.h"
 
 namespace platform::nn {
+
+struct Graph;  // a parsed model file (graph/graph.h, internal to the runtime)
 
 class ModelPool {
  public:
@@ -49,8 +50,6 @@ class ModelPool {
     std::unique_ptr<Model> model_;
   };
 
-  // The pool for `graph` (read from `path`), with `first`, a runtime already built from it.
-  ModelPool(std::shared_ptr<const Graph> graph, std::string path, Threads threads, std::unique_ptr<Model> first);
   ModelPool(const ModelPool&) = delete;
   ModelPool& operator=(const ModelPool&) = delete;
 
@@ -62,6 +61,9 @@ class ModelPool {
   size_t runtimeCount() const;
 
  private:
+  friend Result<ModelPool*> sharedModel(std::string_view name, Threads threads);
+  // The pool for `graph` (read from `path`), with `first`, a runtime already built from it.
+  ModelPool(std::shared_ptr<const Graph> graph, std::string path, Threads threads, std::unique_ptr<Model> first);
   void giveBack(std::unique_ptr<Model> model);
 
   const std::shared_ptr<const Graph> graph_;

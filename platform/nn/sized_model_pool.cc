@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <map>
 
+#include "platform/nn/execution/model_runtime.h"
+#include "platform/nn/formats/onnx/onnx_reader.h"
+#include "platform/nn/formats/onnx/onnx_translation.h"
+#include "platform/nn/model_errors.h"
 #include "platform/nn/model_files.h"
-#include "platform/nn/onnx_translation.h"
 
 namespace platform::nn {
 
@@ -12,8 +15,11 @@ SizedModelPool::Lease::~Lease() {
   if (model_) pool_->giveBack(std::move(shape_), std::move(model_));
 }
 
-SizedModelPool::SizedModelPool(OnnxModel model, std::string path, Threads threads, size_t keptIdle)
+SizedModelPool::SizedModelPool(std::unique_ptr<const OnnxModel> model, std::string path, Threads threads,
+                               size_t keptIdle)
     : model_(std::move(model)), path_(std::move(path)), threads_(threads), keptIdle_(keptIdle) {}
+
+SizedModelPool::~SizedModelPool() = default;
 
 Result<SizedModelPool::Lease> SizedModelPool::take(const std::vector<int>& inputShape) {
   {
@@ -27,19 +33,15 @@ Result<SizedModelPool::Lease> SizedModelPool::take(const std::vector<int>& input
   }
   // Built outside the lock: other callers take and give back runtimes meanwhile.
   std::vector<std::vector<int>> shapes;
-  for (size_t i = 0; i < model_.inputs.size(); ++i) {
+  for (size_t i = 0; i < model_->inputs.size(); ++i) {
     std::vector<int> declared;
-    for (int64_t d : model_.inputs[i].dims) declared.push_back(static_cast<int>(d));
+    for (int64_t d : model_->inputs[i].dims) declared.push_back(static_cast<int>(d));
     shapes.push_back(i == 0 ? inputShape : declared);
   }
-  Result<Graph> graph = translateOnnx(model_, shapes);
+  Result<Graph> graph = translateOnnx(*model_, shapes);
   Result<std::unique_ptr<Model>> runtime =
-      graph.ok() ? Model::fromGraph(std::move(graph.value()), threads_) : Result<std::unique_ptr<Model>>(graph.error());
-  if (!runtime.ok()) {
-    Error error = runtime.error();
-    error.description = path_ + ": " + error.description;
-    return error;
-  }
+      graph.ok() ? buildModel(std::move(graph.value()), threads_) : Result<std::unique_ptr<Model>>(graph.error());
+  if (!runtime.ok()) return withPath(path_, runtime.error());
   {
     std::lock_guard hold(lock_);
     ++built_;
@@ -83,9 +85,9 @@ Result<SizedModelPool*> sharedSizedModel(std::string_view name, Threads threads,
     const std::string path = modelPath(name);
     Result<OnnxModel> model = readOnnxFile(path);
     if (model.ok()) {
-      found = loaded->pools
-                  .emplace(key, std::make_unique<SizedModelPool>(std::move(model.value()), path, threads, keptIdle))
-                  .first;
+      auto parsed = std::make_unique<const OnnxModel>(std::move(model.value()));
+      std::unique_ptr<SizedModelPool> pool(new SizedModelPool(std::move(parsed), path, threads, keptIdle));
+      found = loaded->pools.emplace(key, std::move(pool)).first;
     } else {
       found = loaded->pools.emplace(key, model.error()).first;
     }

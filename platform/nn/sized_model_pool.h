@@ -19,10 +19,11 @@
 #include <vector>
 
 #include "platform/nn/model.h"
-#include "platform/nn/onnx_reader.h"
 #include "platform/result.h"
 
 namespace platform::nn {
+
+struct OnnxModel;  // a parsed ONNX file (formats/onnx/onnx_reader.h, internal to the runtime)
 
 class SizedModelPool {
  public:
@@ -47,14 +48,13 @@ class SizedModelPool {
     std::unique_ptr<Model> model_;
   };
 
-  // `keptIdle` idle runtimes at most are kept for later callers.
-  SizedModelPool(OnnxModel model, std::string path, Threads threads, size_t keptIdle);
+  ~SizedModelPool();
   SizedModelPool(const SizedModelPool&) = delete;
   SizedModelPool& operator=(const SizedModelPool&) = delete;
 
   // A runtime whose first input has `inputShape` (ONNX's layout, e.g. {1, 3, 48, 320}); other
-  // inputs keep their declared sizes. Fails as translateOnnx and Model::fromGraph do, the error
-  // naming the file.
+  // inputs keep their declared sizes. Fails as the ONNX translation and the runtime's build do,
+  // the error naming the file.
   Result<Lease> take(const std::vector<int>& inputShape);
 
   // Runtimes built so far, and idle ones kept now.
@@ -62,6 +62,9 @@ class SizedModelPool {
   size_t idleCount() const;
 
  private:
+  friend Result<SizedModelPool*> sharedSizedModel(std::string_view name, Threads threads, size_t keptIdle);
+  // `keptIdle` idle runtimes at most are kept for later callers.
+  SizedModelPool(std::unique_ptr<const OnnxModel> model, std::string path, Threads threads, size_t keptIdle);
   void giveBack(std::vector<int> shape, std::unique_ptr<Model> model);
 
   struct Idle {
@@ -70,7 +73,7 @@ class SizedModelPool {
     uint64_t lastUse = 0;
   };
 
-  const OnnxModel model_;
+  const std::unique_ptr<const OnnxModel> model_;
   const std::string path_;
   const Threads threads_;
   const size_t keptIdle_;

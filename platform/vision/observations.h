@@ -1,18 +1,13 @@
-// What the vision requests report: plain data that callers read and tests build by hand. Two
+// What the vision services report: plain data that callers read and tests build by hand. Two
 // observations are equal when every field is.
 #pragma once
 
 #include <map>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/vision/geometry.h"
-
-namespace platform::media {
-struct PixelBuffer;
-}
 
 namespace platform::vision {
 
@@ -139,10 +134,6 @@ struct TextObservation {
   }
 
   bool operator==(const TextObservation&) const = default;
-};
-
-struct MaskObservation {
-  std::shared_ptr<media::PixelBuffer> pixelBuffer;  // may be empty
 };
 
 }  // namespace platform::vision

@@ -1,4 +1,4 @@
-// The landmark models' points as the body and hand observations the requests report.
+// The landmark models' points as the body and hand observations the service reports.
 #pragma once
 
 #include <span>

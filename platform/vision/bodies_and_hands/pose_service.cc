@@ -49,7 +49,7 @@ Result<Stages> loadStages(const SsdDetectorSettings& detector, const LandmarkMod
 }
 
 // Loaded on first use and kept for the life of the process; a failure to load is kept too, and
-// every request reports it.
+// every call reports it.
 const Result<Stages>& bodyStages() {
   static const Result<Stages> stages =
       loadStages(poseDetectorSettings(), poseLandmarkSettings(kPoseLandmarkModel), bodyCrop);
@@ -151,10 +151,11 @@ std::optional<Error> unsearchable(const Result<Stages>& stages, const media::Ima
   return std::nullopt;
 }
 
-// Normalised face boxes (origin bottom-left) in picture pixels (origin top-left).
-std::vector<DetectionBox> facesInPixels(std::span<const NormalizedRect> faces, const media::ImageView& image) {
+// The faces' boxes, normalised (origin bottom-left), in picture pixels (origin top-left).
+std::vector<DetectionBox> facesInPixels(std::span<const FaceObservation> faces, const media::ImageView& image) {
   std::vector<DetectionBox> boxes;
-  for (const NormalizedRect& f : faces) {
+  for (const FaceObservation& face : faces) {
+    const NormalizedRect& f = face.boundingBox;
     boxes.push_back({f.minX() * image.width, (1 - f.maxY()) * image.height, f.standardWidth() * image.width,
                      f.standardHeight() * image.height});
   }
@@ -164,7 +165,7 @@ std::vector<DetectionBox> facesInPixels(std::span<const NormalizedRect> faces, c
 }  // namespace
 
 Result<std::vector<BodyObservation>> detectBodies(const media::ImageView& image,
-                                                  std::span<const NormalizedRect> faces) {
+                                                  std::span<const FaceObservation> faces) {
   const Result<Stages>& stages = bodyStages();
   if (std::optional<Error> refused = unsearchable(stages, image)) return *refused;
   const std::vector<DetectionBox> faceBoxes = facesInPixels(faces, image);
@@ -177,8 +178,8 @@ Result<std::vector<BodyObservation>> detectBodies(const media::ImageView& image,
   return observations;
 }
 
-Result<std::vector<HandObservation>> detectHands(const media::ImageView& image, int maximumHandCount,
-                                                 std::span<const BodyObservation> bodies) {
+Result<std::vector<HandObservation>> detectHands(const media::ImageView& image, std::span<const BodyObservation> bodies,
+                                                 int maximumHandCount) {
   std::vector<HandObservation> observations;
   if (maximumHandCount <= 0) return observations;
   const Result<Stages>& stages = handStages();
@@ -192,6 +193,10 @@ Result<std::vector<HandObservation>> detectHands(const media::ImageView& image, 
     observations.push_back(handObservation(hand.points, hand.presence, image.width, image.height));
   }
   return observations;
+}
+
+Result<std::vector<HandObservation>> detectHands(const media::ImageView& image, int maximumHandCount) {
+  return detectHands(image, {}, maximumHandCount);
 }
 
 }  // namespace platform::vision

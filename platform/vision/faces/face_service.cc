@@ -24,7 +24,7 @@ namespace {
 constexpr float kMinFacePresence = 0.5f;
 
 // The models load on first use and stay loaded for the life of the process; a failure to load is
-// kept too, so every request reports it without trying again. They run on the calling thread
+// kept too, so every call reports it without trying again. They run on the calling thread
 // alone, like the other detectors'. On this two-core machine shared with other work,
 // bench/face_stages measured the mesh at 2.0 ms on one thread against 1.6 ms on the pool when the
 // machine was quiet but 7-54 ms on the pool when it was busy: the pool's gain is small and its

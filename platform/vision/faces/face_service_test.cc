@@ -8,8 +8,8 @@
 #include <string>
 
 #include "platform/media/still_image.h"
+#include "platform/nn/formats/tflite/tflite_reader.h"
 #include "platform/nn/model_files.h"
-#include "platform/nn/tflite_reader.h"
 #include "platform/vision/faces/canonical_face.h"
 #include "platform/vision/faces/face_regions.h"
 #include "platform/vision/faces/refined_mesh.h"

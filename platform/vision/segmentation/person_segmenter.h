@@ -28,7 +28,7 @@ inline Error personSegmentationError(PersonSegmentationError code, std::string d
   return makeError(kSegmentationDomain, code, std::move(description));
 }
 
-// Speed against the quality of the mask's edges. The values are the ones callers store.
+// Speed against the quality of the mask's edges.
 enum class MaskQuality : unsigned {
   accurate = 0,  // the finest edges, steadied from frame to frame
   balanced = 1,

@@ -1,5 +1,6 @@
-// Which Tesseract model reads a picture: the installed models, and the choice among them that
-// script detection makes.
+// The installed Tesseract models, and the choice among them that script detection would make.
+// recognizeText reads again with the Latin script model, else English (installedTextModels); it
+// neither detects the script nor calls chooseTextModel.
 #pragma once
 
 #include <optional>

@@ -73,8 +73,8 @@ Error recognitionFailed() {
 }
 
 // The engines of this process, one per setting that has been asked for, each started on first
-// use and kept. A run with fixed options (as a program makes) uses one recognition engine, plus
-// the script detector when it detects the language.
+// use and kept. A run with fixed options (as a program makes) uses one recognition engine; the
+// script detector starts only for detectTextScript.
 class TextEngines {
  public:
   static TextEngines& shared() {

@@ -25,13 +25,11 @@ enum class TextRecognitionLevel : int {
   fast = 1,      // the neural reader alone
 };
 
+// The readers cover Latin and Chinese script; no option chooses a language or script.
 struct TextRecognitionOptions {
   TextRecognitionLevel recognitionLevel = TextRecognitionLevel::accurate;
   // Whether word lists (Tesseract's dictionaries) guide the lines Tesseract reads.
   bool usesLanguageCorrection = true;
-  // Kept for callers; the readers cover Latin and Chinese script whatever it says (script
-  // detection alone is detectTextScript).
-  bool detectsScript = false;
 };
 
 enum class TextRecognitionError : int64_t {
@@ -47,8 +45,8 @@ Result<std::vector<TextObservation>> recognizeText(const media::ImageView& image
                                                    const TextRecognitionOptions& options);
 
 // What script detection (Tesseract's osd model) says of the text in `image`; nothing when there
-// is too little text to tell. recognizeText runs this when it detects the language and the
-// installed models give it a choice.
+// is too little text to tell. recognizeText does not use it: no program calls it, and it starts
+// the osd engine (tesseract-ocr-osd) on first use.
 Result<std::optional<ScriptDetection>> detectTextScript(const media::ImageView& image);
 
 // How many Tesseract engines this process has started so far (script detection's included;

@@ -189,17 +189,17 @@ TEST(TextService, BlankPicturesHaveNoLinesAndEmptyOnesFail) {
 
 TEST(TextService, EachSettingStartsItsEngineOnceAndReusesIt) {
   const media::Image page = picture("date.jpg");
-  const TextRecognitionOptions detected{TextRecognitionLevel::accurate, true, true};
-  ASSERT_TRUE(recognizeText(page.view(), detected).ok());
+  const TextRecognitionOptions accurate{TextRecognitionLevel::accurate, true};
+  ASSERT_TRUE(recognizeText(page.view(), accurate).ok());
   const int64_t started = textEngineStarts();
-  for (int i = 0; i < 3; ++i) ASSERT_TRUE(recognizeText(page.view(), detected).ok());
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(recognizeText(page.view(), accurate).ok());
   EXPECT_EQ(textEngineStarts(), started);
 
-  // Without word lists, and with the older classifier, the picture still reads; each setting
-  // starts one more engine, once.
+  // Without word lists, and with the neural reader alone, the picture still reads; each setting
+  // starts at most one more engine, once.
   const media::Image paragraph = picture("paragraph.jpg");
-  for (const TextRecognitionOptions options : {TextRecognitionOptions{TextRecognitionLevel::accurate, false, false},
-                                               TextRecognitionOptions{TextRecognitionLevel::fast, true, false}}) {
+  for (const TextRecognitionOptions options : {TextRecognitionOptions{TextRecognitionLevel::accurate, false},
+                                               TextRecognitionOptions{TextRecognitionLevel::fast, true}}) {
     const int64_t before = textEngineStarts();
     for (int i = 0; i < 2; ++i) {
       Result<std::vector<TextObservation>> lines = recognizeText(paragraph.view(), options);
