@@ -30,6 +30,8 @@ const std::vector<std::pair<std::string, std::string>> kFrames = {
     {"soldiers", std::string(TEST_FIXTURES_DIR) + "/groups/soldiers.jpg"},
     {"gallery", std::string(TEST_FIXTURES_DIR) + "/groups/gallery_2x2.jpg"},
     {"sofa", std::string(TEST_FIXTURES_DIR) + "/groups/sofa.jpg"},
+    {"sofa_720p", std::string(TEST_FIXTURES_DIR) + "/groups/sofa_720p.jpg"},
+    {"soldiers_720p", std::string(TEST_FIXTURES_DIR) + "/groups/soldiers_720p.jpg"},
     {"two_people", kPictures + "two_people.jpg"},
     {"webcam", kPictures + "person_hand_raised.jpg"},
     {"webcam_hand_at_edge", kPictures + "webcam_hand_at_edge.jpg"},
@@ -250,9 +252,12 @@ TEST_F(VisionPose, NoHandOnACatsFaceAndTheSmallHandsOfAGroupWhereTheyAre) {
 
 // Everyone in a group has one body, at their own face: a video call's gallery of four
 // head-and-shoulders pictures, where the crop of each upper person reaches the person below and the
-// landmark model followed that body, and three women side by side on a sofa.
+// landmark model followed that body; three women side by side on a sofa, small and at 720 pixels
+// high; and the soldiers in a row at 720 pixels high, where the one half hidden behind the others
+// was first given his neighbour's body, which the neighbour's own then replaced.
 TEST_F(VisionPose, EveryPersonOfAGroupHasOneBodyAtTheirFace) {
-  for (const auto& [name, people] : {std::pair{"gallery", 4u}, {"sofa", 3u}}) {
+  for (const auto& [name, people] :
+       {std::pair{"gallery", 4u}, {"sofa", 3u}, {"sofa_720p", 3u}, {"soldiers_720p", 5u}}) {
     const json& faces = frame(name).at("faces");
     ASSERT_EQ(faces.size(), people) << name;
     ASSERT_EQ(bodies(name).size(), people) << name;

@@ -118,15 +118,16 @@ class Finder {
   // of one of `faces` is dropped: the search around that face finds that person. The crop of a person whose picture is cut at
   // the chest (a gallery of head-and-shoulders pictures) reaches the person below, and the model
   // follows that body: where other faces bound the person, the crop also looks at the picture
-  // cut there, so that it ends as at a frame's edge; first when a face lies below. Whether a body
-  // was added.
+  // cut there, so that it ends as at a frame's edge; first when a face lies below. With
+  // `aloneOnly`, only that cut picture is looked at. Whether a body was added.
   Result<bool> add(const Detection& person, const DetectionBox* face = nullptr,
-                   std::span<const DetectionBox> faces = {}) {
+                   std::span<const DetectionBox> faces = {}, bool aloneOnly = false) {
     const RotatedRect crop = bodyCrop(person);
     const std::optional<Area> alone =
         face ? areaOfPersonOf(*face, faces, image_.width, image_.height) : std::nullopt;
     // The crops to try in turn: within the person's area or across the whole picture.
     std::vector<bool> tries = {false};
+    if (aloneOnly) tries.clear();
     if (alone) tries.insert(alone->cutBelow ? tries.begin() : tries.end(), true);
     std::optional<Landmarks> body;
     for (const bool within : tries) {
@@ -142,9 +143,15 @@ class Finder {
     if (face) {
       // This body is the face's person's: one found before around that head, or one this body
       // repeats whose nose is off the face (Grace Hopper's on her cap), is that person placed
-      // wrongly.
+      // wrongly. A body whose nose is on another face is that face's person's, however near this
+      // head its eyes are (people in a row, shoulder to shoulder).
       std::erase_if(bodies_, [&](const Landmarks& other) {
-        return headIn(other, *face) || samePoints(points, other.points, kSamePoints);
+        if (samePoints(points, other.points, kSamePoints)) return true;
+        const bool anothers = std::any_of(faces.begin(), faces.end(), [&](const DetectionBox& f) {
+          const bool same = f.xMin == face->xMin && f.yMin == face->yMin && f.width == face->width;
+          return !same && faceOf(other, f);
+        });
+        return headIn(other, *face) && !anothers;
       });
     }
     if (std::any_of(bodies_.begin(), bodies_.end(),
@@ -203,10 +210,13 @@ Result<Detection> personOfFace(const SsdDetector& detector, const media::ImageVi
 
 // The body of each face that no body found so far explains.
 Result<void> addBodiesOfFaces(Finder& finder, std::span<const DetectionBox> faces) {
-  for (const DetectionBox& face : faces) {
+  std::vector<std::optional<Detection>> aligned(faces.size());
+  for (size_t i = 0; i < faces.size(); ++i) {
+    const DetectionBox& face = faces[i];
     if (explained(face, finder.bodies())) continue;
     Result<Detection> person = personOfFace(finder.detector(), finder.image(), face);
     if (!person) return person.error();
+    aligned[i] = person.value();
     Result<bool> added = finder.add(person.value(), &face, faces);
     if (!added) return added.error();
     // Among people in a row the detection can align the crop on a neighbour, whom the model then
@@ -214,6 +224,13 @@ Result<void> addBodiesOfFaces(Finder& finder, std::span<const DetectionBox> face
     if (!added.value() && person.value().score > 0) {
       if (Result<bool> again = finder.add(uprightPersonOfFace(face), &face, faces); !again) return again.error();
     }
+  }
+  // A person half hidden behind a neighbour can have been given the neighbour's body, nose aside,
+  // which that neighbour's own body then replaced. The picture cut around such a person shows the
+  // model their own body only.
+  for (size_t i = 0; i < faces.size(); ++i) {
+    if (!aligned[i] || explained(faces[i], finder.bodies())) continue;
+    if (Result<bool> again = finder.add(*aligned[i], &faces[i], faces, true); !again) return again.error();
   }
   return {};
 }

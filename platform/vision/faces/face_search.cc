@@ -55,6 +55,25 @@ bool inside(const DetectionBox& box, double x, double y) {
   return x >= box.xMin && x <= box.xMax() && y >= box.yMin && y <= box.yMax();
 }
 
+// A face found in a finer view that lies for the most part (this share of its box) inside a face
+// found before is that face again: a part of a turned head, say, that the closer view took for a
+// face of its own. Two people's faces do not overlap that much and both show.
+constexpr double kSameFaceShare = 0.5;
+
+// Adds each of `found` (best first) that is no face of `faces` seen again.
+void addNewFaces(std::vector<Detection>& faces, const std::vector<Detection>& found) {
+  std::vector<Detection> fresh;
+  for (const Detection& f : found) {
+    const bool within = std::any_of(faces.begin(), faces.end(), [&](const Detection& k) {
+      const double w = std::min(k.box.xMax(), f.box.xMax()) - std::max(k.box.xMin, f.box.xMin);
+      const double h = std::min(k.box.yMax(), f.box.yMax()) - std::max(k.box.yMin, f.box.yMin);
+      return w > 0 && h > 0 && w * h > kSameFaceShare * f.box.width * f.box.height;
+    });
+    if (!within) fresh.push_back(f);
+  }
+  addUnseen(faces, fresh, 0.3);
+}
+
 // Where a face's own person is in front of anything farther away: the head, and the shoulders and
 // chest below it.
 bool onPersonOf(const DetectionBox& face, double x, double y) {
@@ -102,7 +121,7 @@ Result<void> lookCloser(const SsdDetector& detector, const media::ImageView& ima
     for (const Detection& f : seen.value().found) {
       if (confirms(f, d)) confirmed.push_back(f);
     }
-    addUnseen(faces, confirmed, 0.3);
+    addNewFaces(faces, confirmed);
   }
   return {};
 }
@@ -159,7 +178,7 @@ Result<std::vector<Detection>> searchFaces(const SsdDetector& detector, const me
     // face of what is left (an astronaut's collar and helmet in a gallery: 213 pixels, 0.67).
     std::erase_if(tiles.value().found,
                   [&](const Detection& f) { return std::max(f.box.width, f.box.height) > overlap; });
-    addUnseen(faces, tiles.value().found, 0.3);
+    addNewFaces(faces, tiles.value().found);
     if (Result<void> looked = lookCloser(detector, image, tiles.value().doubtful, kSmallestSureFace * fineSide,
                                          kWorthACloserLook, kMaxCloserLooks, faces);
         !looked) {
