@@ -69,13 +69,19 @@ FrameReport analyse(const std::string& file, int64_t index, double fps, Analysis
 
   Failures failures;
   JsonArray faces, bodies, hands;
-  for (const FaceObservation& face : perform<FaceObservation>(kFaceRequestName, picture, detectFaceLandmarks, failures))
-    faces.push_back(faceRecord(face, sampled));
+  const std::vector<FaceObservation> foundFaces =
+      perform<FaceObservation>(kFaceRequestName, picture, detectFaceLandmarks, failures);
+  for (const FaceObservation& face : foundFaces) faces.push_back(faceRecord(face, sampled));
   if (!facesOnly) {
-    for (const BodyObservation& body : perform<BodyObservation>(kBodyRequestName, picture, detectBodies, failures))
-      bodies.push_back(poseRecord(body, bodyJoints));
-    const auto detectTwoHands = [](const platform::media::ImageView& image) { return detectHands(image, kMostHands); };
-    for (const HandObservation& hand : perform<HandObservation>(kHandRequestName, picture, detectTwoHands, failures))
+    // Each person's body is looked for around their face, and their hands around their body.
+    const auto bodiesOfFaces = [&](const platform::media::ImageView& image) { return detectBodies(image, foundFaces); };
+    const std::vector<BodyObservation> foundBodies =
+        perform<BodyObservation>(kBodyRequestName, picture, bodiesOfFaces, failures);
+    for (const BodyObservation& body : foundBodies) bodies.push_back(poseRecord(body, bodyJoints));
+    const auto handsOfBodies = [&](const platform::media::ImageView& image) {
+      return detectHands(image, foundBodies, kMostHands);
+    };
+    for (const HandObservation& hand : perform<HandObservation>(kHandRequestName, picture, handsOfBodies, failures))
       hands.push_back(poseRecord(hand, handJoints));
   }
 
