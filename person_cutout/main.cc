@@ -13,6 +13,7 @@
 #include "person_cutout/stop_signals.h"
 #include "person_cutout/summary_record.h"
 #include "person_cutout/video_setup.h"
+#include "platform/standard_streams.h"
 
 using namespace person_cutout;
 using platform::Result;
@@ -47,6 +48,7 @@ Result<void> cutOut(MatteRun& run, int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  platform::prepareStandardStreams();
   catchStopSignals();
   MatteRun run;
   if (const Result<void> done = cutOut(run, argc, argv); !done) {

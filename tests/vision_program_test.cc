@@ -294,6 +294,7 @@ TEST(VisionOutput, LinesThatCannotBeDeliveredEndTheRunWithStatus1) {
   } outputs[] = {
       {"full disk", test_support::RunOptions().standardOutputTo("/dev/full")},
       {"closed", test_support::RunOptions().withoutStandardOutput()},
+      {"reader gone", test_support::RunOptions().withOutputReaderGone()},
   };
   for (const int count : {3, 150}) {
     TemporaryFolder frames;

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/standard_streams.h"
 #include "platform/write_all.h"
 #include "text_reading/image_listing.h"
 #include "text_reading/image_reading.h"
@@ -29,6 +30,7 @@ int fail(const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  platform::prepareStandardStreams();
   if (argc != 2) return fail(kUsage);
   LookRun run;
   run.folder = argv[1];
