@@ -300,3 +300,38 @@ TEST(VisionOutput, LinesThatCannotBeDeliveredEndTheRunWithStatus1) {
 }
 
 }  // namespace
+
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define UNDER_ADDRESS_SANITIZER
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+#define UNDER_ADDRESS_SANITIZER
+#endif
+
+namespace {
+
+// Under a memory ceiling (a container's limit, ulimit -v) the run works or ends with a message,
+// never by a signal. AddressSanitizer reserves terabytes of address space: no ceiling there.
+TEST(VisionMemory, ACeilingEndsTheRunWithAMessageNotASignal) {
+#if defined(UNDER_ADDRESS_SANITIZER)
+  GTEST_SKIP() << "no address-space ceiling under AddressSanitizer";
+#endif
+  TemporaryFolder frames;
+  test_support::copyFile(std::string(TEST_FIXTURES_DIR) + "/pose/one_person.jpg", frames / "1.jpg");
+  for (const char* ceilingKib : {"60000", "120000", "250000"}) {
+    for (const std::string mode : {"full", "faces"}) {
+      const std::string command =
+          std::string("ulimit -v ") + ceilingKib + "; exec \"$0\" \"$1\" 25 " + (mode == "faces" ? "faces" : "");
+      const ProgramRun run = test_support::runProgram("/bin/sh", {"-c", command, VISION_PROGRAM, frames.path()});
+      const std::string where = std::string(ceilingKib) + " KiB, " + mode;
+      EXPECT_TRUE(run.exitStatus == 0 || run.exitStatus == 1) << where << ": status " << run.exitStatus;
+      if (run.exitStatus == 1) {
+        EXPECT_TRUE(run.standardError.ends_with("Error: memory ran out\n")) << where << ": " << run.standardError;
+      }
+    }
+  }
+}
+
+}  // namespace

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/out_of_memory.h"
 #include "platform/standard_streams.h"
 #include "platform/write_all.h"
 #include "text_reading/image_listing.h"
@@ -31,6 +32,7 @@ int fail(const std::string& message) {
 
 int main(int argc, char** argv) {
   platform::prepareStandardStreams();
+  platform::endRunOutOfMemory("Error: memory ran out\n");
   if (argc != 2) return fail(kUsage);
   LookRun run;
   run.folder = argv[1];
