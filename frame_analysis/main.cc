@@ -11,6 +11,8 @@
 #include "frame_analysis/frame_listing.h"
 #include "frame_analysis/frame_run.h"
 #include "frame_analysis/vision_run.h"
+#include "platform/out_of_memory.h"
+#include "platform/standard_streams.h"
 
 using namespace frame_analysis;
 
@@ -25,6 +27,8 @@ int quit(const char* message, int status) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  platform::prepareStandardStreams();
+  platform::endRunOutOfMemory("Error: memory ran out\n");
   if (argc != 3 && !(argc == 4 && std::strcmp(argv[3], "faces") == 0)) return quit(kUsage, 2);
   const std::optional<double> fps = readFrameRate(argv[2]);
   if (!fps) return quit(kUsage, 2);

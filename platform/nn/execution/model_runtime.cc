@@ -226,6 +226,8 @@ Result<void> ModelRuntime::buildSegment(const std::vector<const Operation*>& ops
 
   xnn_subgraph_t subgraph = nullptr;
   xnn_status status = xnn_create_subgraph(static_cast<uint32_t>(externals.size()), 0, &subgraph);
+  // XNNPACK may report success and still hand back nothing when memory runs out.
+  if (status == xnn_status_success && subgraph == nullptr) status = xnn_status_out_of_memory;
   if (status != xnn_status_success) return engineFailed("XNNPACK", status);
   std::unique_ptr<xnn_subgraph, decltype(&xnn_delete_subgraph)> owner(subgraph, xnn_delete_subgraph);
 
@@ -238,6 +240,7 @@ Result<void> ModelRuntime::buildSegment(const std::vector<const Operation*>& ops
   // No XNN_FLAG_YIELD_WORKERS: measured on a busy two-core machine, workers that sleep after each
   // run wake too late for the next one and made two-thread runs many times slower.
   status = xnn_create_runtime_v2(subgraph, pool, 0, &runtime);
+  if (status == xnn_status_success && runtime == nullptr) status = xnn_status_out_of_memory;
   if (status != xnn_status_success) return engineFailed("XNNPACK cannot build the model", status);
   steps_[stepIndex].runtime.reset(runtime);
   std::vector<xnn_external_value> bindings;

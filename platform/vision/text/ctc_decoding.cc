@@ -1,14 +1,18 @@
 #include "platform/vision/text/ctc_decoding.h"
 
 #include <algorithm>
-#include <fstream>
+#include <sstream>
 #include <string_view>
+
+#include "platform/nn/model_files.h"
 
 namespace platform::vision {
 
 std::optional<Alphabet> Alphabet::fromFile(const std::string& path, bool spaceLast) {
-  std::ifstream file(path);
-  if (!file) return std::nullopt;
+  // Read as the models are: a FIFO or a device in its place is refused, not waited on.
+  const Result<std::vector<uint8_t>> bytes = nn::readModelBytes(path);
+  if (!bytes) return std::nullopt;
+  std::istringstream file(std::string(bytes.value().begin(), bytes.value().end()));
   std::vector<std::string> characters;
   for (std::string line; std::getline(file, line);) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
