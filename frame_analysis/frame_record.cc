@@ -31,7 +31,10 @@ constexpr std::string_view kHandRequestName = "VNDetectHumanHandPoseRequest";
 constexpr int kMostHands = 2;
 
 constexpr std::string_view kOutputDomain = "vision.output";
-enum class OutputError : int64_t { refused = 1 };
+enum class OutputError : int64_t { refused = 1, unwritable = 2 };
+
+// The name an error entry gives the frame's record itself.
+constexpr std::string_view kRecordName = "record";
 
 // The failed requests of one frame: "<request name>: <domain> <code>" for the record's "errors",
 // and each failure's description for standard error, in the order the requests ran.
@@ -61,6 +64,30 @@ std::vector<Observation> perform(std::string_view requestName, const Result<Imag
 
 }  // namespace
 
+FrameReport frameReport(double time, FrameFindings findings) {
+  const auto line = [time](JsonArray faces, JsonArray bodies, JsonArray hands, JsonArray errors) {
+    JsonObject record;
+    record["time"] = time;
+    record["faces"] = std::move(faces);
+    record["bodies"] = std::move(bodies);
+    record["hands"] = std::move(hands);
+    record["errors"] = std::move(errors);
+    return platform::writeJson(record);
+  };
+  FrameReport report;
+  report.line = line(std::move(findings.faces), std::move(findings.bodies), std::move(findings.hands), findings.errors);
+  Failures failures{std::move(findings.errors), std::move(findings.messages)};
+  if (!report.line) {
+    // The frame keeps its line, as an error, rather than vanishing from the output.
+    failures.add(kRecordName, platform::Error{std::string(kOutputDomain), static_cast<int64_t>(OutputError::unwritable),
+                                              "the frame's record could not be written: a number in it is not finite"});
+    report.line = line({}, {}, {}, std::move(failures.entries));
+  }
+  report.messages = std::move(failures.messages);
+  if (report.line) *report.line += '\n';
+  return report;
+}
+
 FrameReport analyse(const std::string& file, int64_t index, double fps, Analysis analysis) {
   const Result<Image> picture = platform::media::decodeStillImage(file);
   const bool facesOnly = analysis == Analysis::facesOnly;
@@ -69,28 +96,25 @@ FrameReport analyse(const std::string& file, int64_t index, double fps, Analysis
 
   Failures failures;
   JsonArray faces, bodies, hands;
-  for (const FaceObservation& face : perform<FaceObservation>(kFaceRequestName, picture, detectFaceLandmarks, failures))
-    faces.push_back(faceRecord(face, sampled));
+  const std::vector<FaceObservation> foundFaces =
+      perform<FaceObservation>(kFaceRequestName, picture, detectFaceLandmarks, failures);
+  for (const FaceObservation& face : foundFaces) faces.push_back(faceRecord(face, sampled));
   if (!facesOnly) {
-    for (const BodyObservation& body : perform<BodyObservation>(kBodyRequestName, picture, detectBodies, failures))
-      bodies.push_back(poseRecord(body, bodyJoints));
-    const auto detectTwoHands = [](const platform::media::ImageView& image) { return detectHands(image, kMostHands); };
-    for (const HandObservation& hand : perform<HandObservation>(kHandRequestName, picture, detectTwoHands, failures))
+    // Each person's body is looked for around their face, and their hands around their body.
+    const auto bodiesOfFaces = [&](const platform::media::ImageView& image) { return detectBodies(image, foundFaces); };
+    const std::vector<BodyObservation> foundBodies =
+        perform<BodyObservation>(kBodyRequestName, picture, bodiesOfFaces, failures);
+    for (const BodyObservation& body : foundBodies) bodies.push_back(poseRecord(body, bodyJoints));
+    const auto handsOfBodies = [&](const platform::media::ImageView& image) {
+      return detectHands(image, foundBodies, kMostHands);
+    };
+    for (const HandObservation& hand : perform<HandObservation>(kHandRequestName, picture, handsOfBodies, failures))
       hands.push_back(poseRecord(hand, handJoints));
   }
 
-  JsonObject record;
-  record["time"] = static_cast<double>(index) / fps;
-  record["faces"] = std::move(faces);
-  record["bodies"] = std::move(bodies);
-  record["hands"] = std::move(hands);
-  record["errors"] = std::move(failures.entries);
-  FrameReport report;
-  report.messages = std::move(failures.messages);
-  // A record that cannot be written (a time that is not finite) leaves no line.
-  report.line = platform::writeJson(record);
-  if (report.line) *report.line += '\n';
-  return report;
+  return frameReport(static_cast<double>(index) / fps,
+                     FrameFindings{std::move(faces), std::move(bodies), std::move(hands), std::move(failures.entries),
+                                   std::move(failures.messages)});
 }
 
 platform::Result<void> writeReport(const FrameReport& report) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "frame_analysis/vision_run.h"
+#include "platform/json.h"
 #include "platform/result.h"
 
 namespace frame_analysis {
@@ -15,6 +16,18 @@ struct FrameReport {
   std::string messages;             // the description of each failed request, each ending in a line feed
   std::optional<std::string> line;  // the frame record and a line feed; absent when it cannot be written
 };
+
+// What the analysis of one frame found: the record's lists, and the description of each failed
+// request, each ending in a line feed.
+struct FrameFindings {
+  platform::JsonArray faces, bodies, hands, errors;
+  std::string messages;
+};
+
+// The report of a frame at `time` seconds. A record that cannot be written (a number in an
+// observation that is not finite) still leaves a line: the frame with empty lists and an error
+// entry for its record, "record: vision.output 2".
+FrameReport frameReport(double time, FrameFindings findings);
 
 // Decodes the frame's file once, runs the face request on the picture (and in full mode the body
 // and hand requests after it) and gives the frame's report: its record, and for each failed

@@ -4,8 +4,6 @@
 // the errors of its analysis. Exit status 0 after a run that listed the folder and delivered every
 // line, 2 after the usage message, 1 when the folder cannot be read or standard output refuses a
 // line.
-#include <malloc.h>
-
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -13,6 +11,8 @@
 #include "frame_analysis/frame_listing.h"
 #include "frame_analysis/frame_run.h"
 #include "frame_analysis/vision_run.h"
+#include "platform/out_of_memory.h"
+#include "platform/standard_streams.h"
 
 using namespace frame_analysis;
 
@@ -27,12 +27,8 @@ int quit(const char* message, int status) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Frames come one after another at one size, each needing a few picture-sized buffers. Keep
-  // freed buffers in the heap for the next frame instead of handing them back to the system and
-  // faulting them in again (about 3 ms of system time a frame at 1280x720). The heap stays as
-  // large as the working sets of the frames being analysed, so memory stays flat over long runs.
-  mallopt(M_MMAP_THRESHOLD, 64 << 20);
-  mallopt(M_TRIM_THRESHOLD, 128 << 20);
+  platform::prepareStandardStreams();
+  platform::endRunOutOfMemory("Error: memory ran out\n");
   if (argc != 3 && !(argc == 4 && std::strcmp(argv[3], "faces") == 0)) return quit(kUsage, 2);
   const std::optional<double> fps = readFrameRate(argv[2]);
   if (!fps) return quit(kUsage, 2);

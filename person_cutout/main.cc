@@ -13,6 +13,8 @@
 #include "person_cutout/stop_signals.h"
 #include "person_cutout/summary_record.h"
 #include "person_cutout/video_setup.h"
+#include "platform/out_of_memory.h"
+#include "platform/standard_streams.h"
 
 using namespace person_cutout;
 using platform::Result;
@@ -30,6 +32,7 @@ Result<void> cutOut(MatteRun& run, int argc, char** argv) {
   sizeCutOut(run);
   if (Result<void> going = unlessStopped(); !going) return going;
   if (Result<void> prepared = prepareWriter(run); !prepared) return prepared;
+  platform::removeOnOutOfMemory(run.target);  // a cut-out left half-made is worse than none
   prepareSegmentation(run);
   countExpectedFrames(run);
 
@@ -47,6 +50,8 @@ Result<void> cutOut(MatteRun& run, int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  platform::prepareStandardStreams();
+  platform::endRunOutOfMemory("Error: memory ran out\n");
   catchStopSignals();
   MatteRun run;
   if (const Result<void> done = cutOut(run, argc, argv); !done) {

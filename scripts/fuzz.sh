@@ -1,17 +1,16 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets (clang, AddressSanitizer and UndefinedBehaviorSanitizer) into
-# build-fuzz/ and runs each for a bounded time from its seeds. Fails on any report; the input
-# that caused it is kept in build-fuzz/findings/ (add it to the target's seeds once mended).
-# FUZZ_SECONDS sets the time per target (60 by default).
+# Builds the libFuzzer targets in the checked build (build-check/: clang, AddressSanitizer and
+# UndefinedBehaviorSanitizer; after scripts/test.sh they are built already) and runs each for a
+# bounded time from its seeds. Fails on any report; the input that caused it is kept in
+# build-check/findings/ (add it to the target's seeds once mended). FUZZ_SECONDS sets the time per
+# target (60 by default).
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-jobs=$(nproc)
 seconds=${FUZZ_SECONDS:-60}
-build="$root/build-fuzz"
-findings="$build/findings"
+source "$root/scripts/checked_build.sh"
+findings="$checked/findings"
 
-CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFUZZ=ON >/dev/null
-cmake --build "$build" -j "$jobs" --target still_image_fuzzer video_reader_fuzzer tflite_reader_fuzzer onnx_reader_fuzzer >/dev/null
+build_checked still_image_fuzzer video_reader_fuzzer tflite_reader_fuzzer onnx_reader_fuzzer
 mkdir -p "$findings"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -22,7 +21,7 @@ run_target() {
   local target=$1 max_len=$2
   shift 2
   local binary
-  binary=$(find "$build/fuzz" -maxdepth 1 -name "$target" -type f)
+  binary=$(find "$checked/fuzz" -maxdepth 1 -name "$target" -type f)
   mkdir -p "$work/$target"
   echo "== fuzzing $target for ${seconds}s"
   if ! ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \

@@ -20,7 +20,9 @@ packages=(
   libturbojpeg0-dev   # still pictures
   libjpeg62-turbo-dev # still pictures: the libjpeg interface, which tells a warning by its code
   libutf8proc-dev     # canonical composition for name order
-  libtesseract-dev tesseract-ocr-eng tesseract-ocr-osd tesseract-ocr-script-latn  # text recognition
+  libjemalloc-dev     # the programs' allocator: huge pages for their start-up (platform/memory_policy.h)
+  libtesseract-dev tesseract-ocr-script-latn tesseract-ocr-eng  # text recognition (Latin; English without it)
+  tesseract-ocr-osd   # the text service's script detection, which its tests check (look does not use it)
   # look's readers of other scripts, and the languages of Latin lines
   tesseract-ocr-jpn tesseract-ocr-kor tesseract-ocr-script-hang tesseract-ocr-rus tesseract-ocr-ukr
   tesseract-ocr-ell tesseract-ocr-tha tesseract-ocr-ara tesseract-ocr-chi-tra

@@ -161,6 +161,7 @@ TEST_F(LookFolder, LinesThatCannotBeDeliveredEndTheRunWithStatus1) {
   } outputs[] = {
       {"full disk", test_support::RunOptions().standardOutputTo("/dev/full")},
       {"closed", test_support::RunOptions().withoutStandardOutput()},
+      {"reader gone", test_support::RunOptions().withOutputReaderGone()},
   };
   for (const auto& output : outputs) {
     const ProgramRun run = runProgram(kLook, {folder_}, output.options);

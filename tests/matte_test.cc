@@ -449,13 +449,37 @@ TEST(MatteTest, TheLevelFitsTheSizeAndFrameRate) {
 }
 
 TEST(MatteTest, ASummaryThatCannotBeWrittenIsAFailure) {
+  const struct {
+    const char* name;
+    test_support::RunOptions options;
+  } outputs[] = {
+      {"full disk", test_support::RunOptions().standardOutputTo("/dev/full")},
+      {"reader gone", test_support::RunOptions().withOutputReaderGone()},
+  };
+  for (const auto& output : outputs) {
+    test_support::TemporaryFolder folder;
+    const std::string out = (folder / "out.mp4");
+    const test_support::ProgramRun outcome =
+        test_support::runProgram(kMatte, {kVideos + "person.mp4", out, "fast"}, output.options);
+    EXPECT_EQ(outcome.exitStatus, 1) << output.name;
+    EXPECT_TRUE(outcome.standardError.ends_with("Error: the summary could not be written\n"))
+        << output.name << ": " << outcome.standardError;
+    EXPECT_TRUE(test_support::exists(out)) << output.name;  // the cut-out itself is complete and stays
+  }
+}
+
+// Started with standard output and error closed, the cut-out must not take their descriptors and
+// receive the progress lines and the summary meant for them.
+TEST(MatteTest, ClosedStandardStreamsLeaveTheVideoWhole) {
   test_support::TemporaryFolder folder;
   const std::string out = (folder / "out.mp4");
-  const test_support::ProgramRun outcome = test_support::runProgram(
-      kMatte, {kVideos + "person.mp4", out, "fast"}, test_support::RunOptions().standardOutputTo("/dev/full"));
-  EXPECT_EQ(outcome.exitStatus, 1);
-  EXPECT_TRUE(outcome.standardError.ends_with("Error: the summary could not be written\n")) << outcome.standardError;
-  EXPECT_TRUE(test_support::exists(out));  // the cut-out itself is complete and stays
+  const test_support::ProgramRun outcome =
+      test_support::runProgram(kMatte, {kVideos + "person.mp4", out, "fast"},
+                               test_support::RunOptions().withoutStandardOutput().withoutStandardError());
+  EXPECT_EQ(outcome.exitStatus, 1);  // the summary had nowhere to go
+  const std::optional<test_support::ProbedVideo> probed = test_support::probe(out);
+  ASSERT_TRUE(probed);
+  EXPECT_EQ(probed->frames.size(), 50u);
 }
 
 }  // namespace

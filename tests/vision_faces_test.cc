@@ -121,17 +121,36 @@ TEST(VisionFaces, FacesOnlyModeGivesTheSameFacesEachWithAColourSample) {
   EXPECT_GT(sample[36].get<double>(), sample[38].get<double>() + 0.15);
 }
 
-// Groups whose faces are small or shaded: every face is found, at the boxes the publisher's own
-// face pipeline reports (the soldiers') or that we checked by eye (the sofa's). The soldiers' faces,
-// 21 pixels high under helmet brims, are ones the mesh model doubts (presence near 0); they keep
-// their boxes. On the sofa the third woman's face, tilted down, scored below the detector's
-// threshold with its dense weights.
+// Groups whose faces are small or shaded, and a video call's gallery of four: every face is found,
+// at the boxes the publisher's own face pipeline reports (the soldiers') or that we checked by eye
+// (the sofa's and the gallery's). The soldiers' faces, 21 pixels high under helmet brims, are ones
+// the mesh model doubts (presence near 0); they keep their boxes. The faces of the leftmost and
+// rightmost soldiers, which the whole picture shows the detector too small (the leftmost in
+// profile under the brim, its box on the cheek the detector sees), are found in tiles of it. On the
+// sofa the third woman's face, tilted down, scored below the detector's threshold with its dense
+// weights. The sofa and the soldiers at 720 pixels high are each face once: there a tile found the
+// turned head of the woman on the left a second time, as a smaller face within her own.
 TEST(VisionFaces, EveryFaceOfAGroupIsFoundSmallOrShadedOnes) {
   const std::vector<json> lines = runVision({"faces"}, kGroups);
-  // One line per fixture, in name order: sofa.jpg, soldiers.jpg.
+  // One line per fixture, in name order: gallery_2x2.jpg, sofa.jpg, sofa_720p.jpg, soldiers.jpg,
+  // soldiers_720p.jpg.
   const std::vector<std::vector<std::array<double, 4>>> expected = {
+      {{0.705, 0.832, 0.058, 0.102},
+       {0.217, 0.115, 0.108, 0.191},
+       {0.630, 0.096, 0.180, 0.319},
+       {0.198, 0.619, 0.097, 0.173}},
       {{0.743, 0.714, 0.109, 0.153}, {0.159, 0.713, 0.109, 0.153}, {0.459, 0.652, 0.122, 0.171}},
-      {{0.555, 0.783, 0.066, 0.089}, {0.363, 0.699, 0.070, 0.093}, {0.448, 0.730, 0.066, 0.089}},
+      {{0.694, 0.726, 0.077, 0.137}, {0.474, 0.674, 0.079, 0.140}, {0.233, 0.705, 0.078, 0.138}},
+      {{0.555, 0.783, 0.066, 0.089},
+       {0.363, 0.699, 0.070, 0.093},
+       {0.448, 0.730, 0.066, 0.089},
+       {0.688, 0.717, 0.048, 0.063},
+       {0.243, 0.731, 0.040, 0.054}},
+      {{0.362, 0.699, 0.068, 0.091},
+       {0.554, 0.783, 0.067, 0.090},
+       {0.448, 0.729, 0.068, 0.090},
+       {0.656, 0.702, 0.067, 0.090},
+       {0.199, 0.704, 0.067, 0.090}},
   };
   ASSERT_EQ(lines.size(), expected.size());
   for (size_t frame = 0; frame < lines.size(); ++frame) {

@@ -18,7 +18,7 @@ using platform::Result;
 namespace {
 
 constexpr std::string_view kOutputDomain = "look.output";
-enum class OutputError : int64_t { refused = 1 };
+enum class OutputError : int64_t { refused = 1, unwritable = 2 };
 
 // Every line read as well as the readers can: Tesseract reads again the lines it reads better,
 // guided by its word lists.
@@ -39,10 +39,15 @@ platform::JsonObject analyseImage(const std::string& path) {
 }
 
 platform::Result<void> readImage(const std::string& path) {
-  // Every string in the record is valid UTF-8 and every number finite, so this only fails if
-  // an observation carried a number that is not; that image then gets no line.
-  const std::optional<std::string> text = platform::writeJson(analyseImage(path));
-  if (!text) return {};
+  // Every string in the record is valid UTF-8, so this only fails if an observation carried a
+  // number that is not finite; the image then gets an error line rather than none.
+  std::optional<std::string> text = platform::writeJson(analyseImage(path));
+  if (!text) {
+    text = platform::writeJson(failedImageRecord(
+        path, platform::Error{std::string(kOutputDomain), static_cast<int64_t>(OutputError::unwritable),
+                              "The record of the picture could not be written: a number in it is not finite."}));
+  }
+  if (!text) return platform::makeError(kOutputDomain, OutputError::unwritable, "a record could not be written");
   const bool written = std::fwrite(text->data(), 1, text->size(), stdout) == text->size() &&
                        std::fputc('\n', stdout) != EOF && std::fflush(stdout) == 0;
   if (!written) return platform::makeError(kOutputDomain, OutputError::refused, "standard output refused a line");

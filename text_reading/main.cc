@@ -9,8 +9,9 @@
 #include <optional>
 #include <string>
 
+#include "platform/out_of_memory.h"
+#include "platform/standard_streams.h"
 #include "platform/write_all.h"
-#include "text_reading/huge_page_restart.h"
 #include "text_reading/image_listing.h"
 #include "text_reading/image_reading.h"
 #include "text_reading/look_run.h"
@@ -30,7 +31,8 @@ int fail(const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  restartWithHugePages(argv);
+  platform::prepareStandardStreams();
+  platform::endRunOutOfMemory("Error: memory ran out\n");
   if (argc != 2) return fail(kUsage);
   LookRun run;
   run.folder = argv[1];

@@ -4,6 +4,8 @@
 # fonts-liberation2). The pictures are committed; run this only to change them.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
 convert=/usr/bin/convert  # ImageMagick's own, whatever else is on the path
 fonts=/usr/share/fonts/truetype
 sans=$fonts/dejavu/DejaVuSans.ttf
@@ -60,8 +62,7 @@ printf '%s\n' "$page_text" >"$here/page/essay.txt"
 # A sign in a photo-like scene: a street sign, turned a little, on a noisy textured ground.
 mkdir -p "$here/photos"
 "$convert" -size 520x150 xc:'#1f4e9c' -font "$arial_bold" -pointsize 58 -fill white -gravity center \
-  -annotate +0+0 'Station Road' -bordercolor white -border 6 -background none -rotate -4 /tmp/text_set_sign.png
-"$convert" -size 960x720 plasma:'#5a6a3a-#8a7a6a' -blur 0x2 /tmp/text_set_sign.png -gravity center \
+  -annotate +0+0 'Station Road' -bordercolor white -border 6 -background none -rotate -4 "$work/sign.png"
+"$convert" -size 960x720 plasma:'#5a6a3a-#8a7a6a' -blur 0x2 "$work/sign.png" -gravity center \
   -geometry +40-60 -composite -attenuate 0.3 +noise Gaussian -quality 88 "$here/photos/street.jpg"
 printf 'Station Road\n' >"$here/photos/street.txt"
-rm -f /tmp/text_set_sign.png

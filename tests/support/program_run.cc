@@ -67,9 +67,15 @@ std::vector<char*> pointersTo(std::vector<std::string>& words) {
 RunningProgram::RunningProgram(const std::string& program, const std::vector<std::string>& arguments,
                                const RunOptions& options) {
   const bool collectOutput = options.standardOutputFile.empty() && !options.standardOutputClosed;
+  const bool collectError = !options.standardErrorClosed;
   int outPipe[2] = {-1, -1}, errPipe[2] = {-1, -1};
-  if ((collectOutput && pipe2(outPipe, O_CLOEXEC) != 0) || pipe2(errPipe, O_CLOEXEC) != 0) {
+  if ((collectOutput && pipe2(outPipe, O_CLOEXEC) != 0) || (collectError && pipe2(errPipe, O_CLOEXEC) != 0)) {
     throw std::runtime_error("pipe failed");
+  }
+  if (options.standardOutputReaderGone) {
+    // The reader ends before the program writes a byte: every write meets EPIPE (and SIGPIPE).
+    close(outPipe[0]);
+    outPipe[0] = -1;
   }
 
   posix_spawn_file_actions_t actions;
@@ -83,7 +89,11 @@ RunningProgram::RunningProgram(const std::string& program, const std::vector<std
     posix_spawn_file_actions_addopen(&actions, 1, options.standardOutputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0666);
   }
-  posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
+  if (collectError) {
+    posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
+  } else {
+    posix_spawn_file_actions_addclose(&actions, 2);
+  }
   if (!options.workingDirectory.empty()) {
     posix_spawn_file_actions_addchdir_np(&actions, options.workingDirectory.c_str());
   }
@@ -95,12 +105,12 @@ RunningProgram::RunningProgram(const std::string& program, const std::vector<std
   std::vector<char*> envp = pointersTo(environment);
 
   // The stop signals as a host gives them, whatever this test process was started with (a run
-  // under nohup ignores hang-ups, and the child would inherit that).
+  // under nohup ignores hang-ups, a shell may ignore broken pipes, and the child would inherit that).
   posix_spawnattr_t attributes;
   posix_spawnattr_init(&attributes);
   sigset_t standard, none;
   sigemptyset(&standard);
-  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&standard, signal);
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) sigaddset(&standard, signal);
   sigemptyset(&none);
   posix_spawnattr_setsigdefault(&attributes, &standard);
   posix_spawnattr_setsigmask(&attributes, &none);

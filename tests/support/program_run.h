@@ -15,10 +15,12 @@ struct ProgramRun {
 
 // How to start it, e.g. RunOptions().inFolder(path).withEnvironment({"LC_ALL=C"}).
 struct RunOptions {
-  std::string workingDirectory;          // the current one when empty
-  std::vector<std::string> environment;  // "NAME=value" entries set on top of this process's own
-  std::string standardOutputFile;        // standard output written here instead of collected, when set
-  bool standardOutputClosed = false;     // started with no standard output at all
+  std::string workingDirectory;           // the current one when empty
+  std::vector<std::string> environment;   // "NAME=value" entries set on top of this process's own
+  std::string standardOutputFile;         // standard output written here instead of collected, when set
+  bool standardOutputClosed = false;      // started with no standard output at all
+  bool standardOutputReaderGone = false;  // standard output a pipe whose reader has gone (EPIPE)
+  bool standardErrorClosed = false;       // started with no standard error at all
 
   RunOptions& inFolder(std::string folder) {
     workingDirectory = std::move(folder);
@@ -34,6 +36,14 @@ struct RunOptions {
   }
   RunOptions& withoutStandardOutput() {
     standardOutputClosed = true;
+    return *this;
+  }
+  RunOptions& withOutputReaderGone() {
+    standardOutputReaderGone = true;
+    return *this;
+  }
+  RunOptions& withoutStandardError() {
+    standardErrorClosed = true;
     return *this;
   }
 };

@@ -7,7 +7,6 @@
 #include <string>
 #include <utility>
 
-#include "platform/nn/execution/huge_pages.h"
 #include "platform/nn/execution/segment_operators.h"
 #include "platform/nn/execution/segment_values.h"
 #include "platform/nn/execution/thread_pool.h"
@@ -164,7 +163,7 @@ class ModelRuntime final : public Model {
   Graph graph_;
   StaticData staticData_;
   // Buffers of the tensors that cross from one step to the next, the model's inputs and outputs.
-  std::vector<std::vector<float, HugePageAllocator<float>>> buffers_;
+  std::vector<std::vector<float>> buffers_;
   std::vector<float*> tensorData_;  // per tensor: its buffer or constant data, or null
   std::vector<Step> steps_;
   double multiplyAdds_ = 0;
@@ -227,6 +226,8 @@ Result<void> ModelRuntime::buildSegment(const std::vector<const Operation*>& ops
 
   xnn_subgraph_t subgraph = nullptr;
   xnn_status status = xnn_create_subgraph(static_cast<uint32_t>(externals.size()), 0, &subgraph);
+  // XNNPACK may report success and still hand back nothing when memory runs out.
+  if (status == xnn_status_success && subgraph == nullptr) status = xnn_status_out_of_memory;
   if (status != xnn_status_success) return engineFailed("XNNPACK", status);
   std::unique_ptr<xnn_subgraph, decltype(&xnn_delete_subgraph)> owner(subgraph, xnn_delete_subgraph);
 
@@ -239,6 +240,7 @@ Result<void> ModelRuntime::buildSegment(const std::vector<const Operation*>& ops
   // No XNN_FLAG_YIELD_WORKERS: measured on a busy two-core machine, workers that sleep after each
   // run wake too late for the next one and made two-thread runs many times slower.
   status = xnn_create_runtime_v2(subgraph, pool, 0, &runtime);
+  if (status == xnn_status_success && runtime == nullptr) status = xnn_status_out_of_memory;
   if (status != xnn_status_success) return engineFailed("XNNPACK cannot build the model", status);
   steps_[stepIndex].runtime.reset(runtime);
   std::vector<xnn_external_value> bindings;

@@ -1,35 +1,16 @@
 #include "platform/nn/execution/xnnpack_library.h"
 
-#include <cstddef>
-#include <cstdlib>
 #include <string>
 
-#include "platform/nn/execution/huge_pages.h"
 #include "platform/nn/model_errors.h"
 
 namespace platform::nn {
-namespace {
-
-// XNNPACK's large blocks in huge pages (huge_pages.h says why).
-void* alignedAllocate(void*, size_t alignment, size_t size) { return allocateAligned(alignment, size); }
-
-void* allocate(void*, size_t size) { return allocateAligned(alignof(std::max_align_t), size); }
-
-void* reallocate(void*, void* pointer, size_t size) {
-  void* moved = std::realloc(pointer, size);
-  adviseHugePages(moved, size);
-  return moved;
-}
-
-void deallocate(void*, void* pointer) { freeAligned(pointer); }
-
-const xnn_allocator kHugePageAllocator = {nullptr, allocate, reallocate, deallocate, alignedAllocate, deallocate};
-
-}  // namespace
 
 Result<void> initializeXnnpack() {
   // A function-local static is initialised exactly once even when threads race to it.
-  static const xnn_status status = xnn_initialize(&kHugePageAllocator);
+  // XNNPACK's own allocator: malloc and posix_memalign, which the programs' memory policy
+  // (platform/memory_policy.h) serves like the rest of their memory.
+  static const xnn_status status = xnn_initialize(nullptr);
   if (status != xnn_status_success) {
     return modelError(ModelError::engineFailed, std::string("cannot initialise XNNPACK: ") + xnnpackStatusText(status));
   }

@@ -1,5 +1,7 @@
 #include "platform/nn/formats/model_file.h"
 
+#include "platform/nn/model_files.h"
+
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -9,6 +11,11 @@ namespace platform::nn {
 
 Result<std::vector<uint8_t>> readModelBytes(const std::string& path) {
   constexpr uintmax_t kMaxFileSize = uintmax_t{1} << 30;
+  std::error_code typeError;
+  const std::filesystem::file_status status = std::filesystem::status(path, typeError);
+  if (!typeError && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+    return modelError(ModelError::unreadableFile, path + ": not a regular file, refused as a model file");
+  }
   std::error_code sizeError;
   uintmax_t size = std::filesystem::file_size(path, sizeError);
   if (sizeError) {

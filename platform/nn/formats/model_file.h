@@ -10,13 +10,10 @@
 #include <vector>
 
 #include "platform/nn/model_errors.h"
+#include "platform/nn/model_files.h"
 #include "platform/result.h"
 
 namespace platform::nn {
-
-// The bytes of the file at `path`. Files over 1 GiB are refused rather than read into memory (the
-// largest model of the set is 28 MB). Fails with ModelError::unreadableFile, naming the path.
-Result<std::vector<uint8_t>> readModelBytes(const std::string& path);
 
 // The file at `path` read by `read`, a reader of one format. A file that cannot be read fails as
 // readModelBytes() does; the reader's own errors get the path in front of their description.

@@ -1,11 +1,15 @@
 #include "platform/vision/bodies_and_hands/pose_service.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
+#include <optional>
 #include <span>
 
 #include "platform/vision/bodies_and_hands/body_and_hand_models.h"
+#include "platform/vision/bodies_and_hands/body_search.h"
 #include "platform/vision/bodies_and_hands/pose_observations.h"
+#include "platform/vision/detection/tiling.h"
 #include "platform/vision/pixels.h"
 
 namespace platform::vision {
@@ -58,13 +62,65 @@ const Result<Stages>& handStages() {
   return stages;
 }
 
-// The landmarks of each thing the detector finds, best detection first, at most `limit`. Two
-// detections can lead the landmark model to the same thing: the first one counts.
-Result<std::vector<Landmarks>> findLandmarks(const Stages& stages, const media::ImageView& image, size_t limit) {
-  Result<std::vector<Detection>> detections = stages.detector.detect(image);
-  if (!detections) return detections.error();
+// A palm search's regions beyond the whole picture: around each body, the box of its joints grown
+// by this much (a hand reaches past the wrist), when that is smaller than this share of the
+// picture's longer side (a larger one the whole picture already shows the detector as large).
+constexpr double kBodyRegionGrowth = 1.5, kLargestBodyRegion = 0.6;
+// A body whose shoulders are this share of the picture's longer side apart or more has palms of
+// about 0.4 of that, which the detector sees in the whole picture at 15 of its 192 pixels and
+// more: as surely as it would closer by. The joints' box of a person before the camera is small
+// when the frame cuts the body at the chest, so the shoulders tell first.
+constexpr double kShouldersSeenWhole = 0.2;
+
+// The square around the body's joints where its hands are, in picture pixels; empty when the body
+// is so large in the picture that the detector sees its hands as well in the whole picture.
+RotatedRect palmRegion(const BodyObservation& body, const media::ImageView& image) {
+  if (body.points.empty()) return {};
+  const double longSide = std::max(image.width, image.height);
+  const std::optional<JointPoint> left = body.point(BodyJoint::leftShoulder);
+  const std::optional<JointPoint> right = body.point(BodyJoint::rightShoulder);
+  if (left && right &&
+      std::hypot((left->location.x - right->location.x) * image.width,
+                 (left->location.y - right->location.y) * image.height) >= kShouldersSeenWhole * longSide) {
+    return {};
+  }
+  double minX = 1, minY = 1, maxX = 0, maxY = 0;
+  for (const auto& [joint, point] : body.points) {
+    minX = std::min(minX, point.location.x), maxX = std::max(maxX, point.location.x);
+    minY = std::min(minY, point.location.y), maxY = std::max(maxY, point.location.y);
+  }
+  const double side = kBodyRegionGrowth * std::max((maxX - minX) * image.width, (maxY - minY) * image.height);
+  if (!(side > 0) || side > kLargestBodyRegion * longSide) return {};
+  return {(minX + maxX) / 2 * image.width, (1 - (minY + maxY) / 2) * image.height, side, side, 0};
+}
+
+// The palms in the whole picture and those found closer around the bodies that no earlier view
+// found, best first.
+Result<std::vector<Detection>> palmsNear(const SsdDetector& detector, const media::ImageView& image,
+                                         std::span<const BodyObservation> bodies) {
+  Result<std::vector<Detection>> palms = detector.detect(image);
+  if (!palms) return palms.error();
+  const size_t whole = palms.value().size();
+  for (const BodyObservation& body : bodies) {
+    const RotatedRect region = palmRegion(body, image);
+    if (region.width <= 0) continue;
+    Result<SsdFindings> seen = detector.detectIn(image, region, detector.settings().minScore);
+    if (!seen) return seen.error();
+    addUnseen(palms.value(), seen.value().found, detector.settings().suppressionThreshold);
+  }
+  if (palms.value().size() > whole) {
+    std::stable_sort(palms.value().begin(), palms.value().end(),
+                     [](const Detection& a, const Detection& b) { return a.score > b.score; });
+  }
+  return palms;
+}
+
+// The landmarks of each of `detections`, best detection first, at most `limit`. Two detections can
+// lead the landmark model to the same thing: the first one counts.
+Result<std::vector<Landmarks>> findLandmarks(const Stages& stages, const media::ImageView& image,
+                                             const std::vector<Detection>& detections, size_t limit) {
   std::vector<Landmarks> found;
-  for (const Detection& detection : detections.value()) {
+  for (const Detection& detection : detections) {
     if (found.size() >= limit) break;
     Result<Landmarks> landmarks = stages.landmarks.look(image, stages.crop(detection));
     if (!landmarks) return landmarks.error();
@@ -88,36 +144,59 @@ Result<std::vector<Landmarks>> findLandmarks(const Stages& stages, const media::
   return found;
 }
 
-// The landmarks of `stages` in the picture, with every failure reported as the service's own.
-Result<std::vector<Landmarks>> serviceLandmarks(const Result<Stages>& stages, const media::ImageView& image,
-                                                size_t limit) {
+// The failure to report, if any, before a picture is searched with `stages`.
+std::optional<Error> unsearchable(const Result<Stages>& stages, const media::ImageView& image) {
   if (!holdsPixels(image)) return makeError(kBodiesAndHandsDomain, PoseError::noPixels, "the picture holds no pixels");
   if (!stages) return wrapError(kBodiesAndHandsDomain, PoseError::modelUnavailable, stages.error());
-  Result<std::vector<Landmarks>> found = findLandmarks(stages.value(), image, limit);
-  if (!found) return wrapError(kBodiesAndHandsDomain, PoseError::analysisFailed, found.error());
-  return found;
+  return std::nullopt;
+}
+
+// The faces' boxes, normalised (origin bottom-left), in picture pixels (origin top-left).
+std::vector<DetectionBox> facesInPixels(std::span<const FaceObservation> faces, const media::ImageView& image) {
+  std::vector<DetectionBox> boxes;
+  for (const FaceObservation& face : faces) {
+    const NormalizedRect& f = face.boundingBox;
+    boxes.push_back({f.minX() * image.width, (1 - f.maxY()) * image.height, f.standardWidth() * image.width,
+                     f.standardHeight() * image.height});
+  }
+  return boxes;
 }
 
 }  // namespace
 
-Result<std::vector<BodyObservation>> detectBodies(const media::ImageView& image) {
-  Result<std::vector<Landmarks>> bodies = serviceLandmarks(bodyStages(), image, SIZE_MAX);
-  if (!bodies) return bodies.error();
+Result<std::vector<BodyObservation>> detectBodies(const media::ImageView& image,
+                                                  std::span<const FaceObservation> faces) {
+  const Result<Stages>& stages = bodyStages();
+  if (std::optional<Error> refused = unsearchable(stages, image)) return *refused;
+  const std::vector<DetectionBox> faceBoxes = facesInPixels(faces, image);
+  Result<std::vector<Landmarks>> bodies =
+      searchBodies(stages.value().detector, stages.value().landmarks, image, faceBoxes);
+  if (!bodies) return wrapError(kBodiesAndHandsDomain, PoseError::analysisFailed, bodies.error());
   std::vector<BodyObservation> observations;
   for (const Landmarks& body : bodies.value())
     observations.push_back(bodyObservation(body.points, image.width, image.height));
   return observations;
 }
 
-Result<std::vector<HandObservation>> detectHands(const media::ImageView& image, int maximumHandCount) {
+Result<std::vector<HandObservation>> detectHands(const media::ImageView& image, std::span<const BodyObservation> bodies,
+                                                 int maximumHandCount) {
   std::vector<HandObservation> observations;
   if (maximumHandCount <= 0) return observations;
-  Result<std::vector<Landmarks>> hands = serviceLandmarks(handStages(), image, static_cast<size_t>(maximumHandCount));
-  if (!hands) return hands.error();
+  const Result<Stages>& stages = handStages();
+  if (std::optional<Error> refused = unsearchable(stages, image)) return *refused;
+  Result<std::vector<Detection>> palms = palmsNear(stages.value().detector, image, bodies);
+  if (!palms) return wrapError(kBodiesAndHandsDomain, PoseError::analysisFailed, palms.error());
+  Result<std::vector<Landmarks>> hands =
+      findLandmarks(stages.value(), image, palms.value(), static_cast<size_t>(maximumHandCount));
+  if (!hands) return wrapError(kBodiesAndHandsDomain, PoseError::analysisFailed, hands.error());
   for (const Landmarks& hand : hands.value()) {
     observations.push_back(handObservation(hand.points, hand.presence, image.width, image.height));
   }
   return observations;
+}
+
+Result<std::vector<HandObservation>> detectHands(const media::ImageView& image, int maximumHandCount) {
+  return detectHands(image, {}, maximumHandCount);
 }
 
 }  // namespace platform::vision

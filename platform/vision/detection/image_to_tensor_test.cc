@@ -115,20 +115,24 @@ TEST(ImageToTensorTest, MapsValuesToTheRangeAndTheBorderToItsLowEnd) {
 }
 
 // The landmark models' crops repeat the edge pixels instead: beyond each corner the corner pixel,
-// beyond each edge that edge's pixels, and inside the picture nothing changes.
+// beyond each edge that edge's pixels, and inside the picture nothing changes; also on pictures a
+// single pixel wide or high, which have no pair of neighbours to mix.
 TEST(ImageToTensorTest, ReplicatedBorderRepeatsTheNearestEdgePixel) {
-  const media::Image picture = testPicture(3, 2);
-  // Tensor pixels one picture pixel apart, from one pixel left of and above the picture to one
-  // past its right and bottom edges.
-  const RotatedRect area{1.5, 1, 5, 4, 0};
-  std::vector<float> tensor(5 * 4 * 3);
-  ASSERT_TRUE(imageToTensor(picture.view(), area, 5, 4, 0, 255, tensor.data(), Border::replicate).ok());
-  for (int row = 0; row < 4; ++row) {
-    for (int column = 0; column < 5; ++column) {
-      const int x = std::clamp(column - 1, 0, 2), y = std::clamp(row - 1, 0, 1);
-      for (int ch = 0; ch < 3; ++ch) {
-        ASSERT_NEAR(tensor[(row * 5 + column) * 3 + ch], picture.rgb[(y * 3 + x) * 3 + ch], 1e-3)
-            << column << "," << row;
+  for (const auto& [width, height] : {std::pair{3, 2}, {1, 3}, {4, 1}}) {
+    const media::Image picture = testPicture(width, height);
+    // Tensor pixels one picture pixel apart, from one pixel left of and above the picture to one
+    // past its right and bottom edges.
+    const int columns = width + 2, rows = height + 2;
+    const RotatedRect area{width / 2.0, height / 2.0, double(columns), double(rows), 0};
+    std::vector<float> tensor(size_t(columns) * rows * 3);
+    ASSERT_TRUE(imageToTensor(picture.view(), area, columns, rows, 0, 255, tensor.data(), Border::replicate).ok());
+    for (int row = 0; row < rows; ++row) {
+      for (int column = 0; column < columns; ++column) {
+        const int x = std::clamp(column - 1, 0, width - 1), y = std::clamp(row - 1, 0, height - 1);
+        for (int ch = 0; ch < 3; ++ch) {
+          ASSERT_NEAR(tensor[(row * columns + column) * 3 + ch], picture.rgb[(y * width + x) * 3 + ch], 1e-3)
+              << width << "x" << height << " at " << column << "," << row;
+        }
       }
     }
   }

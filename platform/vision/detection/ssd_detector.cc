@@ -1,5 +1,6 @@
 #include "platform/vision/detection/ssd_detector.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "platform/vision/detection/image_to_tensor.h"
@@ -56,13 +57,27 @@ SsdDetector::SsdDetector(SsdDetectorSettings settings, PooledModel model, size_t
       scoresOutput_(scoresOutput) {}
 
 Result<std::vector<Detection>> SsdDetector::detect(const media::ImageView& image) const {
+  const Letterbox fit = letterbox(image.width, image.height, settings_.anchors.inputWidth, settings_.anchors.inputHeight);
+  Result<SsdFindings> findings = detectIn(image, fit.area, settings_.minScore);
+  if (!findings) return findings.error();
+  return std::move(findings.value().found);
+}
+
+Result<SsdFindings> SsdDetector::detectIn(const media::ImageView& image, const RotatedRect& area,
+                                          float doubtfulScore) const {
   const int width = settings_.anchors.inputWidth, height = settings_.anchors.inputHeight;
   Result<nn::ModelPool::Lease> leased = model_.take();
   if (!leased) return leased.error();
   nn::ModelPool::Lease& model = leased.value();
-  const Letterbox fit = letterbox(image.width, image.height, width, height);
+  // The area grown to the input's aspect ratio around its centre, as a letterbox does.
+  RotatedRect fitted = area;
+  if (area.width * height > area.height * width) {
+    fitted.height = area.width * height / width;
+  } else {
+    fitted.width = area.height * width / height;
+  }
   if (Result<void> filled =
-          imageToTensor(image, fit.area, width, height, settings_.low, settings_.high, model->input(0));
+          imageToTensor(image, fitted, width, height, settings_.low, settings_.high, model->input(0));
       !filled) {
     return filled.error();
   }
@@ -71,12 +86,17 @@ Result<std::vector<Detection>> SsdDetector::detect(const media::ImageView& image
   const size_t rows = anchors_.size();
   const std::span<const float> boxes(model->output(boxesOutput_), rows * (4 + 2 * settings_.keypointCount));
   const std::span<const float> scores(model->output(scoresOutput_), rows);
-  std::vector<Detection> detections = weightedNonMaxSuppression(
-      decodeDetections(boxes, scores, anchors_,
-                       {1.0 * width, 1.0 * height, settings_.keypointCount, settings_.minScore}),
-      settings_.suppressionThreshold);
-  toPicture(detections, fit.area);
-  return detections;
+  const float lowest = std::min(doubtfulScore, settings_.minScore);
+  std::vector<Detection> decoded =
+      decodeDetections(boxes, scores, anchors_, {1.0 * width, 1.0 * height, settings_.keypointCount, lowest});
+  // The sure detections are merged among themselves only, so that weaker neighbours never move them.
+  std::vector<Detection> sure, weak;
+  for (Detection& d : decoded) (d.score >= settings_.minScore ? sure : weak).push_back(std::move(d));
+  SsdFindings findings{weightedNonMaxSuppression(std::move(sure), settings_.suppressionThreshold),
+                       weightedNonMaxSuppression(std::move(weak), settings_.suppressionThreshold)};
+  toPicture(findings.found, fitted);
+  toPicture(findings.doubtful, fitted);
+  return findings;
 }
 
 }  // namespace platform::vision

@@ -9,6 +9,7 @@
 #include "platform/media/image.h"
 #include "platform/result.h"
 #include "platform/vision/detection/detection_decoding.h"
+#include "platform/vision/detection/image_to_tensor.h"
 #include "platform/vision/detection/pooled_model.h"
 #include "platform/vision/detection/ssd_anchors.h"
 
@@ -25,6 +26,14 @@ struct SsdDetectorSettings {
   double suppressionThreshold = 0.3;  // overlap (IoU) above which detections are merged
 };
 
+// What one run of a detector found: the detections that reach the settings' score, and the weaker
+// ones that reach a lower score asked for, each group merged on its own, best first. A doubtful
+// detection hints that something may be there that the detector sees too small or too blurred.
+struct SsdFindings {
+  std::vector<Detection> found;
+  std::vector<Detection> doubtful;
+};
+
 // Needs the model file fetched by the set-up. Once loaded, detect() may be called from any number
 // of threads at once: each call runs the model on a runtime of its own (pooled_model.h).
 class SsdDetector {
@@ -37,6 +46,17 @@ class SsdDetector {
   // (origin top-left). Fails with DetectionError::noPixels on a picture without pixels, and
   // with modelFailed when the model cannot run.
   Result<std::vector<Detection>> detect(const media::ImageView& image) const;
+
+  // The detections in the part of the picture under `area` (an upright rectangle in picture
+  // pixels, fitted into the model's input with its aspect ratio kept; what lies beyond the picture
+  // reads as black padding), in picture pixels; `doubtful` holds those scoring from
+  // `doubtfulScore` up to the settings' score. Fails as detect() does, and with badCrop on an
+  // area that is not a finite rectangle.
+  Result<SsdFindings> detectIn(const media::ImageView& image, const RotatedRect& area, float doubtfulScore) const;
+
+  // The model's square input side, in pixels.
+  int inputSize() const { return settings_.anchors.inputWidth; }
+  const SsdDetectorSettings& settings() const { return settings_; }
 
  private:
   SsdDetector(SsdDetectorSettings settings, PooledModel model, size_t boxesOutput, size_t scoresOutput);

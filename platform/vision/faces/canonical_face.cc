@@ -7,6 +7,7 @@
 #include <optional>
 #include <sstream>
 
+#include "platform/nn/model_files.h"
 #include "platform/vision/faces/face_errors.h"
 
 namespace platform::vision {
@@ -169,12 +170,13 @@ Result<CanonicalFace> parseCanonicalFace(std::string_view bytes) {
 }
 
 Result<CanonicalFace> loadCanonicalFace(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream contents;
-  if (!file || !(contents << file.rdbuf())) {
-    return faceError(FaceError::modelUnavailable, "The canonical face data could not be read from " + path);
+  // Read as the models are: a FIFO or a device in its place is refused, not waited on.
+  const Result<std::vector<uint8_t>> bytes = nn::readModelBytes(path);
+  if (!bytes) {
+    return faceError(FaceError::modelUnavailable,
+                     "The canonical face data could not be read from " + path + ": " + bytes.error().description);
   }
-  return parseCanonicalFace(contents.str());
+  return parseCanonicalFace(std::string(bytes.value().begin(), bytes.value().end()));
 }
 
 }  // namespace platform::vision

@@ -87,6 +87,10 @@ TEST(CanonicalFace, MalformedDataIsRefusedWithAReason) {
   ASSERT_FALSE(unreadable.ok());
   EXPECT_EQ(unreadable.error().domain, kFacesDomain);
   EXPECT_NE(unreadable.error().description.find("/nonexistent/geometry.binarypb"), std::string::npos);
+  // A device in the file's place is refused, not read until memory runs out.
+  const Result<CanonicalFace> endless = loadCanonicalFace("/dev/urandom");
+  ASSERT_FALSE(endless.ok());
+  EXPECT_EQ(endless.error().code, static_cast<int64_t>(FaceError::modelUnavailable));
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "platform/vision/faces/face_detector.h"
 #include "platform/vision/faces/face_mesh.h"
 #include "platform/vision/faces/face_regions.h"
+#include "platform/vision/faces/face_search.h"
 #include "platform/vision/faces/head_pose.h"
 #include "platform/vision/pixels.h"
 
@@ -150,10 +151,13 @@ Result<std::vector<FaceObservation>> landmarkedFaces(const LandmarkModels& model
 
 Error noPixels() { return faceError(FaceError::noPixels, "the picture holds no pixels"); }
 
-Result<std::vector<Detection>> detectedFaces(const media::ImageView& image) {
+// The faces of the picture: with `everySize`, at every scale the picture holds (face_search.h);
+// otherwise those the detector finds in the whole picture alone.
+Result<std::vector<Detection>> detectedFaces(const media::ImageView& image, bool everySize) {
   const Result<SsdDetector>& faces = detector();
   if (!faces) return wrapError(kFacesDomain, FaceError::modelUnavailable, faces.error());
-  Result<std::vector<Detection>> detections = faces.value().detect(image);
+  Result<std::vector<Detection>> detections =
+      everySize ? searchFaces(faces.value(), image) : faces.value().detect(image);
   if (!detections) return wrapError(kFacesDomain, FaceError::analysisFailed, detections.error());
   return detections;
 }
@@ -164,7 +168,7 @@ Result<std::vector<FaceObservation>> detectFaceLandmarks(const media::ImageView&
   if (!holdsPixels(image)) return noPixels();
   const Result<LandmarkModels>& models = landmarkModels();
   if (!models) return wrapError(kFacesDomain, FaceError::modelUnavailable, models.error());
-  Result<std::vector<Detection>> detections = detectedFaces(image);
+  Result<std::vector<Detection>> detections = detectedFaces(image, true);
   if (!detections) return detections.error();
   Result<std::vector<FaceObservation>> faces = landmarkedFaces(models.value(), detections.value(), image);
   if (!faces) return wrapError(kFacesDomain, FaceError::analysisFailed, faces.error());
@@ -173,7 +177,7 @@ Result<std::vector<FaceObservation>> detectFaceLandmarks(const media::ImageView&
 
 Result<std::vector<FaceObservation>> detectFaceRectangles(const media::ImageView& image) {
   if (!holdsPixels(image)) return noPixels();
-  Result<std::vector<Detection>> detections = detectedFaces(image);
+  Result<std::vector<Detection>> detections = detectedFaces(image, false);
   if (!detections) return detections.error();
   std::vector<FaceObservation> observations;
   for (const Detection& detection : detections.value()) observations.push_back(detectedFace(detection, image));

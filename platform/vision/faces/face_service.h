@@ -16,11 +16,14 @@
 namespace platform::vision {
 
 // Every face in the picture with its box, most confident first, and with its landmark regions and
-// head angles where the mesh model is sure of the face (not on faces of a few dozen pixels).
+// head angles where the mesh model is sure of the face (not on faces of a few dozen pixels). Faces
+// are looked for at every size the picture holds, down to about 4% of its shorter side where the
+// picture shows a group (face_search.h).
 Result<std::vector<FaceObservation>> detectFaceLandmarks(const media::ImageView& image);
 
-// Every face in the picture with its box and confidence only, most confident first. Loads only
-// the face detector.
+// The faces the detector finds in the whole picture at once, with their box and confidence only,
+// most confident first: from about 7% of the picture's longer side up. Loads only the face
+// detector.
 Result<std::vector<FaceObservation>> detectFaceRectangles(const media::ImageView& image);
 
 }  // namespace platform::vision

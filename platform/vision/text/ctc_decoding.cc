@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cctype>
-#include <fstream>
+#include <sstream>
 #include <string_view>
+
+#include "platform/nn/model_files.h"
 
 namespace platform::vision {
 
@@ -19,8 +21,10 @@ bool asciiMark(const std::string& character) {
 }  // namespace
 
 std::optional<Alphabet> Alphabet::fromFile(const std::string& path, bool spaceLast) {
-  std::ifstream file(path);
-  if (!file) return std::nullopt;
+  // Read as the models are: a FIFO or a device in its place is refused, not waited on.
+  const Result<std::vector<uint8_t>> bytes = nn::readModelBytes(path);
+  if (!bytes) return std::nullopt;
+  std::istringstream file(std::string(bytes.value().begin(), bytes.value().end()));
   std::vector<std::string> characters;
   for (std::string line; std::getline(file, line);) {
     if (!line.empty() && line.back() == '\r') line.pop_back();

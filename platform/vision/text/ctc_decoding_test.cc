@@ -1,6 +1,7 @@
 #include "platform/vision/text/ctc_decoding.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -124,6 +125,10 @@ TEST(CtcDecoding, AlphabetFromAFileEndsWithTheSpace) {
   EXPECT_FALSE(Alphabet::fromFile(path.string()));
   std::ofstream(path).close();
   EXPECT_FALSE(Alphabet::fromFile(path.string()));  // empty
+  std::filesystem::remove(path);
+  // A FIFO in the alphabet's place is refused, not waited on.
+  ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+  EXPECT_FALSE(Alphabet::fromFile(path.string()));
   std::filesystem::remove(path);
 }
 

@@ -207,7 +207,13 @@ std::vector<std::string> textEnginesStarted() {
 
 }  // namespace platform::vision
 
-#if defined(__SANITIZE_ADDRESS__)
+// gcc tells a build under AddressSanitizer by __SANITIZE_ADDRESS__, clang by __has_feature.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TEXT_SERVICE_UNDER_ADDRESS_SANITIZER
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(TEXT_SERVICE_UNDER_ADDRESS_SANITIZER)
 // Tesseract 5.3 does not free the word lists of an LSTM model when its engine ends (a few MB,
 // once per engine start, not per picture). Leak checks name our own leaks, not that one.
 extern "C" const char* __lsan_default_suppressions() {
