@@ -128,8 +128,11 @@ std::optional<TesseractReading> readLine(TessBaseAPI& engine, const GreyImage& l
 }  // namespace
 
 TesseractEngines& TesseractEngines::shared() {
-  static TesseractEngines engines;
-  return engines;
+  // Kept for the life of the process and never destroyed: Tesseract's own word-list cache is a
+  // static made on the first model load, after this one, so it is gone before an exit-time
+  // destructor here could hand its word lists back.
+  static TesseractEngines* const engines = new TesseractEngines;
+  return *engines;
 }
 
 TesseractEngines::TesseractEngines() {
