@@ -25,10 +25,14 @@ bool writes(const LatinLanguage& language, char32_t letter) {
 bool isVietnamese(const LatinLanguage& language) { return std::string_view(language.model) == "vie"; }
 
 bool onlyVietnameseWrites(char32_t letter) {
+  bool vietnamese = false;
   for (const LatinLanguage& language : kLatinLanguages) {
-    if (!isVietnamese(language) && writes(language, letter)) return false;
+    if (writes(language, letter)) {
+      if (!isVietnamese(language)) return false;
+      vietnamese = true;
+    }
   }
-  return true;
+  return vietnamese;  // a letter none of them writes ("ń") says nothing
 }
 
 bool isLetter(char32_t c) {
@@ -95,13 +99,21 @@ std::optional<std::string> likelyLatinLanguage(std::string_view text) {
   const bool vietnameseShown =
       std::any_of(accented.begin(), accented.end(), onlyVietnameseWrites) ||
       static_cast<double>(accented.size()) >= kVietnameseAccentShare * static_cast<double>(letters);
+  // The letters Vietnamese lacks count as its own misread only while they are the fewer.
+  const auto lacking = std::count_if(accented.begin(), accented.end(), [](char32_t c) {
+    return std::none_of(std::begin(kLatinLanguages), std::end(kLatinLanguages),
+                        [&](const LatinLanguage& l) { return isVietnamese(l) && writes(l, c); });
+  });
+  const bool misreadVietnamese = 2 * static_cast<size_t>(lacking) < accented.size();
   std::optional<std::string> best;
   int bestScore = 0;
   bool shared = false;
   for (const LatinLanguage& language : kLatinLanguages) {
     if (isVietnamese(language) && !vietnameseShown) continue;
     int score = ownWords(language, words);
-    for (char32_t letter : accented) score += writes(language, letter) ? 1 : -2;
+    // The general Latin model reads Vietnamese's stacked accents it lacks as other languages'
+    // ("äð" for "đỗ", "ü" for "ử"): once Vietnamese shows, a few of those count against it no more.
+    for (char32_t letter : accented) score += writes(language, letter) ? 1 : isVietnamese(language) && misreadVietnamese ? 0 : -2;
     if (score > bestScore) {
       bestScore = score;
       best = language.model;

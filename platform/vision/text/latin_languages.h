@@ -34,7 +34,8 @@ inline constexpr LatinLanguage kLatinLanguages[] = {
 inline constexpr double kVietnameseAccentShare = 0.2;
 
 // The model of the language that best fits `text`: each accented letter counts one for every
-// language that writes it and two against every language that does not, each of a language's
+// language that writes it and two against every language that does not (Vietnamese, once shown,
+// excepted: the letters it lacks are its own misread), each of a language's
 // words (above) one for it; the best count above zero wins. Nothing when no language counts above
 // zero (English, or too little text to tell) or when languages share the best count (their
 // models would correct the text differently).

@@ -21,6 +21,10 @@ TEST(LatinLanguages, AccentsAndFrequentWordsNameTheLanguage) {
       {"Informações turísticas", "por"},
       {"Chào mùng quý khách", "vie"},      // ý: no other language here writes it
       {"Giò mô cta tù tám giò sáng", "vie"},  // accents on most words
+      // Stacked accents the Latin model lacks come back as other languages' letters.
+      {"Không äð xe truóc cõng Cüa hàng tiên Igi", "vie"},
+      {"Tür für Bäume", "deu"},  // accents as dense, in letters Vietnamese does not write
+      {"IIpocoxyń okúñoç", std::nullopt},  // Greek read as Latin: its marks are no language's
       {"Keep this door closed", std::nullopt},
       {"Café au lait 2.40", "fra"},
       {"", std::nullopt},

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -161,27 +162,46 @@ std::vector<std::vector<std::string>> wordsOf(const std::vector<std::string>& ch
 // a long line hides a whole word read as another ("unambiguously" as "jigugusİy") under its
 // share of differences. A word of three letters or fewer may differ in one, and the second may
 // add letters the first left out ("mon" for "lemon": the recogniser drops letters of small print).
-bool nearlyTheSame(const LineReading& first, const LineReading& second) {
+// The words of `text` as written, split at spaces.
+std::vector<std::string> writtenWords(std::string_view text) {
+  std::vector<std::string> words;
+  for (size_t start = 0; start < text.size();) {
+    size_t end = text.find(' ', start);
+    if (end == std::string_view::npos) end = text.size();
+    if (end > start) words.emplace_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return words;
+}
+
+// `isWord`, when given, lets a word of `second` differ more where it is a word of the language
+// and the word of `first` at its place is none.
+bool nearlyTheSame(const LineReading& first, const LineReading& second, const WordCheck* isWord = nullptr) {
   const std::vector<std::string> a = characters(foldedForComparison(first.text));
   const std::vector<std::string> b = characters(foldedForComparison(second.text));
   if (!fewEdits(a, b)) return false;
   const std::vector<std::vector<std::string>> wordsA = wordsOf(a), wordsB = wordsOf(b);
   if (wordsA.size() != wordsB.size()) return true;
+  const std::vector<std::string> writtenA = writtenWords(first.text), writtenB = writtenWords(second.text);
+  const bool written = isWord && writtenA.size() == wordsA.size() && writtenB.size() == wordsB.size();
   for (size_t i = 0; i < wordsA.size(); ++i) {
     const size_t edits = platform::editDistance(wordsA[i], wordsB[i]);
     const bool onlyAdded = wordsB[i].size() >= wordsA[i].size() && edits == wordsB[i].size() - wordsA[i].size();
     const bool short_ = std::max(wordsA[i].size(), wordsB[i].size()) <= 3;
-    if (!onlyAdded && (short_ ? edits > 1 : !fewEdits(wordsA[i], wordsB[i]))) return false;
+    if (onlyAdded || !(short_ ? edits > 1 : !fewEdits(wordsA[i], wordsB[i]))) continue;
+    if (written && (*isWord)(writtenB[i]) && !(*isWord)(writtenA[i])) continue;
+    return false;
   }
   return true;
 }
 
 }  // namespace
 
-bool prefersLanguageReading(const LineReading& current, const LineReading& language) {
+bool prefersLanguageReading(const LineReading& current, const LineReading& language, const WordCheck& isWord) {
   if (language.text.empty() || language.confidence < kTrustedSecondReading) return false;
   if (language.confidence + kMuchSurer < current.confidence) return false;
-  return nearlyTheSame(current, language);
+  if (nearlyTheSame(current, language)) return true;
+  return language.confidence > current.confidence && nearlyTheSame(current, language, &isWord);
 }
 
 bool prefersSecondReading(const LineReading& first, const LineReading& second, const Alphabet& alphabet) {

@@ -5,6 +5,7 @@
 // read) and otherwise says the same (bench/look_bench.sh measures both). Pure functions; safe from any thread.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -65,8 +66,11 @@ bool prefersSecondReading(const LineReading& first, const LineReading& second, c
 
 // Whether the reading of the line's language model (its word lists put ß, ñ and the Vietnamese
 // vowels back) replaces `current`: when it is at most kMuchSurer less sure and, accents and case
-// set aside, says nearly the same (a right English line read by a French model stays itself).
-bool prefersLanguageReading(const LineReading& current, const LineReading& language);
+// set aside, says nearly the same (a right English line read by a French model stays itself);
+// or, surer, differs beyond that only in words of the language (`isWord`: its model's word
+// lists) where `current` has none: letters the general model lacks misread ("Igi" for "lợi").
+using WordCheck = std::function<bool(const std::string&)>;
+bool prefersLanguageReading(const LineReading& current, const LineReading& language, const WordCheck& isWord);
 
 // `text` with its accents and other marks taken off and its case folded ("Größe" gives "grosse").
 std::string foldedForComparison(std::string_view text);

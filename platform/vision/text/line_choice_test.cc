@@ -57,11 +57,29 @@ TEST(LineChoice, TesseractWinsWhereItWritesMoreAndSaysTheSame) {
 }
 
 TEST(LineChoice, ALanguageModelsReadingReplacesWhenAboutAsSureAndNearlyTheSame) {
+  const WordCheck noWords = [](const std::string&) { return false; };
   const LineReading latin{"Ausgang f\xc3\xbcr FuRg\xc3\xa4nger", 0.77f, 0.77f};
-  EXPECT_TRUE(prefersLanguageReading(latin, {"Ausgang f\xc3\xbcr Fu\xc3\x9fg\xc3\xa4nger", 0.72f, 0.72f}));
-  EXPECT_FALSE(prefersLanguageReading(latin, {"Ausgang f\xc3\xbcr Fu\xc3\x9fg\xc3\xa4nger", 0.55f, 0.55f}));
-  EXPECT_FALSE(prefersLanguageReading(latin, {"Dudng m\xc3\xb4t chi\xc3\xaau", 0.9f, 0.9f}));  // another line
-  EXPECT_FALSE(prefersLanguageReading(latin, {"", 0.9f, 0.9f}));
+  EXPECT_TRUE(prefersLanguageReading(latin, {"Ausgang f\xc3\xbcr Fu\xc3\x9fg\xc3\xa4nger", 0.72f, 0.72f}, noWords));
+  EXPECT_FALSE(prefersLanguageReading(latin, {"Ausgang f\xc3\xbcr Fu\xc3\x9fg\xc3\xa4nger", 0.55f, 0.55f}, noWords));
+  EXPECT_FALSE(prefersLanguageReading(latin, {"Dudng m\xc3\xb4t chi\xc3\xaau", 0.9f, 0.9f}, noWords));  // another line
+  EXPECT_FALSE(prefersLanguageReading(latin, {"", 0.9f, 0.9f}, noWords));
+}
+
+TEST(LineChoice, ALanguageModelsWordsReplaceMisreadLettersWhenSurer) {
+  // Vietnamese read by the general Latin model: "lợi" as "Igi", "đỗ" as "dð".
+  const LineReading shop{"C\xc3\xbc" "a h\xc3\xa0ng ti\xc3\xaan Igi", 0.79f, 0.79f};
+  const LineReading vietnamese{"C\xe1\xbb\xad" "a h\xc3\xa0ng ti\xe1\xbb\x87n l\xe1\xbb\xa3i", 0.95f, 0.95f};
+  const WordCheck vietnameseWords = [](const std::string& word) {
+    return word == "C\xe1\xbb\xad" "a" || word == "h\xc3\xa0ng" || word == "ti\xe1\xbb\x87n" || word == "l\xe1\xbb\xa3i";
+  };
+  const WordCheck noWords = [](const std::string&) { return false; };
+  EXPECT_TRUE(prefersLanguageReading(shop, vietnamese, vietnameseWords));
+  EXPECT_FALSE(prefersLanguageReading(shop, vietnamese, noWords));  // no word of the language: another word
+  // Less sure: the reading that differs stays out, words or not.
+  EXPECT_FALSE(prefersLanguageReading(shop, {vietnamese.text, 0.78f, 0.78f}, vietnameseWords));
+  // Every word differs: another line, however sure.
+  EXPECT_FALSE(prefersLanguageReading(shop, {"Xin ch\xc3\xa0o qu\xc3\xbd kh\xc3\xa1" "ch", 0.97f, 0.97f},
+                                      [](const std::string&) { return true; }));
 }
 
 TEST(LineChoice, ReadsAgainTheMostDoubtfulLineAndLinesDoubtfulAsAWhole) {

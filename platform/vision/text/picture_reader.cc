@@ -321,7 +321,25 @@ Result<void> PictureReader::tryReaders(size_t index, const std::vector<TextScrip
   return {};
 }
 
-void PictureReader::settle(PictureLine& line) {
+Result<const Trial*> PictureReader::rivalWithKnownWords(const PictureLine& line, const Trial& chosen) {
+  const std::optional<TextScript> rival = lookalikeRival(chosen.script);
+  if (!rival) return &chosen;
+  const Trial* other = nullptr;
+  for (const Trial& trial : line.trials) {
+    if (trial.script == *rival && trial.reading.confidence >= kLeastLineConfidence &&
+        keepsEnglish(line, trial.reading.text)) {
+      other = &trial;
+    }
+  }
+  if (!other) return &chosen;
+  Result<size_t> chosenWords = knownWords(chosen.script, chosen.reading.text);
+  if (!chosenWords) return chosenWords.error();
+  Result<size_t> otherWords = knownWords(other->script, other->reading.text);
+  if (!otherWords) return otherWords.error();
+  return otherWords.value() > chosenWords.value() ? other : &chosen;
+}
+
+Result<void> PictureReader::settle(PictureLine& line) {
   const Trial* chosen = nullptr;
   const Trial* latin = nullptr;
   for (const Trial& trial : line.trials) {
@@ -332,6 +350,11 @@ void PictureReader::settle(PictureLine& line) {
     if (!chosen || trial.reading.confidence > chosen->reading.confidence) chosen = &trial;
   }
   if (line.sure) chosen = &line.trials.back();
+  if (!line.sure && chosen) {
+    Result<const Trial*> known = rivalWithKnownWords(line, *chosen);
+    if (!known) return known.error();
+    chosen = known.value();
+  }
   // No reader is sure: a script the picture's other lines showed, where its reader is trusted at
   // all; else a plain Latin reading (no lookalike words) where Latin's is, since another
   // alphabet's reader, reading Latin, mixes its own letters in.
@@ -354,14 +377,14 @@ void PictureReader::settle(PictureLine& line) {
   } else if (!line.sure && plainLatinFirst && (!chosen || chosen->reading.confidence < line.neural.confidence)) {
     line.script = TextScript::latin;
     if (latin) chooseLatinReading(line);
-    return;
+    return {};
   } else if (!line.sure && latin && latin->reading.confidence >= kTrustedSecondReading &&
              lookalikeWords(latin->reading.text) == 0) {
     chosen = latin;
   }
   if (!chosen) {
     line.script = scriptOfLine(line.reading.text);
-    return;
+    return {};
   }
   line.script = chosen->script;
   if (chosen->script == TextScript::latin) {
@@ -369,6 +392,7 @@ void PictureReader::settle(PictureLine& line) {
   } else {
     line.reading = chosen->reading;
   }
+  return {};
 }
 
 Result<void> PictureReader::readUnsettledLines() {
@@ -394,7 +418,7 @@ Result<void> PictureReader::readUnsettledLines() {
   // Lines no reader was sure of, read again by the scripts their picture turned out to have.
   for (size_t index : unsettled) {
     if (Result<void> done = tryReaders(index, seen_, seen_.size()); !done) return done;
-    settle(lines_[index]);
+    if (Result<void> done = settle(lines_[index]); !done) return done;
   }
   return {};
 }
@@ -544,7 +568,12 @@ Result<void> PictureReader::correctLatinLanguage() {
     const std::optional<TesseractReading> read = readWith(*reader.value(), line);
     if (!read) continue;
     const LineReading corrected{withoutEdgeMarks(read->text), read->confidence, read->confidence};
-    if (prefersLanguageReading(line.reading, corrected)) line.reading = corrected;
+    auto isWord = [&](const std::string& word) {
+      const std::vector<std::string> words = wordsForLookUp(word);
+      return words.size() == 1 && (inWordList(*reader.value(), words.front()) ||
+                                   inWordList(*reader.value(), lowerCased(words.front())));
+    };
+    if (prefersLanguageReading(line.reading, corrected, isWord)) line.reading = corrected;
   }
   return {};
 }

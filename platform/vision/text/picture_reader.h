@@ -112,7 +112,11 @@ class PictureReader {
   // How many words of `text` in `script`'s letters the word lists of its reader hold.
   Result<size_t> knownWords(TextScript script, const std::string& text);
   // The line's script and reading from its trials.
-  void settle(PictureLine& line);
+  Result<void> settle(PictureLine& line);
+  // Of two unsure readings of a line by the Cyrillic and the Greek reader, each reads the other's
+  // letters about as surely: the one whose words its reader's word lists hold more of is right
+  // ("Τουαλέτες στον πρώτο" against "Торадетес отоу"); `chosen` on a tie.
+  Result<const Trial*> rivalWithKnownWords(const PictureLine& line, const Trial& chosen);
   // The reading of the line by `script`'s reader, when it reads the line in that script.
   Result<std::optional<LineReading>> readAs(TextScript script, size_t index);
   bool latinLine(const PictureLine& line) const { return line.script == TextScript::latin; }
