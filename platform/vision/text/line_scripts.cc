@@ -91,9 +91,8 @@ std::vector<TextScript> likelyScripts(const FirstReading& reading, const ScriptC
 }
 
 // Words that look like another alphabet read as Latin.
-size_t countWords(std::string_view text, bool digits) {
+size_t countWords(const std::vector<char32_t>& characters, bool digits) {
   size_t count = 0;
-  const std::vector<char32_t> characters = codePoints(text);
   std::vector<char32_t> word;
   for (size_t i = 0; i <= characters.size(); ++i) {
     if (i < characters.size() && characters[i] != U' ') {
@@ -137,6 +136,19 @@ std::vector<std::optional<std::u32string>> sureEnglish(const RecognisedWords& fi
   return out;
 }
 
+// The Latin letter a lower-case Cyrillic or Greek letter looks like, in place; false when it
+// looks like none (Latin letters stay themselves).
+bool toLatinLookalike(char32_t& c) {
+  static constexpr std::u32string_view kOthers = U"авекмнорстухіјѕαβεικνορτυχ";
+  static constexpr std::u32string_view kLatin = U"abekmhopctyxijsabeikvoptux";
+  static_assert(kOthers.size() == kLatin.size());
+  if (scriptOfCharacter(c) == TextScript::latin) return true;
+  const size_t at = kOthers.find(c);
+  if (at == std::u32string_view::npos) return false;
+  c = kLatin[at];
+  return true;
+}
+
 }  // namespace
 
 std::vector<std::string> wordsAtSpaces(std::string_view text) {
@@ -150,7 +162,7 @@ std::vector<std::string> wordsAtSpaces(std::string_view text) {
   return words;
 }
 
-size_t lookalikeWords(std::string_view text) { return countWords(text, true); }
+size_t lookalikeWords(std::string_view text) { return countWords(codePoints(text), true); }
 
 bool showsEnglishWords(const RecognisedWords& first) {
   const std::vector<std::optional<std::u32string>> words = sureEnglish(first);
@@ -165,6 +177,14 @@ size_t sharedPlainWords(const RecognisedWords& first, std::string_view reading) 
       if (isLetter(c)) letters.push_back(c);
     }
     words.push_back(lowerCase(letters));
+    // A Cyrillic or Greek word in letters that all look like Latin ones is the word the
+    // recogniser read in those Latin letters ("Каса" for "Kaca"), not English the reading lost.
+    std::u32string lookalike;
+    for (char32_t c : words.back()) {
+      if (!toLatinLookalike(c)) break;
+      lookalike.push_back(c);
+    }
+    if (lookalike.size() == words.back().size() && lookalike != words.back()) words.push_back(std::move(lookalike));
   }
   size_t shared = 0;
   for (const std::optional<std::u32string>& wanted : sureEnglish(first)) {
@@ -231,12 +251,20 @@ size_t sureEnglishWords(const RecognisedWords& first) {
 
 bool plausibleReading(std::string_view text) {
   size_t letters = 0, others = 0;
-  for (char32_t c : codePoints(text)) {
+  std::vector<char32_t> characters = codePoints(text);
+  for (size_t i = 0; i < characters.size(); ++i) {
+    const char32_t c = characters[i];
     if (c == U' ') continue;
     (isLetter(c) || utf8proc_category(static_cast<utf8proc_int32_t>(c)) == UTF8PROC_CATEGORY_MN ? letters : others) += 1;
+    // A word's last letter read as its capital is a reader's slip, not a mix of alphabets
+    // ("працюЕ" for "працює").
+    const bool last = i + 1 == characters.size() || !isLetter(characters[i + 1]);
+    if (last && i > 0 && isUpper(c) && isLower(characters[i - 1])) {
+      characters[i] = static_cast<char32_t>(utf8proc_tolower(static_cast<utf8proc_int32_t>(c)));
+    }
   }
   return letters > 0 && static_cast<double>(letters) >= kLeastLetterShare * static_cast<double>(letters + others) &&
-         countWords(text, false) == 0;
+         countWords(characters, false) == 0;
 }
 
 bool cyrillicLookalikeWord(std::string_view word) {

@@ -101,6 +101,8 @@ TEST(LineScripts, ReadingsMostlyOfDigitsAndMarksAreNoText) {
   EXPECT_TRUE(plausibleReading("출구 Exit 5"));
   EXPECT_FALSE(plausibleReading("5 ี 50606 ๒๕พอิบัขอบท"));  // Greek as the Thai reader forces it
   EXPECT_FALSE(plausibleReading("TOUGAETEG отоу TIPWTO oрофо 1aB"));
+  EXPECT_TRUE(plausibleReading("Каса працюЕ щодня"));  // a last letter read as its capital
+  EXPECT_FALSE(plausibleReading("АпТеКа"));            // capitals inside: lookalikes
   EXPECT_FALSE(plausibleReading("12 | 34"));
   EXPECT_FALSE(plausibleReading(""));
 }
@@ -161,6 +163,23 @@ TEST(LineScripts, SureEnglishWordsAreCountedAtSpaces) {
   EXPECT_EQ(sureEnglishWords(RecognisedWords{"Railway Station aanusalw 2", confidences}), 2u);
   EXPECT_EQ(wordsAtSpaces("  Entrance  3 "), (std::vector<std::string>{"Entrance", "3"}));
   EXPECT_EQ(wordsAtSpaces(""), std::vector<std::string>{});
+}
+
+TEST(LineScripts, AReadingKeepsTheEnglishWordsTheRecogniserRead) {
+  const std::vector<float> sure = {0.95f, 0.95f, 0.95f};
+  const RecognisedWords first{"Kaca Railway 2", sure};
+  struct Case {
+    const char* reading;
+    size_t kept;
+  };
+  const Case cases[] = {
+      {"Kaca Railway 2", 2},
+      {"kaca RAILWAY", 2},      // case set aside
+      {"Каса Railway", 2},      // the same word in Cyrillic lookalikes
+      {"Каша Railway", 1},      // ш looks like no Latin letter
+      {"ทาง 2", 0},             // Thai: nothing kept
+  };
+  for (const Case& c : cases) EXPECT_EQ(sharedPlainWords(first, c.reading), c.kept) << c.reading;
 }
 
 }  // namespace

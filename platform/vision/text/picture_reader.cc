@@ -336,7 +336,12 @@ Result<const Trial*> PictureReader::rivalWithKnownWords(const PictureLine& line,
   if (!chosenWords) return chosenWords.error();
   Result<size_t> otherWords = knownWords(other->script, other->reading.text);
   if (!otherWords) return otherWords.error();
-  return otherWords.value() > chosenWords.value() ? other : &chosen;
+  if (otherWords.value() == chosenWords.value()) return &chosen;
+  const Trial* winner = otherWords.value() > chosenWords.value() ? other : &chosen;
+  // Words of its language tell the script as surely as a sure reader does: the picture's other
+  // lines are read by it too.
+  if (std::find(seen_.begin(), seen_.end(), winner->script) == seen_.end()) seen_.push_back(winner->script);
+  return winner;
 }
 
 Result<void> PictureReader::settle(PictureLine& line) {

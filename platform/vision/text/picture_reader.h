@@ -115,7 +115,8 @@ class PictureReader {
   Result<void> settle(PictureLine& line);
   // Of two unsure readings of a line by the Cyrillic and the Greek reader, each reads the other's
   // letters about as surely: the one whose words its reader's word lists hold more of is right
-  // ("Τουαλέτες στον πρώτο" against "Торадетес отоу"); `chosen` on a tie.
+  // ("Τουαλέτες στον πρώτο" against "Торадетес отоу"), and its script counts as found in the
+  // picture; `chosen` on a tie.
   Result<const Trial*> rivalWithKnownWords(const PictureLine& line, const Trial& chosen);
   // The reading of the line by `script`'s reader, when it reads the line in that script.
   Result<std::optional<LineReading>> readAs(TextScript script, size_t index);
