@@ -1,10 +1,14 @@
 // look against the tesseract command on the text set (bench/text_set): per kind of picture, the
 // character error rate, the lines that match no true line, and the seconds of each, measured in
-// the same run.
+// the same run; then the languages kind, signs in many scripts (bench/sign_set.py makes them,
+// or --languages names a folder of NAME.jpg with NAME.txt), against the command told each
+// picture's language.
 //
-//   build/bench/look_bench [ROUNDS] [--show]
+//   build/bench/look_bench [ROUNDS] [--show] [--languages FOLDER] [--peer LOOK]
 //
-// --show prints what each reader read of each picture, beside its error rate.
+// --show prints what each reader read of each picture, beside its error rate. --peer runs
+// another build of look (the one before a change) on the text set, alternately with this one,
+// and prints both builds' seconds, processor seconds and peak memory.
 // look reads the whole set in one run, as it reads any folder: its models load once, and each
 // picture's time is the time between its record and the one before (the first picture's time
 // includes the start-up, and is also printed alone). The command runs once per picture, as a
@@ -13,6 +17,7 @@
 // its models on the calling thread. look also looks for faces. The large photos are the photos
 // scaled to 4000x3000 with ffmpeg at the start of the run.
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -34,6 +39,7 @@ namespace fs = std::filesystem;
 
 const std::string kTextSet = TEXT_SET_DIR;
 const std::string kLook = LOOK_PROGRAM;
+const std::string kSignSet = SIGN_SET_SCRIPT;
 const std::string kLargePhotos = "large_photos";
 
 // A line of ours matches a true line when its error rate against that line is at most this.
@@ -66,26 +72,52 @@ Timed runCommand(const std::string& command) {
   return timed;
 }
 
-// The lines a command writes, each with the seconds since the line before (the first: since the
-// start).
-std::vector<std::pair<std::string, double>> timedLines(const std::string& command) {
+// A command's lines, each with the seconds since the line before (the first: since the start),
+// and the command's processor seconds and peak resident memory.
+struct MeasuredRun {
   std::vector<std::pair<std::string, double>> lines;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return lines;
-  auto last = std::chrono::steady_clock::now();
+  double processorSeconds = 0;
+  double seconds = 0;
+  double peakMiB = 0;
+};
+
+MeasuredRun measuredLines(const std::string& command) {
+  MeasuredRun run;
+  int out[2];
+  if (pipe(out) != 0) return run;
+  const auto start = std::chrono::steady_clock::now();
+  const pid_t child = fork();
+  if (child == 0) {
+    dup2(out[1], STDOUT_FILENO);
+    close(out[0]);
+    close(out[1]);
+    execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(out[1]);
+  FILE* pipe = fdopen(out[0], "r");
+  auto last = start;
   std::string line;
-  for (int c = std::fgetc(pipe); c != EOF; c = std::fgetc(pipe)) {
+  for (int c = pipe ? std::fgetc(pipe) : EOF; c != EOF; c = std::fgetc(pipe)) {
     if (c != '\n') {
       line.push_back(static_cast<char>(c));
       continue;
     }
     const auto now = std::chrono::steady_clock::now();
-    lines.emplace_back(std::move(line), std::chrono::duration<double>(now - last).count());
+    run.lines.emplace_back(std::move(line), std::chrono::duration<double>(now - last).count());
     line.clear();
     last = now;
   }
-  pclose(pipe);
-  return lines;
+  if (pipe) fclose(pipe);
+  rusage usage{};
+  int status = 0;
+  if (child > 0 && wait4(child, &status, 0, &usage) == child) {
+    auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+    run.processorSeconds = seconds(usage.ru_utime) + seconds(usage.ru_stime);
+    run.peakMiB = static_cast<double>(usage.ru_maxrss) / 1024.0;  // the largest of the command and its children
+  }
+  run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  return run;
 }
 
 // `text` in single quotes for the shell (the paths here hold no quotes of their own).
@@ -211,16 +243,156 @@ std::vector<Kind> kinds(const fs::path& scratch) {
   return found;
 }
 
+// The tesseract command's languages for a picture of the languages kind, from its name (en_03,
+// zh_hant, mix_ko_01 ...): the language, and English beside it for signs that mix it in.
+std::string commandLanguages(const std::string& name) {
+  static const std::map<std::string, std::string> kModels = {
+      {"en", "eng"}, {"de", "deu"}, {"fr", "fra"}, {"es", "spa"},     {"it", "ita"},     {"pt", "por"},
+      {"vi", "vie"}, {"ru", "rus"}, {"uk", "ukr"}, {"el", "ell"},     {"ja", "jpn"},     {"ko", "kor"},
+      {"th", "tha"}, {"ar", "ara"}, {"zh", "chi_sim"}, {"zh_hans", "chi_sim"}, {"zh_hant", "chi_tra"}};
+  const bool mixed = name.starts_with("mix_");
+  const std::string rest = mixed ? name.substr(4) : name;
+  std::string language = rest.substr(0, rest.find('_'));
+  if (language == "zh" && rest.starts_with("zh_hant")) language = "zh_hant";
+  const auto found = kModels.find(language);
+  const std::string model = found == kModels.end() ? "eng" : found->second;
+  return mixed && model != "eng" ? model + "+eng" : model;
+}
+
+// Chinese, Japanese and Thai are written without spaces between words: for their pictures the
+// error rate leaves spaces out on both sides, as tools/text_check.py does.
+std::string comparable(const std::string& name, std::string text) {
+  if (name.starts_with("zh_") || name.starts_with("ja") || name.starts_with("th")) std::erase(text, ' ');
+  return text;
+}
+
+struct Figures {
+  double errorRate = 0;  // summed over pictures
+  int stray = 0;
+  double seconds = 0;
+  double processorSeconds = 0;
+  double peakMiB = 0;
+};
+
+// look over `folder` once: each picture's lines, and its seconds (the first's with the start-up).
+MeasuredRun lookOver(const std::string& look, const fs::path& folder) {
+  return measuredLines("OMP_THREAD_LIMIT=1 " + quoted(look) + " " + quoted(folder.string()));
+}
+
+void languagesKind(const fs::path& folder, int rounds, bool show) {
+  std::vector<std::string> pictures;
+  for (const fs::directory_entry& file : fs::directory_iterator(folder)) {
+    if (file.path().extension() == ".jpg" && fs::exists(fs::path(file.path()).replace_extension(".txt"))) {
+      pictures.push_back(file.path().filename().string());
+    }
+  }
+  std::sort(pictures.begin(), pictures.end());
+  std::map<std::string, std::string> lookRead, commandRead;
+  Figures look, command;
+  for (int round = 0; round < rounds; ++round) {
+    const MeasuredRun run = lookOver(kLook, folder);
+    for (const auto& [record, seconds] : run.lines) {
+      const std::map<std::string, std::string> texts = lookTexts(record);
+      if (!texts.empty()) lookRead[texts.begin()->first] = texts.begin()->second;
+    }
+    look.seconds += run.seconds / rounds;
+    look.processorSeconds += run.processorSeconds / rounds;
+    look.peakMiB = std::max(look.peakMiB, run.peakMiB);
+    for (const std::string& picture : pictures) {
+      const std::string name = fs::path(picture).stem().string();
+      const MeasuredRun told = measuredLines("OMP_THREAD_LIMIT=1 tesseract " + quoted((folder / picture).string()) +
+                                             " - -l " + commandLanguages(name) + " 2>/dev/null");
+      std::string text;
+      for (const auto& [line, seconds] : told.lines) text += line + "\n";
+      commandRead[picture] = text;
+      command.seconds += told.seconds / rounds;
+      command.processorSeconds += told.processorSeconds / rounds;
+      command.peakMiB = std::max(command.peakMiB, told.peakMiB);
+    }
+  }
+  double worst[2] = {0, 0};
+  for (const std::string& picture : pictures) {
+    const std::string name = fs::path(picture).stem().string();
+    const std::string known = comparable(name, readFile(folder / (name + ".txt")));
+    Figures* figures[2] = {&look, &command};
+    const std::string* read[2] = {&lookRead[picture], &commandRead[picture]};
+    for (int r = 0; r < 2; ++r) {
+      const double rate = tools::characterErrorRate(comparable(name, *read[r]), known);
+      figures[r]->errorRate += rate;
+      figures[r]->stray += strayLines(*read[r], readFile(folder / (name + ".txt")));
+      worst[r] = std::max(worst[r], rate);
+      if (show) {
+        std::printf("  languages/%s %s %.3f: %s\n", picture.c_str(), r == 0 ? "look" : commandLanguages(name).c_str(),
+                    rate, tools::normalisedSpacing(*read[r]).c_str());
+      }
+    }
+  }
+  const double n = static_cast<double>(std::max<size_t>(1, pictures.size()));
+  std::printf("\nlanguages: %zu signs of %s, the command told each one's language (-l)\n", pictures.size(),
+              folder.string().c_str());
+  std::printf("%-8s | %7s %7s %6s %8s %8s %9s\n", "reader", "CER", "worst", "stray", "s", "CPU s", "peak MiB");
+  std::printf("%-8s | %7.3f %7.3f %6d %8.2f %8.2f %9.0f\n", "look", look.errorRate / n, worst[0], look.stray,
+              look.seconds, look.processorSeconds, look.peakMiB);
+  std::printf("%-8s | %7.3f %7.3f %6d %8.2f %8.2f %9.0f\n", "command", command.errorRate / n, worst[1],
+              command.stray, command.seconds, command.processorSeconds, command.peakMiB);
+  std::printf("look / command: %.2f in seconds, %.2f in processor seconds\n",
+              look.seconds / std::max(1e-9, command.seconds),
+              look.processorSeconds / std::max(1e-9, command.processorSeconds));
+}
+
+// This look and another build over the same English folder, alternately, round after round.
+void peerRuns(const std::string& peer, const fs::path& folder, const std::vector<Kind>& set, int rounds) {
+  Figures figures[2];
+  std::map<std::string, std::string> read[2];
+  const std::string looks[2] = {kLook, peer};
+  for (int round = 0; round < rounds; ++round) {
+    for (int turn = 0; turn < 2; ++turn) {
+      const int which = (round + turn) % 2;  // the first to run changes from round to round
+      const MeasuredRun run = lookOver(looks[which], folder);
+      figures[which].seconds += run.seconds / rounds;
+      figures[which].processorSeconds += run.processorSeconds / rounds;
+      figures[which].peakMiB = std::max(figures[which].peakMiB, run.peakMiB);
+      for (const auto& [record, seconds] : run.lines) {
+        const std::map<std::string, std::string> texts = lookTexts(record);
+        if (!texts.empty()) read[which][texts.begin()->first] = texts.begin()->second;
+      }
+    }
+  }
+  int pictures = 0;
+  for (const Kind& kind : set) {
+    for (const std::string& picture : kind.pictures) {
+      const std::string known = readFile(kind.truthFolder / (fs::path(picture).stem().string() + ".txt"));
+      for (int r = 0; r < 2; ++r) figures[r].errorRate += tools::characterErrorRate(read[r][kind.name + "--" + picture], known);
+      ++pictures;
+    }
+  }
+  std::printf("\nthe text set's %d pictures, this look and the peer (%s) alternately, %d rounds\n", pictures,
+              peer.c_str(), rounds);
+  std::printf("%-6s | %7s %8s %8s %9s\n", "look", "CER", "s", "CPU s", "peak MiB");
+  for (int r = 0; r < 2; ++r) {
+    std::printf("%-6s | %7.3f %8.2f %8.2f %9.0f\n", r == 0 ? "this" : "peer",
+                figures[r].errorRate / std::max(1, pictures), figures[r].seconds, figures[r].processorSeconds,
+                figures[r].peakMiB);
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   int rounds = 1;
   bool show = false;
+  std::string languages, peer;
   for (int i = 1; i < argc; ++i) {
-    if (std::string(argv[i]) == "--show")
+    const std::string argument = argv[i];
+    if (argument == "--show") {
       show = true;
-    else
+    } else if (argument == "--languages" && i + 1 < argc) {
+      languages = argv[++i];
+    } else if (argument == "--peer" && i + 1 < argc) {
+      peer = argv[++i];
+    } else {
       rounds = std::max(1, std::atoi(argv[i]));
+    }
   }
   const fs::path scratch = fs::temp_directory_path() / ("look_bench_" + std::to_string(getpid()));
   fs::create_directories(scratch);
@@ -243,12 +415,13 @@ int main(int argc, char** argv) {
   }
   std::map<std::string, std::string> lookRead;
   std::map<std::string, double> lookSeconds;
-  double firstPicture = 0;
-  const double lookStarted = childProcessorSeconds();
+  double firstPicture = 0, lookProcessor = 0, lookPeak = 0;
   for (int round = 0; round < rounds; ++round) {
     bool first = true;
-    for (const auto& [record, seconds] :
-         timedLines("OMP_THREAD_LIMIT=1 " + quoted(kLook) + " " + quoted(everything.string()))) {
+    const MeasuredRun run = lookOver(kLook, everything);
+    lookProcessor += run.processorSeconds / rounds;
+    lookPeak = std::max(lookPeak, run.peakMiB);
+    for (const auto& [record, seconds] : run.lines) {
       const std::map<std::string, std::string> texts = lookTexts(record);
       if (texts.empty()) continue;
       lookRead[texts.begin()->first] = texts.begin()->second;
@@ -258,7 +431,6 @@ int main(int argc, char** argv) {
     }
   }
 
-  const double lookProcessor = (childProcessorSeconds() - lookStarted) / rounds;
   double commandProcessor[3] = {lookProcessor, 0, 0};
   Reader total[3] = {{"look"}, {"psm 3"}, {"psm 11"}};
   int pictures = 0;
@@ -313,7 +485,16 @@ int main(int argc, char** argv) {
   std::printf("%-14s %3s | %7s %6s %7.2f | %7s %6s %7.2f | %7s %6s %7.2f | %6.2f\n", "processor s", "", "", "",
               commandProcessor[0], "", "", commandProcessor[1], "", "", commandProcessor[2],
               commandProcessor[0] / std::max(1e-9, commandProcessor[1]));
-  std::printf("\nlook's first picture, start-up included: %.2f s (in its kind's figures)\n", firstPicture);
+  std::printf("\nlook's first picture, start-up included: %.2f s (in its kind's figures); look's peak memory %.0f MiB\n",
+              firstPicture, lookPeak);
+  if (!peer.empty()) peerRuns(peer, everything, set, std::max(2, rounds));
+
+  fs::path signs = languages;
+  if (signs.empty()) {
+    signs = scratch / "languages";
+    runCommand("/usr/bin/python3 " + quoted(kSignSet) + " " + quoted(signs.string()) + " --per-language 2");
+  }
+  languagesKind(signs, rounds, show);
   fs::remove_all(scratch);
   return 0;
 }

@@ -23,6 +23,10 @@ packages=(
   libjemalloc-dev     # the programs' allocator: huge pages for their start-up (platform/memory_policy.h)
   libtesseract-dev tesseract-ocr-script-latn tesseract-ocr-eng  # text recognition (Latin; English without it)
   tesseract-ocr-osd   # the text service's script detection, which its tests check (look does not use it)
+  # look's readers of other scripts, and the languages of Latin lines
+  tesseract-ocr-jpn tesseract-ocr-kor tesseract-ocr-script-hang tesseract-ocr-rus tesseract-ocr-ukr
+  tesseract-ocr-ell tesseract-ocr-tha tesseract-ocr-ara tesseract-ocr-chi-tra
+  tesseract-ocr-deu tesseract-ocr-fra tesseract-ocr-spa tesseract-ocr-ita tesseract-ocr-por tesseract-ocr-vie
   tesseract-ocr       # the text benchmark's peer
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev  # video reading and writing
   libyuv-dev          # BGRA to full-range 4:2:0 for the encoder
@@ -31,6 +35,7 @@ packages=(
   libpng-dev          # PNG pictures, read by the still-picture decoder and written by tools/overlay
   nlohmann-json3-dev  # tools/overlay and the tests read JSON lines
   ffmpeg              # test fixtures and the benchmarks' peers
+  python3-pil fonts-noto-core fonts-noto-cjk fonts-dejavu-core  # the text benchmark's signs in many scripts
   clang libclang-rt-14-dev  # the fuzz targets: libFuzzer comes with clang's runtime
 )
 missing=()

@@ -40,12 +40,26 @@ struct CtcReading {
   // Mean probability of the emitted characters (0 when there are none), and the least of them.
   float confidence = 0;
   float leastConfidence = 0;
+  // The most steps between two characters (spaces aside), or between an end of the line and its
+  // nearest character: where the recogniser saw only blanks. Text in letters it does not know
+  // (kana, hangul, Thai) leaves such stretches in a line it otherwise reads.
+  size_t longestGap = 0;
+  // The least of the words' mean character probabilities, words of ASCII marks alone (">>")
+  // aside: a word in letters the recogniser lacks, read as its nearest letters ("eb" for
+  // "مطعم"), stands out of a line it otherwise reads surely.
+  float leastWordConfidence = 0;
+  // Each word's mean character probability, in the order of the words of `text` (split at
+  // spaces).
+  std::vector<float> wordConfidences;
 };
 
 // Between two characters, a space is written when its probability reaches this at some step.
 inline constexpr float kSpaceHint = 0.05f;
 
 // Reads `steps` rows of `classes` probabilities each. Classes past the alphabet count as blanks.
-CtcReading decodeGreedy(const float* probabilities, size_t steps, size_t classes, const Alphabet& alphabet);
+// The line fills the first `lineSteps` steps (all when 0 or more); the rest is padding, not
+// counted in longestGap.
+CtcReading decodeGreedy(const float* probabilities, size_t steps, size_t classes, const Alphabet& alphabet,
+                        size_t lineSteps = 0);
 
 }  // namespace platform::vision

@@ -69,6 +69,38 @@ TEST(CtcDecoding, ConfidenceIsTheMeanAndTheLeastOfTheWrittenCharacters) {
   EXPECT_EQ(decodeGreedy(blank.data(), 2, 5, kLetters).confidence, 0.0f);
 }
 
+TEST(CtcDecoding, TheLeastSureWordLeavesOutWordsOfMarksAlone) {
+  // "a . b": the lone "." is read at 0.3, the letters at 0.9 and 0.6.
+  std::vector<float> rows = steps({1, 4, 3, 4, 2});
+  rows[5 * 2 + 3] = 0.3f;
+  rows[5 * 4 + 2] = 0.6f;
+  const CtcReading reading = decodeGreedy(rows.data(), 5, 5, kLetters);
+  ASSERT_EQ(reading.text, "a . b");
+  EXPECT_EQ(reading.wordConfidences, (std::vector<float>{0.9f, 0.3f, 0.6f}));
+  EXPECT_NEAR(reading.leastWordConfidence, 0.6f, 1e-6);
+}
+
+TEST(CtcDecoding, TheLongestGapIsTheMostStepsWithoutACharacterInsideTheLine) {
+  struct Case {
+    const char* name;
+    std::vector<int> best;
+    size_t lineSteps;
+    size_t gap;
+  };
+  const Case cases[] = {
+      {"between characters", {1, 0, 0, 0, 2, 0}, 0, 3},  // "a" at 0, "b" at 4
+      {"before the first", {0, 0, 0, 1, 0, 2}, 0, 3},
+      {"after the last, up to the line's end", {1, 0, 2, 0, 0, 0, 0, 0}, 6, 3},
+      {"spaces are no characters", {1, 4, 4, 4, 2}, 0, 3},
+      {"nothing read", {0, 0, 0}, 0, 3},
+      {"a character's repeats are its own", {1, 1, 1, 0, 2}, 0, 1},
+  };
+  for (const Case& c : cases) {
+    const std::vector<float> rows = steps(c.best);
+    EXPECT_EQ(decodeGreedy(rows.data(), c.best.size(), 5, kLetters, c.lineSteps).longestGap, c.gap) << c.name;
+  }
+}
+
 TEST(CtcDecoding, ClassesBeyondTheAlphabetCountAsBlanks) {
   // Seven classes against an alphabet of four letters: classes 5 and 6 write nothing.
   std::vector<float> rows(7 * 3, 0.0f);

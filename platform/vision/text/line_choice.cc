@@ -127,19 +127,76 @@ bool writesBeyond(const LineReading& reading, const Alphabet& alphabet) {
   return std::any_of(all.begin(), all.end(), [&](const std::string& c) { return c != " " && !alphabet.writes(c); });
 }
 
+namespace {
+
+size_t spaces(std::string_view text) { return static_cast<size_t>(std::count(text.begin(), text.end(), ' ')); }
+
+bool sameLettersApartFromSpaces(std::string_view first, std::string_view second) {
+  std::string a = foldedForComparison(first), b = foldedForComparison(second);
+  std::erase(a, ' ');
+  std::erase(b, ' ');
+  return a == b;
+}
+
+bool fewEdits(const std::vector<std::string>& a, const std::vector<std::string>& b) {
+  const size_t longer = std::max<size_t>(1, std::max(a.size(), b.size()));
+  return static_cast<double>(platform::editDistance(a, b)) / static_cast<double>(longer) <= kMostDifference;
+}
+
+// The words of `characters` (split at spaces).
+std::vector<std::vector<std::string>> wordsOf(const std::vector<std::string>& characters) {
+  std::vector<std::vector<std::string>> words(1);
+  for (const std::string& c : characters) {
+    if (c != " ") {
+      words.back().push_back(c);
+    } else if (!words.back().empty()) {
+      words.emplace_back();
+    }
+  }
+  if (words.back().empty()) words.pop_back();
+  return words;
+}
+
+// Nearly the same line, and, where both have as many words, nearly the same word at each place:
+// a long line hides a whole word read as another ("unambiguously" as "jigugusİy") under its
+// share of differences. A word of three letters or fewer may differ in one, and the second may
+// add letters the first left out ("mon" for "lemon": the recogniser drops letters of small print).
+bool nearlyTheSame(const LineReading& first, const LineReading& second) {
+  const std::vector<std::string> a = characters(foldedForComparison(first.text));
+  const std::vector<std::string> b = characters(foldedForComparison(second.text));
+  if (!fewEdits(a, b)) return false;
+  const std::vector<std::vector<std::string>> wordsA = wordsOf(a), wordsB = wordsOf(b);
+  if (wordsA.size() != wordsB.size()) return true;
+  for (size_t i = 0; i < wordsA.size(); ++i) {
+    const size_t edits = platform::editDistance(wordsA[i], wordsB[i]);
+    const bool onlyAdded = wordsB[i].size() >= wordsA[i].size() && edits == wordsB[i].size() - wordsA[i].size();
+    const bool short_ = std::max(wordsA[i].size(), wordsB[i].size()) <= 3;
+    if (!onlyAdded && (short_ ? edits > 1 : !fewEdits(wordsA[i], wordsB[i]))) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool prefersLanguageReading(const LineReading& current, const LineReading& language) {
+  if (language.text.empty() || language.confidence < kTrustedSecondReading) return false;
+  if (language.confidence + kMuchSurer < current.confidence) return false;
+  return nearlyTheSame(current, language);
+}
+
 bool prefersSecondReading(const LineReading& first, const LineReading& second, const Alphabet& alphabet) {
   if (second.confidence < kTrustedSecondReading) return false;
   const std::vector<std::string> secondCharacters = characters(second.text);
   const bool writesMore = std::any_of(secondCharacters.begin(), secondCharacters.end(),
                                       [&](const std::string& c) { return c != " " && !alphabet.writes(c); });
   // Without letters beyond the recogniser's alphabet, Tesseract must be much surer than it, or
-  // the recogniser unsure of the line as a whole (it drops letters of small print).
+  // the recogniser unsure of the line as a whole (it drops letters of small print), or write
+  // accents the recogniser read without (ü read as i, ó as o) while about as sure.
   const bool surer = second.confidence >= first.confidence + kMuchSurer || first.confidence < kDoubtfulLine;
-  if (!writesMore && !surer) return false;
-  const std::vector<std::string> a = characters(foldedForComparison(first.text));
-  const std::vector<std::string> b = characters(foldedForComparison(second.text));
-  const size_t longer = std::max<size_t>(1, std::max(a.size(), b.size()));
-  return static_cast<double>(platform::editDistance(a, b)) / static_cast<double>(longer) <= kMostDifference;
+  const bool accents = addsAccents(first, second) && second.confidence + kMuchSurer >= first.confidence;
+  if (writesMore || surer || accents) return nearlyTheSame(first, second);
+  // The same letters with word breaks the recogniser missed ("Reserveaupersonnel").
+  return sameLettersApartFromSpaces(first.text, second.text) && spaces(second.text) > spaces(first.text);
 }
 
 }  // namespace platform::vision

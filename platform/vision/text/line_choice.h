@@ -17,6 +17,7 @@ struct LineReading {
   std::string text;
   float confidence = 0;       // 0 to 1
   float leastConfidence = 0;  // of its least sure character; the mean where a reader gives no more
+  float leastWordConfidence = 1;  // of its least sure word of letters
 };
 
 // Tesseract's reading replaces one in the recogniser's alphabet only when its confidence is
@@ -57,8 +58,15 @@ size_t accentedLetters(std::string_view text);
 bool addsAccents(const LineReading& first, const LineReading& second);
 
 // Whether `second` (Tesseract's) is the better reading of the line than `first` (the
-// recogniser's, whose characters are `alphabet`).
+// recogniser's, whose characters are `alphabet`): when it is trusted, and says nearly the same
+// with letters the recogniser cannot write, or much surer, or with accents the recogniser missed
+// and about as sure; or says exactly the same with word breaks the recogniser ran together.
 bool prefersSecondReading(const LineReading& first, const LineReading& second, const Alphabet& alphabet);
+
+// Whether the reading of the line's language model (its word lists put ß, ñ and the Vietnamese
+// vowels back) replaces `current`: when it is at most kMuchSurer less sure and, accents and case
+// set aside, says nearly the same (a right English line read by a French model stays itself).
+bool prefersLanguageReading(const LineReading& current, const LineReading& language);
 
 // `text` with its accents and other marks taken off and its case folded ("Größe" gives "grosse").
 std::string foldedForComparison(std::string_view text);

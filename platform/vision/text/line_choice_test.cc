@@ -37,9 +37,31 @@ TEST(LineChoice, TesseractWinsWhereItWritesMoreAndSaysTheSame) {
        {"Ingredients: sugar lemon", 0.77f, 0.77f},
        true},
       {"empty second reading", {"Open", 0.9f, 0.8f}, {"", 0.95f, 0.95f}, false},
+      {"accents of the alphabet missed, about as sure",
+       {"Reserve au personnel", 0.97f, 0.9f},
+       {"R\xc3\xa9serv\xc3\xa9 au personnel", 0.9f, 0.9f},
+       true},
+      {"accents of the alphabet, much less sure",
+       {"Reserve au personnel", 0.97f, 0.9f},
+       {"R\xc3\xa9serv\xc3\xa9 au personnel", 0.8f, 0.8f},
+       false},
+      {"word breaks run together", {"Reserveaupersonnel", 0.97f, 0.9f}, {"Reserve au personnel", 0.9f, 0.9f}, true},
+      {"one word of a long line read as another",
+       {"unambiguously as either object or background. Here,", 0.94f, 0.88f},
+       {"jigugus\xc4\xb0y as either object or background. Here,", 0.8f, 0.8f},
+       false},
+      {"word breaks, other letters", {"Reserveaupersonnel", 0.97f, 0.9f}, {"Reserve au personal", 0.9f, 0.9f}, false},
   };
   const Alphabet alphabet = letters();
   for (const Case& c : cases) EXPECT_EQ(prefersSecondReading(c.first, c.second, alphabet), c.second_wins) << c.name;
+}
+
+TEST(LineChoice, ALanguageModelsReadingReplacesWhenAboutAsSureAndNearlyTheSame) {
+  const LineReading latin{"Ausgang f\xc3\xbcr FuRg\xc3\xa4nger", 0.77f, 0.77f};
+  EXPECT_TRUE(prefersLanguageReading(latin, {"Ausgang f\xc3\xbcr Fu\xc3\x9fg\xc3\xa4nger", 0.72f, 0.72f}));
+  EXPECT_FALSE(prefersLanguageReading(latin, {"Ausgang f\xc3\xbcr Fu\xc3\x9fg\xc3\xa4nger", 0.55f, 0.55f}));
+  EXPECT_FALSE(prefersLanguageReading(latin, {"Dudng m\xc3\xb4t chi\xc3\xaau", 0.9f, 0.9f}));  // another line
+  EXPECT_FALSE(prefersLanguageReading(latin, {"", 0.9f, 0.9f}));
 }
 
 TEST(LineChoice, ReadsAgainTheMostDoubtfulLineAndLinesDoubtfulAsAWhole) {

@@ -51,7 +51,9 @@ RotatedRect toPicture(const RotatedRect& r, double fx, double fy) {
   return out;
 }
 
-Result<std::vector<RotatedRect>> detectLines(const media::ImageView& image) {
+}  // namespace
+
+Result<std::vector<DetectedLine>> detectTextLines(const media::ImageView& image) {
   const double scale = std::min(1.0, double(kDetectorSide) / std::max(image.width, image.height));
   const int width = std::max(16, static_cast<int>(std::lround(image.width * scale)));
   const int height = std::max(16, static_cast<int>(std::lround(image.height * scale)));
@@ -69,15 +71,13 @@ Result<std::vector<RotatedRect>> detectLines(const media::ImageView& image) {
     std::copy(out + static_cast<size_t>(y) * canvasWidth, out + static_cast<size_t>(y) * canvasWidth + width,
               map.begin() + static_cast<size_t>(y) * width);
   }
-  std::vector<RotatedRect> lines;
+  std::vector<DetectedLine> lines;
   const double fx = double(image.width) / width, fy = double(image.height) / height;
   for (const TextBox& box : textBoxes(map.data(), width, height, TextBoxSettings{})) {
-    lines.push_back(toPicture(box.rect, fx, fy));
+    lines.push_back(DetectedLine{toPicture(box.rect, fx, fy), box.score});
   }
   return lines;
 }
-
-}  // namespace
 
 Result<const Alphabet*> recogniserAlphabet() {
   static const std::optional<Alphabet> loaded = Alphabet::fromFile(nn::modelPath(kAlphabetFile));
@@ -102,17 +102,22 @@ Result<NeuralLine> recogniseLine(const media::ImageView& image, const RotatedRec
   fillLineInput(image, line, width, kLineHeight, canvas, recogniser.value()->input(0));
   if (Result<void> ran = recogniser.value().run(); !ran.ok()) return ran.error();
   const std::vector<int>& dims = recogniser.value()->outputShape(0).dims;
-  CtcReading reading = decodeGreedy(recogniser.value()->output(0), static_cast<size_t>(dims[1]),
-                                    static_cast<size_t>(dims[2]), *letters.value());
-  return NeuralLine{line, std::move(reading.text), reading.confidence, reading.leastConfidence};
+  const size_t steps = static_cast<size_t>(dims[1]);
+  const double stepWidth = static_cast<double>(canvas) / static_cast<double>(std::max<size_t>(1, steps));
+  const auto lineSteps = static_cast<size_t>(std::ceil(width / stepWidth));
+  CtcReading reading =
+      decodeGreedy(recogniser.value()->output(0), steps, static_cast<size_t>(dims[2]), *letters.value(), lineSteps);
+  return NeuralLine{line, std::move(reading.text), reading.confidence, reading.leastConfidence,
+                    reading.leastWordConfidence, static_cast<double>(reading.longestGap) * stepWidth / kLineHeight,
+                    std::move(reading.wordConfidences)};
 }
 
 Result<std::vector<NeuralLine>> readLinesNeurally(const media::ImageView& image) {
-  Result<std::vector<RotatedRect>> boxes = detectLines(image);
+  Result<std::vector<DetectedLine>> boxes = detectTextLines(image);
   if (!boxes.ok()) return boxes.error();
   std::vector<NeuralLine> lines;
-  for (const RotatedRect& box : boxes.value()) {
-    Result<NeuralLine> line = recogniseLine(image, box);
+  for (const DetectedLine& box : boxes.value()) {
+    Result<NeuralLine> line = recogniseLine(image, box.box);
     if (!line.ok()) return line.error();
     if (!line.value().text.empty()) lines.push_back(std::move(line.value()));
   }

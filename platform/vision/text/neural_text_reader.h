@@ -23,12 +23,25 @@ struct NeuralLine {
   std::string text;
   float confidence = 0;       // the recogniser's mean character probability
   float leastConfidence = 0;  // its least sure character
+  float leastWordConfidence = 0;  // its least sure word's mean
+  // The longest stretch of the line the recogniser read no character in, in line heights.
+  double longestGap = 0;
+  std::vector<float> wordConfidences;  // each word's mean, in the order of the words of `text`
 };
 
 // Every line the detector finds and the recogniser reads with at least some text, in reading
 // order. Fails with the model runtime's error (domain platform.model) when a model cannot be read
 // or run; the caller wraps it.
 Result<std::vector<NeuralLine>> readLinesNeurally(const media::ImageView& image);
+
+struct DetectedLine {
+  RotatedRect box;  // picture pixels; the width runs along the text
+  float score = 0;  // the detector's mean text probability over the line's region
+};
+
+// The picture's lines as the detector finds them, in reading order; fails as readLinesNeurally
+// does.
+Result<std::vector<DetectedLine>> detectTextLines(const media::ImageView& image);
 
 // The characters the recogniser writes; fails as readLinesNeurally does.
 Result<const Alphabet*> recogniserAlphabet();

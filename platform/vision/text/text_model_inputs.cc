@@ -1,6 +1,8 @@
 #include "platform/vision/text/text_model_inputs.h"
 
 #include <algorithm>
+#include <array>
+#include <limits>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -137,6 +139,94 @@ media::Image straightenedLine(const media::ImageView& image, const RotatedRect& 
     for (int k = 0; k < 3; ++k) rgb[k] = static_cast<uint8_t>(std::lround(std::clamp(bgr[2 - k], 0.0f, 255.0f)));
   });
   return out;
+}
+
+namespace {
+
+// How far from (x, y) one can go in the direction (dx, dy) without leaving the picture.
+double roomTowards(double x, double y, double dx, double dy, int width, int height) {
+  double room = std::numeric_limits<double>::max();
+  if (dx > 1e-9) room = std::min(room, (width - x) / dx);
+  if (dx < -1e-9) room = std::min(room, -x / dx);
+  if (dy > 1e-9) room = std::min(room, (height - y) / dy);
+  if (dy < -1e-9) room = std::min(room, -y / dy);
+  return std::max(0.0, room);
+}
+
+}  // namespace
+
+RotatedRect withMargins(const RotatedRect& line, double across, double along, int width, int height) {
+  const double c = std::cos(line.rotation), s = std::sin(line.rotation);
+  // The room beyond each end of the line's middle, and beyond its top and bottom edges' middles.
+  const double wanted = along * line.height, wantedAcross = across * line.height;
+  const double halfWidth = line.width / 2, halfHeight = line.height / 2;
+  auto room = [&](double fromX, double fromY, double dx, double dy, double want) {
+    return std::min(want, roomTowards(fromX, fromY, dx, dy, width, height));
+  };
+  const double right = room(line.centerX + halfWidth * c, line.centerY + halfWidth * s, c, s, wanted);
+  const double left = room(line.centerX - halfWidth * c, line.centerY - halfWidth * s, -c, -s, wanted);
+  const double below = room(line.centerX - halfHeight * s, line.centerY + halfHeight * c, -s, c, wantedAcross);
+  const double above = room(line.centerX + halfHeight * s, line.centerY - halfHeight * c, s, -c, wantedAcross);
+  RotatedRect out = line;
+  out.width = line.width + left + right;
+  out.height = line.height + above + below;
+  const double shiftAlong = (right - left) / 2, shiftAcross = (below - above) / 2;
+  out.centerX += shiftAlong * c - shiftAcross * s;
+  out.centerY += shiftAlong * s + shiftAcross * c;
+  return out;
+}
+
+namespace {
+
+// The grey level that best splits the histogram in two (Otsu's method).
+int otsuThreshold(const std::vector<uint8_t>& pixels) {
+  std::array<double, 256> histogram{};
+  for (uint8_t value : pixels) ++histogram[value];
+  double total = 0, sum = 0;
+  for (int i = 0; i < 256; ++i) {
+    total += histogram[i];
+    sum += i * histogram[i];
+  }
+  double below = 0, belowSum = 0, bestSpread = -1;
+  int threshold = 127;
+  for (int i = 0; i < 255; ++i) {
+    below += histogram[i];
+    belowSum += i * histogram[i];
+    const double above = total - below;
+    if (below == 0 || above == 0) continue;
+    const double difference = belowSum / below - (sum - belowSum) / above;
+    const double spread = below * above * difference * difference;
+    if (spread > bestSpread) {
+      bestSpread = spread;
+      threshold = i;
+    }
+  }
+  return threshold;
+}
+
+}  // namespace
+
+GreyImage darkTextOnLight(const media::Image& line) {
+  GreyImage grey{line.width, line.height, std::vector<uint8_t>(static_cast<size_t>(line.width) * line.height)};
+  for (size_t i = 0; i < grey.pixels.size(); ++i) {
+    const uint8_t* rgb = &line.rgb[3 * i];
+    grey.pixels[i] = static_cast<uint8_t>((299 * rgb[0] + 587 * rgb[1] + 114 * rgb[2] + 500) / 1000);
+  }
+  if (grey.pixels.empty()) return grey;
+  const int threshold = otsuThreshold(grey.pixels);
+  // The margins: a tenth of the rows at the top and at the bottom, one row at least.
+  const int band = std::max(1, line.height / 10);
+  size_t light = 0, dark = 0;
+  for (int y = 0; y < line.height; ++y) {
+    if (y >= band && y < line.height - band) continue;
+    for (int x = 0; x < line.width; ++x) {
+      (grey.pixels[static_cast<size_t>(y) * line.width + x] > threshold ? light : dark) += 1;
+    }
+  }
+  if (dark > light) {
+    for (uint8_t& value : grey.pixels) value = static_cast<uint8_t>(255 - value);
+  }
+  return grey;
 }
 
 }  // namespace platform::vision

@@ -4,6 +4,9 @@
 // of a large photo does not break up. Pure functions of their arguments; safe from any thread.
 #pragma once
 
+#include <cstdint>
+#include <vector>
+
 #include "platform/media/image.h"
 #include "platform/vision/detection/image_to_tensor.h"
 
@@ -24,5 +27,24 @@ void fillLineInput(const media::ImageView& image, const RotatedRect& line, int w
 // The picture under `line`, straightened: an RGB picture `height` pixels high and as wide as the
 // line's proportions make it (at most `maxWidth`), for a reader that takes plain pictures.
 media::Image straightenedLine(const media::ImageView& image, const RotatedRect& line, int height, int maxWidth);
+
+// `line` (picture pixels) grown by `across` of its height above and below and by `along` of its
+// height at either end, but no further than the picture's edges: what lies beyond them would be
+// the edge's pixels drawn out into bands, which Tesseract takes for ink.
+RotatedRect withMargins(const RotatedRect& line, double across, double along, int width, int height);
+
+struct GreyImage {
+  int width = 0;
+  int height = 0;
+  std::vector<uint8_t> pixels;  // rows top first, no padding
+};
+
+// A line picture as Tesseract reads it: one grey channel (luma), dark text on a light ground.
+// Tesseract thresholds colour pictures channel by channel, which loses black text on yellow
+// (whose blue channel is dark throughout), and its thresholds find no text in some light text on
+// dark grounds. The ground is the side of the picture's Otsu threshold that holds most of its top
+// and bottom rows (the line's margins); a picture whose ground is darker than its text is
+// inverted.
+GreyImage darkTextOnLight(const media::Image& line);
 
 }  // namespace platform::vision

@@ -28,24 +28,30 @@ bool installed(const std::vector<std::string>& models, const std::string& model)
   return std::find(models.begin(), models.end(), model) != models.end();
 }
 
-// The installed model for one script, looked for at the top and in script/.
-std::optional<std::string> scriptModel(const std::string& script, const std::vector<std::string>& models) {
-  for (const std::string& candidate : {script, "script/" + script}) {
+struct ReaderModels {
+  TextScript script;
+  std::vector<const char*> languages;  // in the order Tesseract tries them
+  bool withEnglish;                   // whether "eng" may follow the languages
+  std::vector<const char*> scripts;   // script models, where no language model is installed
+};
+
+const ReaderModels kReaders[] = {
+    {TextScript::latin, {}, false, {"Latin", "eng"}},
+    {TextScript::han, {"chi_tra"}, false, {"HanT"}},
+    {TextScript::japanese, {"jpn"}, false, {"Japanese"}},
+    {TextScript::hangul, {"kor", "Hangul"}, true, {"Hangul"}},
+    {TextScript::cyrillic, {"rus", "ukr"}, true, {"Cyrillic"}},
+    {TextScript::greek, {"ell"}, true, {"Greek"}},
+    {TextScript::thai, {"tha"}, true, {"Thai"}},
+    {TextScript::arabic, {"ara"}, true, {"Arabic"}},
+};
+
+// The installed name of a model: at the top or in script/.
+std::optional<std::string> installedName(const std::string& model, const std::vector<std::string>& models) {
+  for (const std::string& candidate : {model, "script/" + model}) {
     if (installed(models, candidate)) return candidate;
   }
   return std::nullopt;
-}
-
-// The script a model covers, for models named after their script ("Latin", "script/Cyrillic",
-// "HanS"); nothing for language models ("eng") and vertical-text variants.
-std::optional<std::string> scriptOfModel(std::string_view model) {
-  if (model.starts_with("script/"))
-    model.remove_prefix(7);
-  else if (model.empty() || model[0] < 'A' || model[0] > 'Z')
-    return std::nullopt;
-  if (model.ends_with("_vert")) return std::nullopt;
-  if (model == "HanS" || model == "HanT") return "Han";
-  return std::string(model);
 }
 
 }  // namespace
@@ -58,23 +64,31 @@ std::vector<std::string> installedTextModels(const std::string& folder) {
   return models;
 }
 
-std::string chooseTextModel(const std::optional<ScriptDetection>& detection, const std::vector<std::string>& models) {
-  const std::string fallback = kDefaultTextModel;
-  if (!detection || !(detection->confidence >= kScriptConfidenceNeeded)) return fallback;
-  if (detection->script == "Latin") return fallback;
-  if (detection->script == "Han") {
-    for (const char* variant : {"HanS", "HanT"}) {
-      if (std::optional<std::string> model = scriptModel(variant, models)) return *model;
+std::optional<std::string> scriptReaderModels(TextScript script, const std::vector<std::string>& models,
+                                              bool english, std::string_view firstLanguage) {
+  for (const ReaderModels& reader : kReaders) {
+    if (reader.script != script) continue;
+    std::vector<const char*> languages = reader.languages;
+    const auto first = std::find(languages.begin(), languages.end(), firstLanguage);
+    if (!firstLanguage.empty() && first != languages.end()) std::rotate(languages.begin(), first, first + 1);
+    std::string joined;
+    for (const char* language : languages) {
+      if (const std::optional<std::string> name = installedName(language, models)) {
+        joined += (joined.empty() ? "" : "+") + *name;
+      }
     }
-    return fallback;
+    if (!joined.empty() && english && reader.withEnglish && installed(models, "eng")) joined += "+eng";
+    if (!joined.empty()) return joined;
+    for (const char* model : reader.scripts) {
+      if (std::optional<std::string> name = installedName(model, models)) return name;
+    }
   }
-  return scriptModel(detection->script, models).value_or(fallback);
+  return std::nullopt;
 }
 
-bool scriptDetectionMatters(const std::vector<std::string>& models) {
-  for (const std::string& model : models) {
-    const std::optional<std::string> script = scriptOfModel(model);
-    if (script && chooseTextModel(ScriptDetection{*script, 100.0f}, models) != kDefaultTextModel) return true;
+bool writesUkrainian(std::string_view text) {
+  for (char32_t c : codePoints(text)) {
+    if (c == U'і' || c == U'ї' || c == U'є' || c == U'ґ' || c == U'І' || c == U'Ї' || c == U'Є' || c == U'Ґ') return true;
   }
   return false;
 }

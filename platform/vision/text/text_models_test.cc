@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <cmath>
 #include <fstream>
 
 #include "tests/support/files.h"
@@ -11,33 +10,44 @@
 namespace platform::vision {
 namespace {
 
-TEST(TextModels, DetectionChoosesAmongInstalledModelsAndFallsBackToEnglish) {
+TEST(TextModels, EachScriptReadsWithItsLanguagesThenItsScriptModel) {
   const std::vector<std::string> debian = {"Latin", "eng"};
-  const std::vector<std::string> many = {"Cyrillic", "HanT", "Latin", "eng", "script/Arabic"};
+  const std::vector<std::string> all = {"Arabic", "Cyrillic", "Greek", "HanT", "Hangul", "Japanese", "Latin", "Thai",
+                                        "ara",    "chi_sim",  "chi_tra", "ell", "eng",    "jpn",      "kor",   "rus",
+                                        "tha",    "ukr"};
+  const std::vector<std::string> scripts = {"Latin", "eng", "script/Cyrillic", "script/Hangul", "script/Thai"};
   struct Case {
-    std::optional<ScriptDetection> detection;
+    TextScript script;
     std::vector<std::string> installed;
-    std::string expected;
+    bool english;
+    std::optional<std::string> models;
   };
-  for (const Case& c : std::vector<Case>{
-           {std::nullopt, many, "eng"},                       // too little text to tell
-           {ScriptDetection{"Cyrillic", 5.0f}, many, "eng"},  // unsure
-           {ScriptDetection{"Cyrillic", std::nanf("")}, many, "eng"},
-           {ScriptDetection{"Latin", 30.0f}, debian, "eng"},
-           {ScriptDetection{"Cyrillic", 30.0f}, many, "Cyrillic"},
-           {ScriptDetection{"Arabic", 30.0f}, many, "script/Arabic"},
-           {ScriptDetection{"Han", 30.0f}, many, "HanT"},
-           {ScriptDetection{"Greek", 30.0f}, many, "eng"},  // not installed
-           {ScriptDetection{"Cyrillic", 30.0f}, debian, "eng"},
-       }) {
-    EXPECT_EQ(chooseTextModel(c.detection, c.installed), c.expected)
-        << (c.detection ? c.detection->script : "none") << " " << c.installed.size();
+  const Case cases[] = {
+      {TextScript::latin, debian, false, "Latin"},
+      {TextScript::latin, {"eng"}, true, "eng"},
+      {TextScript::cyrillic, all, false, "rus+ukr"},
+      {TextScript::cyrillic, all, true, "rus+ukr+eng"},
+      {TextScript::cyrillic, {"rus"}, true, "rus"},  // no English to add
+      {TextScript::cyrillic, scripts, true, "script/Cyrillic"},
+      {TextScript::greek, all, true, "ell+eng"},
+      {TextScript::japanese, all, true, "jpn"},  // its own model reads English
+      {TextScript::hangul, all, false, "kor+Hangul"},
+      {TextScript::hangul, scripts, false, "script/Hangul"},
+      {TextScript::thai, scripts, true, "script/Thai"},
+      {TextScript::arabic, all, false, "ara"},
+      {TextScript::han, all, true, "chi_tra"},
+      {TextScript::greek, debian, false, std::nullopt},
+      {TextScript::arabic, {}, false, std::nullopt},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(scriptReaderModels(c.script, c.installed, c.english), c.models)
+        << scriptName(c.script) << " with " << c.installed.size() << " models";
   }
-  // With English and the Latin model only, detection can change nothing, so it need not run.
-  EXPECT_FALSE(scriptDetectionMatters(debian));
-  EXPECT_TRUE(scriptDetectionMatters(many));
-  EXPECT_TRUE(scriptDetectionMatters({"eng", "script/Greek"}));
-  EXPECT_FALSE(scriptDetectionMatters({"eng", "deu", "Latin_vert"}));
+  // A language its letters name goes first.
+  EXPECT_EQ(scriptReaderModels(TextScript::cyrillic, all, true, "ukr"), "ukr+rus+eng");
+  EXPECT_EQ(scriptReaderModels(TextScript::cyrillic, {"rus", "eng"}, false, "ukr"), "rus");
+  EXPECT_TRUE(writesUkrainian("Вихід до міста"));
+  EXPECT_FALSE(writesUkrainian("Выход в город"));
 }
 
 TEST(TextModels, ListsRecognitionModelsAtTheTopAndInScript) {

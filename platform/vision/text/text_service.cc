@@ -1,25 +1,19 @@
 #include "platform/vision/text/text_service.h"
 
-#include <leptonica/allheaders.h>
-#include <omp.h>
 #include <tesseract/baseapi.h>
-#include <tesseract/resultiterator.h>
 
 #include <algorithm>
-#include <cmath>
-#include <map>
-#include <memory>
 #include <mutex>
 #include <string>
-#include <string_view>
+#include <vector>
 
-#include "platform/json.h"
 #include "platform/nn/model_errors.h"
 #include "platform/vision/pixels.h"
-#include "platform/vision/text/line_choice.h"
+#include "platform/vision/text/line_joining.h"
+#include "platform/vision/text/line_scripts.h"
 #include "platform/vision/text/neural_text_reader.h"
-#include "platform/vision/text/text_boxes.h"
-#include "platform/vision/text/text_model_inputs.h"
+#include "platform/vision/text/picture_reader.h"
+#include "platform/vision/text/tesseract_reader.h"
 #include "platform/vision/text/text_models.h"
 
 namespace platform::vision {
@@ -28,126 +22,16 @@ namespace {
 
 using tesseract::TessBaseAPI;
 
-// Lines are cut out for Tesseract at this height: its boxes hold the text with a margin of about
-// half its height, which leaves letters of the size Tesseract reads best.
-constexpr int kTesseractLineHeight = 64;
-constexpr int kLongestTesseractLine = 8000;
-// Of the line's height, above and below: more reaches into the next line of small print. Half
-// the height goes on either end.
-constexpr double kTesseractMargin = 0.15;
-
-// The model that reads lines again: Latin script where installed (its alphabet has the accented
-// letters the recogniser lacks), English otherwise.
-constexpr const char* kLatinTextModel = "Latin";
-
-// Sauvola's local threshold keeps unevenly lit lines readable where one global threshold loses
-// the darker half.
-constexpr const char* kThresholdingMethod = "2";  // Sauvola
-
-// Lines read with less confidence than this are left out: in photos they are leaves, edges and
-// textures that sparse segmentation took for text, rarely real text.
-constexpr float kLeastLineConfidence = 0.5f;
-
 // Pictures narrower or lower than this hold no readable text (Tesseract refuses them).
 constexpr int kSmallestReadableSide = 8;
 
 // The resolution Tesseract would otherwise assume, after a warning, for pictures without one.
 constexpr int kAssumedPixelsPerInch = 70;
 
-struct EngineSettings {
-  std::string models;
-  tesseract::OcrEngineMode mode = tesseract::OEM_LSTM_ONLY;
-  bool dictionaries = true;
-  auto operator<=>(const EngineSettings&) const = default;
-};
-
-Error modelMissing(const std::string& models) {
-  return makeError(
-      kTextDomain, TextRecognitionError::modelMissing,
-      "The text recognition model \"" + models + "\" could not be loaded from " + kTesseractModelFolder + ".");
-}
-
 Error recognitionFailed() {
   return makeError(kTextDomain, TextRecognitionError::recognitionFailed,
                    "The text in the picture could not be recognised.");
 }
-
-// The engines of this process, one per setting that has been asked for, each started on first
-// use and kept. A run with fixed options (as a program makes) uses one recognition engine; the
-// script detector starts only for detectTextScript.
-class TextEngines {
- public:
-  static TextEngines& shared() {
-    static TextEngines engines;
-    return engines;
-  }
-
-  std::mutex& lock() { return lock_; }
-  int64_t starts() const { return starts_; }
-
-  const std::vector<std::string>& models() {
-    if (!models_) models_ = installedTextModels(kTesseractModelFolder);
-    return *models_;
-  }
-
-  Result<TessBaseAPI*> recogniser(const EngineSettings& settings) {
-    if (const auto found = engines_.find(settings); found != engines_.end()) return found->second.get();
-    if (const auto alias = aliases_.find(settings); alias != aliases_.end()) return alias->second;
-    std::vector<std::string> names = {"debug_file", "thresholding_method"}, values = {"/dev/null", kThresholdingMethod};
-    if (!settings.dictionaries) {
-      for (const char* dawg : {"load_system_dawg", "load_freq_dawg", "load_punc_dawg", "load_number_dawg",
-                               "load_unambig_dawg", "load_bigram_dawg"}) {
-        names.push_back(dawg);
-        values.push_back("0");
-      }
-    }
-    std::unique_ptr<TessBaseAPI> engine = start(settings.models, settings.mode, names, values);
-    if (!engine && settings.mode != tesseract::OEM_LSTM_ONLY) {
-      // The older classifier is not in every model (Debian's English has only the LSTM): such a
-      // model reads with its LSTM engine, the one the accurate level uses.
-      EngineSettings lstm = settings;
-      lstm.mode = tesseract::OEM_LSTM_ONLY;
-      Result<TessBaseAPI*> fallback = recogniser(lstm);
-      if (fallback) aliases_[settings] = fallback.value();
-      return fallback;
-    }
-    if (!engine) return modelMissing(settings.models);
-    return engines_.emplace(settings, std::move(engine)).first->second.get();
-  }
-
-  Result<TessBaseAPI*> scriptDetector() {
-    if (!scriptDetector_) {
-      scriptDetector_ = start("osd", tesseract::OEM_TESSERACT_ONLY, {"debug_file"}, {"/dev/null"});
-      if (!scriptDetector_) return modelMissing("osd");
-    }
-    return scriptDetector_.get();
-  }
-
- private:
-  TextEngines() {
-    setMsgSeverity(L_SEVERITY_NONE);  // Leptonica's complaints would land on standard error
-  }
-
-  std::unique_ptr<TessBaseAPI> start(const std::string& models, tesseract::OcrEngineMode mode,
-                                     const std::vector<std::string>& names, const std::vector<std::string>& values) {
-    auto engine = std::make_unique<TessBaseAPI>();
-    // Tesseract writes its diagnostics through this global setting; set it before the first
-    // model loads so that nothing reaches standard error.
-    engine->SetVariable("debug_file", "/dev/null");
-    if (engine->Init(kTesseractModelFolder, models.c_str(), mode, nullptr, 0, &names, &values, false) != 0) {
-      return nullptr;
-    }
-    ++starts_;
-    return engine;
-  }
-
-  std::mutex lock_;
-  int64_t starts_ = 0;
-  std::optional<std::vector<std::string>> models_;
-  std::map<EngineSettings, std::unique_ptr<TessBaseAPI>> engines_;
-  std::map<EngineSettings, TessBaseAPI*> aliases_;  // settings served by another setting's engine
-  std::unique_ptr<TessBaseAPI> scriptDetector_;
-};
 
 // The picture as Tesseract takes it: 1 or 3 bytes per pixel. BGRA is copied to RGB.
 struct TesseractPixels {
@@ -204,68 +88,69 @@ Error neuralFailure(const Error& error) {
                  : wrapError(kTextDomain, TextRecognitionError::recognitionFailed, error);
 }
 
-// The axis-aligned bounds of `box` (picture pixels) inside the picture, in the normalised frame.
-NormalizedRect normalizedBounds(const RotatedRect& box, int width, int height) {
-  const Corners corners = cornersOf(box);
-  double left = width, right = 0, top = height, bottom = 0;
-  for (const PicturePoint& p : corners.points) {
-    left = std::min(left, p.x);
-    right = std::max(right, p.x);
-    top = std::min(top, p.y);
-    bottom = std::max(bottom, p.y);
-  }
-  left = std::clamp(left, 0.0, double(width));
-  right = std::clamp(right, left, double(width));
-  top = std::clamp(top, 0.0, double(height));
-  bottom = std::clamp(bottom, top, double(height));
-  return NormalizedRect{left / width, (height - bottom) / height, (right - left) / width, (bottom - top) / height};
+// A detected line with the recogniser's reading and, at the accurate level, the script that
+// reading settles or the scripts to try.
+Result<PictureLine> firstReading(const media::ImageView& image, const DetectedLine& found, bool accurate) {
+  Result<NeuralLine> neural = recogniseLine(image, found.box);
+  if (!neural.ok()) return neuralFailure(neural.error());
+  PictureLine line;
+  line.detected = found;
+  line.neural = std::move(neural.value());
+  line.reading = LineReading{line.neural.text, line.neural.confidence, line.neural.leastConfidence};
+  const ScriptGuess guess =
+      guessScript(FirstReading{line.neural.text, line.neural.confidence, line.neural.longestGap, found.score,
+                               line.neural.leastWordConfidence},
+                  {});
+  line.script = accurate ? guess.settled : scriptOfLine(line.neural.text);
+  line.candidates = guess.candidates;
+  return line;
 }
 
-// Keeps OpenMP to the calling thread while Tesseract runs: its parallel loops cost more in
-// waiting threads than they win on small pictures, and the machine is shared.
-class SingleThreaded {
- public:
-  SingleThreaded() : saved_(omp_get_max_active_levels()) { omp_set_max_active_levels(0); }
-  ~SingleThreaded() { omp_set_max_active_levels(saved_); }
-
- private:
-  int saved_;
-};
-
-// Tesseract's reading of one line, cut out of the picture and straightened.
-std::optional<LineReading> readLineWithTesseract(TessBaseAPI& engine, const media::ImageView& image,
-                                                 const RotatedRect& box) {
-  // Tesseract wants some background around the letters: the detector's box is drawn close.
-  RotatedRect margined = box;
-  margined.height = box.height * (1 + 2 * kTesseractMargin);
-  margined.width = box.width + box.height;
-  const int height = static_cast<int>(std::lround(kTesseractLineHeight * (1 + 2 * kTesseractMargin)));
-  const media::Image line = straightenedLine(image, margined, height, kLongestTesseractLine);
-  engine.SetPageSegMode(tesseract::PSM_SINGLE_LINE);
-  engine.SetImage(line.rgb.data(), line.width, line.height, 3, line.width * 3);
-  engine.SetSourceResolution(kAssumedPixelsPerInch);
-  if (engine.Recognize(nullptr) != 0) {
-    engine.Clear();
-    return std::nullopt;
+// Each detected box read by the recogniser; at the accurate level, pieces of one line that it
+// cannot settle joined and read again as one.
+Result<std::vector<PictureLine>> firstReadings(const media::ImageView& image, const std::vector<DetectedLine>& detected,
+                                               bool accurate) {
+  std::vector<PictureLine> pieces;
+  for (const DetectedLine& found : detected) {
+    Result<PictureLine> piece = firstReading(image, found, accurate);
+    if (!piece) return piece.error();
+    // Specks the detector doubts and the recogniser reads as (nearly) nothing are no line, nor
+    // part of one.
+    if (found.score < kLikelyTextLine && piece.value().neural.confidence < kLeastLineConfidence) continue;
+    pieces.push_back(std::move(piece.value()));
   }
-  std::unique_ptr<char[]> text(engine.GetUTF8Text());
-  const int confidence = engine.MeanTextConf();
-  engine.Clear();
-  if (!text) return std::nullopt;
-  std::string string = withoutEdgeMarks(replacingInvalidUtf8(text.get()));
-  const float sure = std::clamp(confidence / 100.0f, 0.0f, 1.0f);
-  return LineReading{std::move(string), sure, sure};
-}
-
-// The engine that reads doubtful lines again, started on first use.
-Result<TessBaseAPI*> secondReader(TextEngines& engines, const TextRecognitionOptions& options) {
-  const std::vector<std::string>& installed = engines.models();
-  EngineSettings settings;
-  settings.models = std::find(installed.begin(), installed.end(), kLatinTextModel) != installed.end()
-                        ? kLatinTextModel
-                        : kDefaultTextModel;
-  settings.dictionaries = options.usesLanguageCorrection;
-  return engines.recogniser(settings);
+  std::vector<std::vector<size_t>> runs;
+  if (accurate) {
+    std::vector<JoinableBox> boxes;
+    for (const PictureLine& piece : pieces) {
+      // A piece read as plain Latin letters, however doubtfully, has found its script: words of
+      // a photographed sign the detector finds one by one stay lines of their own, as they
+      // always have.
+      const bool plainLatin = piece.candidates.size() == 1 && piece.candidates.front() == TextScript::latin;
+      boxes.push_back(
+          JoinableBox{piece.detected.box, piece.detected.score >= kLikelyTextLine, !piece.script && !plainLatin});
+    }
+    runs = linesOfBoxes(boxes);
+  } else {
+    for (size_t i = 0; i < pieces.size(); ++i) runs.push_back({i});
+  }
+  std::vector<PictureLine> lines;
+  for (const std::vector<size_t>& run : runs) {
+    if (run.size() == 1) {
+      lines.push_back(std::move(pieces[run.front()]));
+      continue;
+    }
+    std::vector<RotatedRect> parts;
+    float score = 1;
+    for (size_t i : run) {
+      parts.push_back(pieces[i].detected.box);
+      score = std::min(score, pieces[i].detected.score);
+    }
+    Result<PictureLine> joined = firstReading(image, DetectedLine{boxAround(parts), score}, accurate);
+    if (!joined) return joined.error();
+    lines.push_back(std::move(joined.value()));
+  }
+  return lines;
 }
 
 }  // namespace
@@ -276,65 +161,31 @@ Result<std::vector<TextObservation>> recognizeText(const media::ImageView& image
   if (image.width < kSmallestReadableSide || image.height < kSmallestReadableSide) {
     return std::vector<TextObservation>{};
   }
-  Result<std::vector<NeuralLine>> read = readLinesNeurally(image);
-  if (!read.ok()) return neuralFailure(read.error());
+  Result<std::vector<DetectedLine>> detected = detectTextLines(image);
+  if (!detected.ok()) return neuralFailure(detected.error());
   Result<const Alphabet*> alphabet = recogniserAlphabet();
   if (!alphabet.ok()) return neuralFailure(alphabet.error());
-  std::vector<LineReading> readings;
-  for (const NeuralLine& line : read.value()) {
-    readings.push_back(LineReading{line.text, line.confidence, line.leastConfidence});
-  }
-  if (options.recognitionLevel == TextRecognitionLevel::accurate) {
-    TextEngines& engines = TextEngines::shared();
-    std::unique_lock<std::mutex> hold(engines.lock(), std::defer_lock);
-    std::optional<SingleThreaded> oneThread;
-    TessBaseAPI* engine = nullptr;
-    std::vector<bool> readAgain(readings.size(), false);
-    // Accents in a picture's text say its language has them, and then the recogniser's other
-    // Latin lines are suspect too (it reads letters it lacks as their plain forms).
-    bool accentsSeen =
-        std::any_of(readings.begin(), readings.end(), [](const LineReading& r) { return accentedLetters(r.text) > 0; });
-    auto readAgainWithTesseract = [&](size_t i) -> Result<void> {
-      if (engine == nullptr) {
-        hold.lock();
-        oneThread.emplace();
-        Result<TessBaseAPI*> started = secondReader(engines, options);
-        if (!started) return started.error();
-        engine = started.value();
-      }
-      readAgain[i] = true;
-      const std::optional<LineReading> second = readLineWithTesseract(*engine, image, read.value()[i].box);
-      if (second && prefersSecondReading(readings[i], *second, *alphabet.value())) {
-        accentsSeen = accentsSeen || writesBeyond(*second, *alphabet.value()) || addsAccents(readings[i], *second);
-        readings[i] = *second;
-      }
-      return {};
-    };
-    for (size_t i : linesWorthReadingAgain(readings)) {
-      if (Result<void> done = readAgainWithTesseract(i); !done) return done.error();
-    }
-    for (size_t i = 0; accentsSeen && i < readings.size(); ++i) {
-      if (readAgain[i] || !inLatinLetters(readings[i].text)) continue;
-      if (Result<void> done = readAgainWithTesseract(i); !done) return done.error();
+  const bool accurate = options.recognitionLevel == TextRecognitionLevel::accurate;
+  Result<std::vector<PictureLine>> lines = firstReadings(image, detected.value(), accurate);
+  if (!lines) return lines.error();
+  PictureReader reader(image, options, *alphabet.value(), std::move(lines.value()));
+  if (accurate) {
+    if (Result<void> done = reader.doubtForeignWords(); !done) return done.error();
+    if (Result<void> done = reader.readUnsettledLines(); !done) return done.error();
+    if (Result<void> done = reader.readLookalikesAgain(); !done) return done.error();
+    if (Result<void> done = reader.readLatinAgain(); !done) return done.error();
+    if (options.usesLanguageCorrection) {
+      if (Result<void> done = reader.correctLatinLanguage(); !done) return done.error();
     }
   }
-  std::vector<TextObservation> lines;
-  for (size_t i = 0; i < readings.size(); ++i) {
-    if (readings[i].confidence < kLeastLineConfidence || readings[i].text.empty()) continue;
-    TextObservation observation;
-    observation.boundingBox = normalizedBounds(read.value()[i].box, image.width, image.height);
-    observation.candidates.push_back(
-        TextCandidate{std::move(readings[i].text), std::clamp(readings[i].confidence, 0.0f, 1.0f)});
-    lines.push_back(std::move(observation));
-  }
-  return lines;
+  return reader.observations();
 }
 
 Result<std::optional<ScriptDetection>> detectTextScript(const media::ImageView& image) {
   if (!holdsPixels(image)) return recognitionFailed();
   if (image.width < kSmallestReadableSide || image.height < kSmallestReadableSide)
     return std::optional<ScriptDetection>{};
-  TextEngines& engines = TextEngines::shared();
+  TesseractEngines& engines = TesseractEngines::shared();
   std::lock_guard<std::mutex> hold(engines.lock());
   SingleThreaded oneThread;
   Result<TessBaseAPI*> detector = engines.scriptDetector();
@@ -343,9 +194,15 @@ Result<std::optional<ScriptDetection>> detectTextScript(const media::ImageView& 
 }
 
 int64_t textEngineStarts() {
-  TextEngines& engines = TextEngines::shared();
+  TesseractEngines& engines = TesseractEngines::shared();
   std::lock_guard<std::mutex> hold(engines.lock());
   return engines.starts();
+}
+
+std::vector<std::string> textEnginesStarted() {
+  TesseractEngines& engines = TesseractEngines::shared();
+  std::lock_guard<std::mutex> hold(engines.lock());
+  return engines.started();
 }
 
 }  // namespace platform::vision

@@ -1,15 +1,26 @@
-// Reading the lines of text in a picture.
+// Reading the lines of text in a picture, in whatever script they are written.
 //
-// Lines are found by the PP-OCRv4 text detector and read by its recogniser (models/); Tesseract
-// (its Latin script model, else English; the tesseract-ocr-* packages) reads again the lines the
-// recogniser is unsure of or whose accents it cannot write (line_choice.h). Safe to call from any
-// thread: models and engines start on first use and stay for the life of the process; the neural
-// models run on runtimes of each caller's own, Tesseract reads for one caller at a time. Failures
-// are reported under platform.text (platform/errors.h) with a TextRecognitionError code.
+// Lines are found by the PP-OCRv4 text detector and read by its recogniser (models/), which reads
+// Chinese and Latin letters. At the accurate level each line's script is found from the picture:
+// the recogniser's reading settles Latin and Han lines it reads surely and whole (line_scripts.h);
+// other lines are read by Tesseract's models for the likeliest scripts (text_models.h: Japanese,
+// Korean, Cyrillic, Greek, Thai, Arabic, Chinese, the tesseract-ocr-* packages) until one is sure
+// of the line. Tesseract's Latin model reads again the Latin lines the recogniser is unsure of or
+// whose accents it cannot write (line_choice.h), and the model of the language the picture's
+// accents and words name puts ß, ñ and the Vietnamese vowels back (latin_languages.h). Pieces of
+// one line that the detector found apart are joined (line_joining.h); right-to-left lines come out
+// in logical order (word_order.h). A reader is started the first time its script is seen and
+// kept: pictures of Latin and Chinese text start no other.
+//
+// Safe to call from any thread: models and engines start on first use and stay for the life of
+// the process; the neural models run on runtimes of each caller's own, Tesseract reads for one
+// caller at a time. Failures are reported under platform.text (platform/errors.h) with a
+// TextRecognitionError code.
 #pragma once
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "platform/errors.h"
@@ -21,14 +32,15 @@
 namespace platform::vision {
 
 enum class TextRecognitionLevel : int {
-  accurate = 0,  // the neural reader, with Tesseract for the lines it reads better
-  fast = 1,      // the neural reader alone
+  accurate = 0,  // every line in its own script's reader, Tesseract where it reads better
+  fast = 1,      // the neural reader alone: Latin and Chinese
 };
 
-// The readers cover Latin and Chinese script; no option chooses a language or script.
+// No option chooses a language or script: each line's script is found from the picture.
 struct TextRecognitionOptions {
   TextRecognitionLevel recognitionLevel = TextRecognitionLevel::accurate;
-  // Whether word lists (Tesseract's dictionaries) guide the lines Tesseract reads.
+  // Whether word lists (Tesseract's dictionaries) guide the lines Tesseract reads, and the Latin
+  // lines' language is looked for.
   bool usesLanguageCorrection = true;
 };
 
@@ -49,8 +61,11 @@ Result<std::vector<TextObservation>> recognizeText(const media::ImageView& image
 // the osd engine (tesseract-ocr-osd) on first use.
 Result<std::optional<ScriptDetection>> detectTextScript(const media::ImageView& image);
 
-// How many Tesseract engines this process has started so far (script detection's included;
-// a setting served by another setting's engine starts none).
+// How many Tesseract engines this process has started so far (script detection's included).
 int64_t textEngineStarts();
+
+// The models of the Tesseract engines this process has started, in the order started ("Latin",
+// "jpn", "ukr+rus+eng" ...).
+std::vector<std::string> textEnginesStarted();
 
 }  // namespace platform::vision

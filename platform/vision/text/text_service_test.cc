@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "platform/media/still_image.h"
 #include "platform/vision/test_threads.h"
+#include "platform/vision/text/text_scripts.h"
 
 namespace platform::vision {
 namespace {
@@ -145,6 +147,55 @@ TEST(TextService, PhotosGiveTheirTextAndNoNoiseAtAnySize) {
   }
 }
 
+std::vector<std::string> knownLines(const std::string& name) {
+  std::vector<std::string> lines;
+  std::ifstream file(kFixtures + "/text/" + name);
+  for (std::string line; std::getline(file, line);) {
+    if (!line.empty()) lines.push_back(line);
+  }
+  return lines;
+}
+
+// A sign per script family, and some that mix English into Korean, Russian, Arabic and Greek (rendered by
+// tests/fixtures/text/scripts/render.py in Noto fonts): each line read in its script, by nothing but the
+// picture, and written as a reader of it expects (Arabic in logical order, no spaces between
+// Japanese words, Vietnamese with its tones).
+TEST(TextService, ReadsEveryScriptWithoutBeingToldTheLanguage) {
+  for (const std::string name :
+       {"latin_vi", "han", "japanese", "hangul", "cyrillic", "greek", "thai", "arabic", "mixed_hangul",
+        "mixed_cyrillic", "mixed_arabic", "mixed_greek"}) {
+    const media::Image sign = picture("scripts/" + name + ".jpg");
+    Result<std::vector<TextObservation>> lines = recognizeText(sign.view(), {});
+    ASSERT_TRUE(lines.ok()) << name << ": " << lines.error().description;
+    EXPECT_EQ(texts(lines.value()), knownLines("scripts/" + name + ".txt")) << name;
+  }
+}
+
+// Signs whose every line puts English beside a word the recogniser reads as Latin letters it
+// doubts ("aamusaIw Railway Station", "mviün Entrance 2"): each line is read in the sign's script
+// and keeps its English, though Tesseract's Latin model reads those letters as surely as English.
+TEST(TextService, WordsOfAnotherAlphabetAmongEnglishAreReadInTheirScript) {
+  const std::vector<std::string> truth = knownLines("scripts/mixed_thai.txt");
+  Result<std::vector<TextObservation>> lines = recognizeText(picture("scripts/mixed_thai.jpg").view(), {});
+  ASSERT_TRUE(lines.ok()) << lines.error().description;
+  const std::vector<std::string> read = texts(lines.value());
+  ASSERT_EQ(read.size(), truth.size());
+  EXPECT_EQ(read[0], truth[0]);
+  // Tesseract's Thai model adds a few letters after the Thai word of the second line.
+  EXPECT_EQ(scriptOfLine(read[1]), TextScript::thai) << read[1];
+  EXPECT_TRUE(read[1].starts_with("ทางเข้า") && read[1].ends_with(" Entrance 2")) << read[1];
+}
+
+// A folder of English pictures costs what it did: no reader of another script is started.
+TEST(TextService, EnglishStartsNoOtherScriptsReader) {
+  for (const char* name : {"paragraph.jpg", "date.jpg", "sign.jpg", "screenshot.jpg", "page.jpg"}) {
+    const size_t before = textEnginesStarted().size();
+    ASSERT_TRUE(recognizeText(picture(name).view(), {}).ok()) << name;
+    const std::vector<std::string> started = textEnginesStarted();
+    for (size_t i = before; i < started.size(); ++i) EXPECT_EQ(started[i], "Latin") << name;
+  }
+}
+
 TEST(TextService, EveryPixelLayoutReadsTheSame) {
   const media::Image page = picture("date.jpg");
   const int w = page.width, h = page.height;
@@ -168,6 +219,14 @@ TEST(TextService, BlankPicturesHaveNoLinesAndEmptyOnesFail) {
   Result<std::vector<TextObservation>> lines = recognizeText(blank.view(), {});
   ASSERT_TRUE(lines.ok());
   EXPECT_TRUE(lines.value().empty());
+  // Photos without text: their textures are no script's letters either.
+  for (const char* photo : {"/faces/no_face.jpg", "/pose/no_person.jpg", "/faces/group.jpg"}) {
+    Result<media::Image> decoded = media::decodeStillImage(kFixtures + photo);
+    ASSERT_TRUE(decoded.ok()) << photo;
+    lines = recognizeText(decoded.value().view(), {});
+    ASSERT_TRUE(lines.ok()) << photo;
+    EXPECT_EQ(texts(lines.value()), std::vector<std::string>{}) << photo;
+  }
 
   const uint8_t pixel[3] = {0, 0, 0};
   Result<std::vector<TextObservation>> tiny = recognizeText(media::ImageView{pixel, 1, 1, 3}, {});
