@@ -42,7 +42,8 @@ cp "$root/.cache/models/face_detection_short_range.tflite" "$root/.cache/models/
 run_target tflite_reader_fuzzer 300000 "$work/models"
 # The text models are megabytes; the ONNX reader starts from nothing and builds its own corpus.
 run_target onnx_reader_fuzzer 100000
-# The text path from small pictures with text and the picture decoder's seeds.
+# The text path from small pictures with text (one a tall strip of small print, searched in tiles)
+# and the picture decoder's seeds.
 mkdir -p "$work/text_seeds"
 cp "$root/tests/fixtures/text/date.jpg" "$root/tests/fixtures/text/page.jpg" "$root/tests/fixtures/text/blank.jpg" "$work/text_seeds/"
-run_target text_path_fuzzer 65536 "$work/text_seeds" "$root/fuzz/seeds/still_image"
+run_target text_path_fuzzer 65536 "$work/text_seeds" "$root/fuzz/seeds/text" "$root/fuzz/seeds/still_image"
