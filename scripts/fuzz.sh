@@ -10,7 +10,7 @@ seconds=${FUZZ_SECONDS:-60}
 source "$root/scripts/checked_build.sh"
 findings="$checked/findings"
 
-build_checked still_image_fuzzer video_reader_fuzzer tflite_reader_fuzzer onnx_reader_fuzzer
+build_checked still_image_fuzzer video_reader_fuzzer tflite_reader_fuzzer onnx_reader_fuzzer text_path_fuzzer
 mkdir -p "$findings"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -42,3 +42,8 @@ cp "$root/.cache/models/face_detection_short_range.tflite" "$root/.cache/models/
 run_target tflite_reader_fuzzer 300000 "$work/models"
 # The text models are megabytes; the ONNX reader starts from nothing and builds its own corpus.
 run_target onnx_reader_fuzzer 100000
+# The text path from small pictures with text (one a tall strip of small print, searched in tiles)
+# and the picture decoder's seeds.
+mkdir -p "$work/text_seeds"
+cp "$root/tests/fixtures/text/date.jpg" "$root/tests/fixtures/text/page.jpg" "$root/tests/fixtures/text/blank.jpg" "$work/text_seeds/"
+run_target text_path_fuzzer 65536 "$work/text_seeds" "$root/fuzz/seeds/text" "$root/fuzz/seeds/still_image"

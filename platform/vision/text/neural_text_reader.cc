@@ -10,6 +10,7 @@
 #include "platform/vision/text/ctc_decoding.h"
 #include "platform/vision/text/text_boxes.h"
 #include "platform/vision/text/text_model_inputs.h"
+#include "platform/vision/text/text_tiles.h"
 
 namespace platform::vision {
 namespace {
@@ -51,32 +52,86 @@ RotatedRect toPicture(const RotatedRect& r, double fx, double fy) {
   return out;
 }
 
-}  // namespace
+// The detector's map of a picture seen at `scale` (at most kDetectorSide on its longer side),
+// and the lines on it in picture pixels.
+struct DetectorLook {
+  std::vector<float> map;
+  int width = 0;
+  int height = 0;
+  double scale = 1;  // the map's cells per picture pixel, along the longer side
+  std::vector<DetectedLine> lines;
+};
 
-Result<std::vector<DetectedLine>> detectTextLines(const media::ImageView& image) {
-  const double scale = std::min(1.0, double(kDetectorSide) / std::max(image.width, image.height));
-  const int width = std::max(16, static_cast<int>(std::lround(image.width * scale)));
-  const int height = std::max(16, static_cast<int>(std::lround(image.height * scale)));
-  const int canvasWidth = roundUp(width, kCanvasStep), canvasHeight = roundUp(height, kCanvasStep);
+Result<DetectorLook> detectAt(const media::ImageView& image, double scale) {
+  DetectorLook look;
+  look.scale = scale;
+  look.width = std::max(16, static_cast<int>(std::lround(image.width * scale)));
+  look.height = std::max(16, static_cast<int>(std::lround(image.height * scale)));
+  const int canvasWidth = roundUp(look.width, kCanvasStep), canvasHeight = roundUp(look.height, kCanvasStep);
   Result<SizedModelPool*> detectors = pool(kDetectorFile, kKeptDetectors);
   if (!detectors.ok()) return detectors.error();
   Result<SizedModelPool::Lease> detector = detectors.value()->take({1, 3, canvasHeight, canvasWidth});
   if (!detector.ok()) return detector.error();
-  fillDetectorInput(image, width, height, canvasWidth, canvasHeight, detector.value()->input(0));
+  fillDetectorInput(image, look.width, look.height, canvasWidth, canvasHeight, detector.value()->input(0));
   if (Result<void> ran = detector.value().run(); !ran.ok()) return ran.error();
   // The map of the picture's part of the canvas.
-  std::vector<float> map(static_cast<size_t>(width) * height);
+  look.map.resize(static_cast<size_t>(look.width) * look.height);
   const float* out = detector.value()->output(0);
-  for (int y = 0; y < height; ++y) {
-    std::copy(out + static_cast<size_t>(y) * canvasWidth, out + static_cast<size_t>(y) * canvasWidth + width,
-              map.begin() + static_cast<size_t>(y) * width);
+  for (int y = 0; y < look.height; ++y) {
+    std::copy(out + static_cast<size_t>(y) * canvasWidth, out + static_cast<size_t>(y) * canvasWidth + look.width,
+              look.map.begin() + static_cast<size_t>(y) * look.width);
   }
-  std::vector<DetectedLine> lines;
-  const double fx = double(image.width) / width, fy = double(image.height) / height;
-  for (const TextBox& box : textBoxes(map.data(), width, height, TextBoxSettings{})) {
-    lines.push_back(DetectedLine{toPicture(box.rect, fx, fy), box.score});
+  const double fx = double(image.width) / look.width, fy = double(image.height) / look.height;
+  for (const TextBox& box : textBoxes(look.map.data(), look.width, look.height, TextBoxSettings{})) {
+    look.lines.push_back(DetectedLine{toPicture(box.rect, fx, fy), box.score});
   }
-  return lines;
+  return look;
+}
+
+// The pixels of `area` (inside the picture) as a picture of their own.
+media::ImageView partOf(const media::ImageView& image, const PictureArea& area) {
+  media::ImageView part = image;
+  part.data = image.row(area.top) + static_cast<ptrdiff_t>(area.left) * media::bytesPerPixel(image.format);
+  part.width = area.width;
+  part.height = area.height;
+  return part;
+}
+
+}  // namespace
+
+Result<std::vector<DetectedLine>> detectTextLines(const media::ImageView& image) {
+  const double scale = std::min(1.0, double(kDetectorSide) / std::max(image.width, image.height));
+  Result<DetectorLook> whole = detectAt(image, scale);
+  if (!whole.ok()) return whole.error();
+  const CloserLook closer = smallPrintTiles(
+      image, WholeMap{whole.value().map.data(), whole.value().width, whole.value().height, whole.value().scale},
+      whole.value().lines);
+  if (closer.tiles.empty()) return std::move(whole.value().lines);
+  auto look = [&](size_t i) -> Result<TileLines> {
+    const PictureArea& area = closer.tiles[i];
+    Result<DetectorLook> tile = detectAt(partOf(image, area), closer.scale);
+    if (!tile.ok()) return tile.error();
+    for (DetectedLine& line : tile.value().lines) {
+      line.box.centerX += area.left;
+      line.box.centerY += area.top;
+    }
+    return TileLines{area, closer.scale, std::move(tile.value().lines)};
+  };
+  // One tile first: most doubts (a picture without text, a sign's stray specks) end there.
+  Result<TileLines> probe = look(closer.probe);
+  if (!probe.ok()) return probe.error();
+  if (!holdsSmallPrint(probe.value().lines, whole.value().scale, closer.scale)) return std::move(whole.value().lines);
+  std::vector<TileLines> tiles;
+  for (size_t i = 0; i < closer.tiles.size(); ++i) {
+    if (i == closer.probe) {
+      tiles.push_back(std::move(probe.value()));
+      continue;
+    }
+    Result<TileLines> tile = look(i);
+    if (!tile.ok()) return tile.error();
+    tiles.push_back(std::move(tile.value()));
+  }
+  return mergeTileLines(whole.value().lines, whole.value().scale, tiles, image.height);
 }
 
 Result<const Alphabet*> recogniserAlphabet() {

@@ -71,6 +71,14 @@ std::optional<TextScript> lookalikeRival(TextScript script) {
 // Whether the Latin reading `latin` is another alphabet's words in lookalike letters, as
 // `other` reads them: where `other` writes a word in its own letters, that word is in the other
 // reader's word lists, or the Latin reading's word is not in the Latin model's.
+// Whether `text` holds a word of at least two letters in `script`.
+bool holdsWordOf(TextScript script, const std::string& text) {
+  const std::vector<std::string> words = wordsForLookUp(text);
+  return std::any_of(words.begin(), words.end(), [&](const std::string& word) {
+    return codePoints(word).size() >= 2 && scriptOfLine(word) == script;
+  });
+}
+
 bool lookalikesOf(const LineReading& latin, const LineReading& other, TessBaseAPI& latinReader,
                   TessBaseAPI& otherReader) {
   const std::vector<std::string> a = wordsForLookUp(latin.text), b = wordsForLookUp(other.text);
@@ -276,6 +284,11 @@ Result<void> PictureReader::tryReaders(size_t index, const std::vector<TextScrip
     if (read.value()->confidence < sure) continue;
     // The Latin model reads Cyrillic lookalikes surely too ("Kacca HOMep TpH").
     if (script == TextScript::latin && lookalikeWords(read.value()->text) > 0) continue;
+    // Cyrillic and Greek readers read an English "A" as their own lookalike letter, as surely as
+    // the rest of the English they keep: a reading whose only words in their letters are single
+    // letters shows nothing of their script (one such line of a long English page made every
+    // other line doubt its "a", "on" and "of").
+    if (lookalikeRival(script) && !holdsWordOf(script, read.value()->text)) continue;
     // Of a line with foreign words, the Latin model reads another alphabet's word as the same
     // Latin letters the recogniser did, just as surely ("Airport jlho"); and the reader of an
     // alphabet unlike Latin is right only where it keeps the English the recogniser read surely

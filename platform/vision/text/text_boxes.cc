@@ -146,6 +146,30 @@ Corners cornersOf(const RotatedRect& r) {
   return Corners{{at(-hw, -hh), at(hw, -hh), at(hw, hh), at(-hw, hh)}};
 }
 
+std::vector<size_t> readingOrder(const std::vector<RotatedRect>& rects) {
+  // By the centre's height; boxes whose vertical extents overlap by half the smaller height form
+  // a row, read left to right.
+  std::vector<size_t> order(rects.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return rects[a].centerY < rects[b].centerY; });
+  auto top = [&](size_t i) { return rects[i].centerY - std::min(rects[i].width, rects[i].height) / 2; };
+  auto bottom = [&](size_t i) { return rects[i].centerY + std::min(rects[i].width, rects[i].height) / 2; };
+  for (size_t begin = 0; begin < order.size();) {
+    size_t end = begin + 1;
+    while (end < order.size()) {
+      const size_t previous = order[end - 1], next = order[end];
+      double overlap = std::min(bottom(previous), bottom(next)) - std::max(top(previous), top(next));
+      double smaller = std::min(bottom(previous) - top(previous), bottom(next) - top(next));
+      if (overlap < smaller / 2) break;
+      ++end;
+    }
+    std::sort(order.begin() + static_cast<ptrdiff_t>(begin), order.begin() + static_cast<ptrdiff_t>(end),
+              [&](size_t a, size_t b) { return rects[a].centerX < rects[b].centerX; });
+    begin = end;
+  }
+  return order;
+}
+
 std::vector<TextBox> textBoxes(const float* probabilities, int width, int height, const TextBoxSettings& settings) {
   std::vector<TextBox> boxes;
   if (probabilities == nullptr || width <= 0 || height <= 0) return boxes;
@@ -171,25 +195,11 @@ std::vector<TextBox> textBoxes(const float* probabilities, int width, int height
     rect.height += 2 * grow;
     boxes.push_back({levelled(rect), score});
   }
-  // Reading order: by the top edge; boxes whose vertical extents overlap by half the smaller
-  // height form a row, read left to right.
-  std::sort(boxes.begin(), boxes.end(),
-            [](const TextBox& a, const TextBox& b) { return a.rect.centerY < b.rect.centerY; });
-  auto top = [](const TextBox& b) { return b.rect.centerY - std::min(b.rect.width, b.rect.height) / 2; };
-  auto bottom = [](const TextBox& b) { return b.rect.centerY + std::min(b.rect.width, b.rect.height) / 2; };
-  for (size_t begin = 0; begin < boxes.size();) {
-    size_t end = begin + 1;
-    while (end < boxes.size()) {
-      double overlap =
-          std::min(bottom(boxes[end - 1]), bottom(boxes[end])) - std::max(top(boxes[end - 1]), top(boxes[end]));
-      double smaller = std::min(bottom(boxes[end - 1]) - top(boxes[end - 1]), bottom(boxes[end]) - top(boxes[end]));
-      if (overlap < smaller / 2) break;
-      ++end;
-    }
-    std::sort(boxes.begin() + begin, boxes.begin() + end,
-              [](const TextBox& a, const TextBox& b) { return a.rect.centerX < b.rect.centerX; });
-    begin = end;
-  }
+  std::vector<RotatedRect> rects;
+  for (const TextBox& box : boxes) rects.push_back(box.rect);
+  std::vector<TextBox> ordered;
+  for (size_t i : readingOrder(rects)) ordered.push_back(boxes[i]);
+  boxes = std::move(ordered);
   return boxes;
 }
 

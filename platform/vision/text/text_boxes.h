@@ -32,6 +32,10 @@ struct TextBox {
 // bottom, and left to right within a row of boxes that overlap in height.
 std::vector<TextBox> textBoxes(const float* probabilities, int width, int height, const TextBoxSettings& settings);
 
+// The order in which `rects` read: rows top to bottom (boxes whose heights overlap by half the
+// smaller one's form a row), left to right within a row. Indices into `rects`.
+std::vector<size_t> readingOrder(const std::vector<RotatedRect>& rects);
+
 // The four corners of `rect`: top-left, top-right, bottom-right, bottom-left as the text reads.
 struct Corners {
   PicturePoint points[4];
