@@ -6,15 +6,18 @@
 #include "platform/nn/execution/model_runtime.h"
 #include "platform/nn/formats/tflite/tflite_reader.h"
 #include "platform/nn/graph/graph.h"
+#include "platform/nn/graph/graph_preparation.h"
 #include "platform/nn/model_errors.h"
 #include "platform/nn/model_files.h"
 
 namespace platform::nn {
 namespace {
 
-// A runtime of `graph`; its failures name the file, as Model::load's do.
-Result<std::unique_ptr<Model>> buildRuntime(const Graph& graph, const std::string& path, Threads threads) {
-  Result<std::unique_ptr<Model>> model = buildModel(graph, threads);
+// A runtime of the prepared `graph`, reading its weights in place; its failures name the file, as
+// Model::load's do.
+Result<std::unique_ptr<Model>> buildRuntime(std::shared_ptr<const Graph> graph, const std::string& path,
+                                            Threads threads) {
+  Result<std::unique_ptr<Model>> model = buildPreparedModel(std::move(graph), threads);
   if (!model.ok()) return withPath(path, model.error());
   return model;
 }
@@ -23,17 +26,22 @@ Result<std::unique_ptr<Model>> buildRuntime(const Graph& graph, const std::strin
 // static storage may still use their models while the process ends.
 struct Loaded {
   std::mutex lock;
-  std::map<std::string, Result<std::shared_ptr<const Graph>>, std::less<>> graphs;  // by file name
+  // By file name, prepared (prepareGraph): one copy of a model's weights, however many runtimes.
+  std::map<std::string, Result<std::shared_ptr<const Graph>>, std::less<>> graphs;
   std::map<std::string, int64_t, std::less<>> reads;
   std::map<std::pair<std::string, Threads>, Result<std::unique_ptr<ModelPool>>> pools;
 
-  // The parsed graph of `name`, read on the first call only. Called with `lock` held.
+  // The prepared graph of `name`, read on the first call only. Called with `lock` held.
   const Result<std::shared_ptr<const Graph>>& graph(const std::string& name) {
     auto found = graphs.find(name);
     if (found != graphs.end()) return found->second;
     ++reads[name];
-    Result<Graph> read = readTfliteFile(modelPath(name));
+    const std::string path = modelPath(name);
+    Result<Graph> read = readTfliteFile(path);
     if (!read.ok()) return graphs.emplace(name, read.error()).first->second;
+    if (Result<void> prepared = prepareGraph(&read.value()); !prepared.ok()) {
+      return graphs.emplace(name, withPath(path, prepared.error())).first->second;
+    }
     return graphs.emplace(name, std::make_shared<const Graph>(std::move(read).value())).first->second;
   }
 };
@@ -67,7 +75,7 @@ Result<ModelPool::Lease> ModelPool::take() {
     }
   }
   // Built outside the lock: other callers take and give back runtimes meanwhile.
-  Result<std::unique_ptr<Model>> model = buildRuntime(*graph_, path_, threads_);
+  Result<std::unique_ptr<Model>> model = buildRuntime(graph_, path_, threads_);
   if (!model.ok()) return model.error();
   {
     std::lock_guard hold(lock_);
@@ -97,7 +105,7 @@ Result<ModelPool*> sharedModel(std::string_view name, Threads threads) {
       found = all.pools.emplace(key, graph.error()).first;
     } else {
       const std::string path = modelPath(name);
-      Result<std::unique_ptr<Model>> first = buildRuntime(*graph.value(), path, threads);
+      Result<std::unique_ptr<Model>> first = buildRuntime(graph.value(), path, threads);
       if (first.ok()) {
         std::unique_ptr<ModelPool> pool(new ModelPool(graph.value(), path, threads, std::move(first).value()));
         found = all.pools.emplace(key, std::move(pool)).first;

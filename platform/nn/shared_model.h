@@ -1,5 +1,7 @@
 // Each model file read and parsed once per process, and run by as many threads at once as need it:
-// a pool per file keeps the parsed graph and lends each caller a runtime of its own.
+// a pool per file keeps the parsed graph, prepared once, and lends each caller a runtime of its own.
+// The runtimes read the graph's weights in place: a second runtime costs only XNNPACK's packed
+// copy of them and its activations.
 //
 //   Result<ModelPool*> pool = sharedModel("selfie_segmentation.tflite", Threads::one);
 //   if (!pool.ok()) ...;

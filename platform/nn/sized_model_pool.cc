@@ -16,8 +16,8 @@ SizedModelPool::Lease::~Lease() {
 }
 
 SizedModelPool::SizedModelPool(std::unique_ptr<const OnnxModel> model, std::string path, Threads threads,
-                               size_t keptIdle)
-    : model_(std::move(model)), path_(std::move(path)), threads_(threads), keptIdle_(keptIdle) {}
+                               size_t keptValues)
+    : model_(std::move(model)), path_(std::move(path)), threads_(threads), keptValues_(keptValues) {}
 
 SizedModelPool::~SizedModelPool() = default;
 
@@ -60,18 +60,23 @@ size_t SizedModelPool::idleCount() const {
 }
 
 void SizedModelPool::giveBack(std::vector<int> shape, std::unique_ptr<Model> model) {
-  std::unique_ptr<Model> dropped;  // freed after the lock is let go
+  std::vector<std::unique_ptr<Model>> dropped;  // freed after the lock is let go
   std::lock_guard hold(lock_);
   idle_.push_back(Idle{std::move(shape), std::move(model), ++clock_});
-  if (idle_.size() > keptIdle_) {
-    auto oldest = std::min_element(idle_.begin(), idle_.end(),
+  auto values = [](const Idle& i) { return TensorShape{i.shape}.elementCount(); };
+  size_t kept = 0;
+  for (const Idle& i : idle_) kept += values(i);
+  // The runtime just given back (the last) stays, however large: the next picture is often of the same size.
+  while (kept > keptValues_ && idle_.size() > 1) {
+    auto oldest = std::min_element(idle_.begin(), idle_.end() - 1,
                                    [](const Idle& a, const Idle& b) { return a.lastUse < b.lastUse; });
-    dropped = std::move(oldest->model);
+    kept -= values(*oldest);
+    dropped.push_back(std::move(oldest->model));
     idle_.erase(oldest);
   }
 }
 
-Result<SizedModelPool*> sharedSizedModel(std::string_view name, Threads threads, size_t keptIdle) {
+Result<SizedModelPool*> sharedSizedModel(std::string_view name, Threads threads, size_t keptValues) {
   struct Loaded {
     std::mutex lock;
     std::map<std::pair<std::string, Threads>, Result<std::unique_ptr<SizedModelPool>>> pools;
@@ -86,7 +91,7 @@ Result<SizedModelPool*> sharedSizedModel(std::string_view name, Threads threads,
     Result<OnnxModel> model = readOnnxFile(path);
     if (model.ok()) {
       auto parsed = std::make_unique<const OnnxModel>(std::move(model.value()));
-      std::unique_ptr<SizedModelPool> pool(new SizedModelPool(std::move(parsed), path, threads, keptIdle));
+      std::unique_ptr<SizedModelPool> pool(new SizedModelPool(std::move(parsed), path, threads, keptValues));
       found = loaded->pools.emplace(key, std::move(pool)).first;
     } else {
       found = loaded->pools.emplace(key, model.error()).first;

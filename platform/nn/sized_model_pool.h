@@ -1,9 +1,12 @@
 // An ONNX model whose input sizes are left open (a picture of any size, a line of any width), read
 // once per process and run at fixed sizes: the runtime for a size is built on first use and lent
-// to one caller at a time. Idle runtimes beyond a bound are dropped, those used longest ago first,
-// so that a long run over pictures of many sizes keeps its memory flat.
+// to one caller at a time. A runtime's memory grows with its input (its activations, and
+// XNNPACK's buffers per step), so idle runtimes are kept while their inputs hold at most a bound
+// of values in all: those used longest ago are dropped first, and the one given back last is
+// always kept. A long run over pictures of many sizes keeps its memory flat, and a few large
+// sizes cannot hold as much memory as many small ones.
 //
-//   Result<SizedModelPool*> pool = sharedSizedModel("ch_PP-OCRv4_rec_infer.onnx", Threads::one, 4);
+//   Result<SizedModelPool*> pool = sharedSizedModel("ch_PP-OCRv4_rec_infer.onnx", Threads::one, 3 * 48 * 2304);
 //   Result<SizedModelPool::Lease> model = pool.value()->take({1, 3, 48, 320});
 //   fill model.value()->input(0) (channels-last), model.value()->run(), read ->output(0)
 //
@@ -62,9 +65,9 @@ class SizedModelPool {
   size_t idleCount() const;
 
  private:
-  friend Result<SizedModelPool*> sharedSizedModel(std::string_view name, Threads threads, size_t keptIdle);
-  // `keptIdle` idle runtimes at most are kept for later callers.
-  SizedModelPool(std::unique_ptr<const OnnxModel> model, std::string path, Threads threads, size_t keptIdle);
+  friend Result<SizedModelPool*> sharedSizedModel(std::string_view name, Threads threads, size_t keptValues);
+  // Idle runtimes whose first inputs hold `keptValues` values in all are kept for later callers.
+  SizedModelPool(std::unique_ptr<const OnnxModel> model, std::string path, Threads threads, size_t keptValues);
   void giveBack(std::vector<int> shape, std::unique_ptr<Model> model);
 
   struct Idle {
@@ -76,7 +79,7 @@ class SizedModelPool {
   const std::unique_ptr<const OnnxModel> model_;
   const std::string path_;
   const Threads threads_;
-  const size_t keptIdle_;
+  const size_t keptValues_;
   mutable std::mutex lock_;
   std::vector<Idle> idle_;
   uint64_t clock_ = 0;
@@ -84,7 +87,8 @@ class SizedModelPool {
 };
 
 // The process's pool for the ONNX file `name` in modelDirectory(), read on the first call; later
-// calls give the same pool, or the same failure. Safe from any thread; pools live until exit.
-Result<SizedModelPool*> sharedSizedModel(std::string_view name, Threads threads, size_t keptIdle);
+// calls give the same pool, or the same failure (the first call's `keptValues` holds). Safe from
+// any thread; pools live until exit.
+Result<SizedModelPool*> sharedSizedModel(std::string_view name, Threads threads, size_t keptValues);
 
 }  // namespace platform::nn

@@ -124,7 +124,7 @@ void planBuffers(const Graph& graph, const StepPlan& plan, std::vector<int>* pro
 
 class ModelRuntime final : public Model {
  public:
-  explicit ModelRuntime(Graph graph) : graph_(std::move(graph)) {}
+  explicit ModelRuntime(std::shared_ptr<const Graph> graph) : shared_(std::move(graph)), graph_(*shared_) {}
 
   Result<void> build(pthreadpool_t pool);
 
@@ -160,7 +160,11 @@ class ModelRuntime final : public Model {
     return std::nullopt;
   }
 
-  Graph graph_;
+  // The prepared graph, shared with every other runtime built from it: its constants are read in
+  // place, never copied, so a second runtime of a model costs only XNNPACK's packed weights and
+  // the activations.
+  const std::shared_ptr<const Graph> shared_;
+  const Graph& graph_;
   StaticData staticData_;
   // Buffers of the tensors that cross from one step to the next, the model's inputs and outputs.
   std::vector<std::vector<float>> buffers_;
@@ -179,9 +183,10 @@ Result<void> ModelRuntime::build(pthreadpool_t pool) {
   buffers_.resize(graph_.tensors.size());
   tensorData_.assign(graph_.tensors.size(), nullptr);
   for (size_t t = 0; t < graph_.tensors.size(); ++t) {
-    Tensor& tensor = graph_.tensors[t];
+    const Tensor& tensor = graph_.tensors[t];
     if (tensor.constant) {
-      tensorData_[t] = tensor.values.data();
+      // Only read, by XNNPACK and by the own kernels alike.
+      tensorData_[t] = const_cast<float*>(tensor.values.data());
     } else if (needsBuffer[t]) {
       // XNNPACK may read up to XNN_EXTRA_BYTES past the end of an input.
       buffers_[t].assign(tensor.elementCount() + XNN_EXTRA_BYTES / sizeof(float), 0.0f);
@@ -272,7 +277,12 @@ Result<void> ModelRuntime::run() {
 Result<std::unique_ptr<Model>> buildModel(Graph graph, Threads threads) {
   if (Result<void> initialized = initializeXnnpack(); !initialized.ok()) return initialized.error();
   if (Result<void> prepared = prepareGraph(&graph); !prepared.ok()) return prepared.error();
-  auto runtime = std::make_unique<ModelRuntime>(std::move(graph));
+  return buildPreparedModel(std::make_shared<const Graph>(std::move(graph)), threads);
+}
+
+Result<std::unique_ptr<Model>> buildPreparedModel(std::shared_ptr<const Graph> prepared, Threads threads) {
+  if (Result<void> initialized = initializeXnnpack(); !initialized.ok()) return initialized.error();
+  auto runtime = std::make_unique<ModelRuntime>(std::move(prepared));
   pthreadpool_t pool = threads == Threads::all ? processThreadPool() : nullptr;
   if (Result<void> built = runtime->build(pool); !built.ok()) return built.error();
   return std::unique_ptr<Model>(std::move(runtime));

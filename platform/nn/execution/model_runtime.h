@@ -19,4 +19,9 @@ namespace platform::nn {
 // initialised or refuses the model. Safe from any thread.
 Result<std::unique_ptr<Model>> buildModel(Graph graph, Threads threads = Threads::all);
 
+// The runtime for a graph that prepareGraph has already prepared, sharing its constants (weights)
+// with every other runtime built from it instead of copying them: the pools build each thread's
+// runtime of a model this way. `prepared` is never changed. Fails as buildModel does.
+Result<std::unique_ptr<Model>> buildPreparedModel(std::shared_ptr<const Graph> prepared, Threads threads);
+
 }  // namespace platform::nn

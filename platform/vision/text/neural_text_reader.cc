@@ -31,9 +31,13 @@ constexpr int kLineWidths[] = {320, 448, 640, 896, 1280, 1792};
 // so many runtimes that look took 1.65 times the tesseract command's processor time; steps of
 // 320 padded a screenshot's map enough to lose two spaces between its words.
 constexpr int kCanvasStep = 256;
-// Runtimes kept idle: every line width, and a few picture sizes.
-constexpr size_t kKeptRecognisers = std::size(kLineWidths);
-constexpr size_t kKeptDetectors = 4;
+// Idle runtimes kept, counted in input values, since a runtime's memory grows with its input (a
+// detector of a 1024x768 canvas holds about 300 MB, a recogniser of a 1792-wide line 250 MB, one of
+// 320 60 MB). The detector keeps about one large canvas: pictures of a run are mostly of one or
+// two sizes, and a few large canvases kept held a gigabyte. The recogniser keeps the four narrower
+// widths, which most lines take; a long line's runtime gives way to them.
+constexpr size_t kKeptDetectorValues = size_t{3} * 1024 * 1024;
+constexpr size_t kKeptRecogniserValues = size_t{3} * kLineHeight * (320 + 448 + 640 + 896);
 
 // The models run on the calling thread: work is split across pictures, not inside one model.
 Result<SizedModelPool*> pool(const char* file, size_t kept) { return nn::sharedSizedModel(file, Threads::one, kept); }
@@ -68,7 +72,7 @@ Result<DetectorLook> detectAt(const media::ImageView& image, double scale) {
   look.width = std::max(16, static_cast<int>(std::lround(image.width * scale)));
   look.height = std::max(16, static_cast<int>(std::lround(image.height * scale)));
   const int canvasWidth = roundUp(look.width, kCanvasStep), canvasHeight = roundUp(look.height, kCanvasStep);
-  Result<SizedModelPool*> detectors = pool(kDetectorFile, kKeptDetectors);
+  Result<SizedModelPool*> detectors = pool(kDetectorFile, kKeptDetectorValues);
   if (!detectors.ok()) return detectors.error();
   Result<SizedModelPool::Lease> detector = detectors.value()->take({1, 3, canvasHeight, canvasWidth});
   if (!detector.ok()) return detector.error();
@@ -150,7 +154,7 @@ Result<NeuralLine> recogniseLine(const media::ImageView& image, const RotatedRec
   const int last = kLineWidths[std::size(kLineWidths) - 1];
   const int width = std::clamp(static_cast<int>(std::ceil(kLineHeight * ratio)), 8, last);
   const int canvas = *std::find_if(std::begin(kLineWidths), std::end(kLineWidths), [&](int w) { return w >= width; });
-  Result<SizedModelPool*> recognisers = pool(kRecogniserFile, kKeptRecognisers);
+  Result<SizedModelPool*> recognisers = pool(kRecogniserFile, kKeptRecogniserValues);
   if (!recognisers.ok()) return recognisers.error();
   Result<SizedModelPool::Lease> recogniser = recognisers.value()->take({1, 3, kLineHeight, canvas});
   if (!recogniser.ok()) return recogniser.error();
