@@ -219,4 +219,17 @@ bool prefersSecondReading(const LineReading& first, const LineReading& second, c
   return sameLettersApartFromSpaces(first.text, second.text) && spaces(second.text) > spaces(first.text);
 }
 
+bool correctsUnknownWords(const LineReading& first, const LineReading& second, const WordCheck& isWord) {
+  if (second.confidence < kTrustedSecondReading) return false;
+  const std::vector<std::string> a = writtenWords(first.text), b = writtenWords(second.text);
+  if (a.size() != b.size()) return false;
+  bool corrected = false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (a[i] == b[i]) continue;
+    if (!isWord(b[i]) || isWord(a[i])) return false;
+    corrected = true;
+  }
+  return corrected;
+}
+
 }  // namespace platform::vision

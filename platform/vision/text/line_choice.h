@@ -72,6 +72,11 @@ bool prefersSecondReading(const LineReading& first, const LineReading& second, c
 using WordCheck = std::function<bool(const std::string&)>;
 bool prefersLanguageReading(const LineReading& current, const LineReading& language, const WordCheck& isWord);
 
+// Whether `second` (Tesseract's) mends words of `first` (the recogniser's): as many words, and
+// wherever they differ, `second`'s is a word of the word lists and `first`'s is none ("retum"
+// for "return": small print merges letters for the recogniser).
+bool correctsUnknownWords(const LineReading& first, const LineReading& second, const WordCheck& isWord);
+
 // `text` with its accents and other marks taken off and its case folded ("Größe" gives "grosse").
 std::string foldedForComparison(std::string_view text);
 

@@ -82,6 +82,27 @@ TEST(LineChoice, ALanguageModelsWordsReplaceMisreadLettersWhenSurer) {
                                       [](const std::string&) { return true; }));
 }
 
+TEST(LineChoice, TesseractsReadingMendsOnlyWordsTheWordListsLack) {
+  const WordCheck english = [](const std::string& word) {
+    return word == "must" || word == "return" || word == "the" || word == "path" || word == "park";
+  };
+  const LineReading first{"must retum the path", 0.97f, 0.8f};
+  struct Case {
+    const char* name;
+    LineReading second;
+    bool mends;
+  };
+  const Case cases[] = {
+      {"an unknown word made a known one", {"must return the path", 0.9f, 0.9f}, true},
+      {"a known word changed too", {"must return the park", 0.9f, 0.9f}, false},
+      {"into another unknown word", {"must returm the path", 0.9f, 0.9f}, false},
+      {"words split or run together", {"must return thepath", 0.9f, 0.9f}, false},
+      {"the same reading", {"must retum the path", 0.9f, 0.9f}, false},
+      {"too unsure to count", {"must return the path", 0.5f, 0.5f}, false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(correctsUnknownWords(first, c.second, english), c.mends) << c.name;
+}
+
 TEST(LineChoice, ReadsAgainTheMostDoubtfulLineAndLinesDoubtfulAsAWhole) {
   const std::vector<LineReading> lines = {
       {"Opening hours", 0.99f, 0.97f},           // sure

@@ -37,6 +37,9 @@ constexpr float kSureSeenReading = 0.75f;
 // Readers tried on one line at most: the likeliest scripts come first, and a sign's other lines
 // have usually shown its script by then.
 constexpr size_t kMostReadersPerLine = 4;
+// Lines whose detected box is at most this many pixels high are small print, which the
+// recogniser (reading at 48 pixels) misreads letter pairs of ("retum" for "return").
+constexpr double kSmallPrintBox = 32;
 // The scripts whose letters the recogniser reads as Latin words it doubts, for lines with such
 // words, the likeliest first (Latin itself first: most such words are Latin letters it lacks).
 constexpr TextScript kForeignCandidates[] = {TextScript::latin, TextScript::arabic, TextScript::thai,
@@ -564,6 +567,35 @@ Result<void> PictureReader::readLatinAgain() {
     if (!inLatinLetters(lines_[i].reading.text) || lines_[i].latinReading) continue;
     if (Result<std::optional<LineReading>> done = readWithLatin(i); !done) return done.error();
     chooseLatinReading(lines_[i]);
+  }
+  return mendSmallPrintWords();
+}
+
+Result<void> PictureReader::mendSmallPrintWords() {
+  if (!options_.usesLanguageCorrection) return {};
+  const std::optional<std::string> models = scriptReaderModels(TextScript::latin, TesseractEngines::shared().installedModels());
+  if (!models) return {};
+  TessBaseAPI* reader = nullptr;
+  auto isWord = [&](const std::string& written) {
+    const std::vector<std::string> words = wordsForLookUp(written);
+    return words.size() == 1 && (inWordList(*reader, words.front()) || inWordList(*reader, lowerCased(words.front())));
+  };
+  for (size_t index = 0; index < lines_.size(); ++index) {
+    PictureLine& line = lines_[index];
+    if (!latinLine(line) || !inLatinLetters(line.reading.text) || line.detected.box.height > kSmallPrintBox) continue;
+    if (!reader) {
+      Result<TessBaseAPI*> latin = engine(*models);
+      if (!latin) return latin.error();
+      reader = latin.value();
+    }
+    const std::vector<std::string> words = wordsForLookUp(line.reading.text);
+    const bool unknown = std::any_of(words.begin(), words.end(), [&](const std::string& word) {
+      return codePoints(word).size() >= 3 && !isWord(word);
+    });
+    if (!unknown) continue;
+    Result<std::optional<LineReading>> latin = readWithLatin(index);
+    if (!latin) return latin.error();
+    if (latin.value() && correctsUnknownWords(line.reading, *latin.value(), isWord)) line.reading = *latin.value();
   }
   return {};
 }

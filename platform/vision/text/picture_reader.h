@@ -89,6 +89,9 @@ class PictureReader {
   // Latin lines the recogniser doubts, or whose language has letters it lacks, read again by
   // Tesseract's Latin model.
   Result<void> readLatinAgain();
+  // Lines of small print with words the Latin word lists lack, read again by the Latin model,
+  // whose reading replaces the recogniser's where it mends just those words.
+  Result<void> mendSmallPrintWords();
   // The picture's Latin lines read again by their language's model, when their accents name one.
   Result<void> correctLatinLanguage();
 
