@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/edit_distance.h"
+#include "platform/vision/text/line_scripts.h"
 
 namespace platform::vision {
 namespace {
@@ -162,18 +163,6 @@ std::vector<std::vector<std::string>> wordsOf(const std::vector<std::string>& ch
 // a long line hides a whole word read as another ("unambiguously" as "jigugusİy") under its
 // share of differences. A word of three letters or fewer may differ in one, and the second may
 // add letters the first left out ("mon" for "lemon": the recogniser drops letters of small print).
-// The words of `text` as written, split at spaces.
-std::vector<std::string> writtenWords(std::string_view text) {
-  std::vector<std::string> words;
-  for (size_t start = 0; start < text.size();) {
-    size_t end = text.find(' ', start);
-    if (end == std::string_view::npos) end = text.size();
-    if (end > start) words.emplace_back(text.substr(start, end - start));
-    start = end + 1;
-  }
-  return words;
-}
-
 // `isWord`, when given, lets a word of `second` differ more where it is a word of the language
 // and the word of `first` at its place is none.
 bool nearlyTheSame(const LineReading& first, const LineReading& second, const WordCheck* isWord = nullptr) {
@@ -182,7 +171,7 @@ bool nearlyTheSame(const LineReading& first, const LineReading& second, const Wo
   if (!fewEdits(a, b)) return false;
   const std::vector<std::vector<std::string>> wordsA = wordsOf(a), wordsB = wordsOf(b);
   if (wordsA.size() != wordsB.size()) return true;
-  const std::vector<std::string> writtenA = writtenWords(first.text), writtenB = writtenWords(second.text);
+  const std::vector<std::string> writtenA = wordsAtSpaces(first.text), writtenB = wordsAtSpaces(second.text);
   const bool written = isWord && writtenA.size() == wordsA.size() && writtenB.size() == wordsB.size();
   for (size_t i = 0; i < wordsA.size(); ++i) {
     const size_t edits = platform::editDistance(wordsA[i], wordsB[i]);
@@ -221,7 +210,7 @@ bool prefersSecondReading(const LineReading& first, const LineReading& second, c
 
 bool correctsUnknownWords(const LineReading& first, const LineReading& second, const WordCheck& isWord) {
   if (second.confidence < kTrustedSecondReading) return false;
-  const std::vector<std::string> a = writtenWords(first.text), b = writtenWords(second.text);
+  const std::vector<std::string> a = wordsAtSpaces(first.text), b = wordsAtSpaces(second.text);
   if (a.size() != b.size()) return false;
   bool corrected = false;
   for (size_t i = 0; i < a.size(); ++i) {

@@ -64,6 +64,13 @@ NormalizedRect normalizedBounds(const RotatedRect& box, int width, int height) {
   return NormalizedRect{left / width, (height - bottom) / height, (right - left) / width, (bottom - top) / height};
 }
 
+// Whether one written word (the punctuation around it aside) is in the reader's word lists, as
+// written or in lower case.
+bool isListedWord(TessBaseAPI& reader, const std::string& written) {
+  const std::vector<std::string> words = wordsForLookUp(written);
+  return words.size() == 1 && (inWordList(reader, words.front()) || inWordList(reader, lowerCased(words.front())));
+}
+
 // The other alphabet whose letters look like this one's, if any.
 std::optional<TextScript> lookalikeRival(TextScript script) {
   if (script == TextScript::cyrillic) return TextScript::greek;
@@ -576,10 +583,7 @@ Result<void> PictureReader::mendSmallPrintWords() {
   const std::optional<std::string> models = scriptReaderModels(TextScript::latin, TesseractEngines::shared().installedModels());
   if (!models) return {};
   TessBaseAPI* reader = nullptr;
-  auto isWord = [&](const std::string& written) {
-    const std::vector<std::string> words = wordsForLookUp(written);
-    return words.size() == 1 && (inWordList(*reader, words.front()) || inWordList(*reader, lowerCased(words.front())));
-  };
+  auto isWord = [&](const std::string& written) { return isListedWord(*reader, written); };
   for (size_t index = 0; index < lines_.size(); ++index) {
     PictureLine& line = lines_[index];
     if (!latinLine(line) || !inLatinLetters(line.reading.text) || line.detected.box.height > kSmallPrintBox) continue;
@@ -618,11 +622,7 @@ Result<void> PictureReader::correctLatinLanguage() {
     const std::optional<TesseractReading> read = readWith(*reader.value(), line);
     if (!read) continue;
     const LineReading corrected{withoutEdgeMarks(read->text), read->confidence, read->confidence};
-    auto isWord = [&](const std::string& word) {
-      const std::vector<std::string> words = wordsForLookUp(word);
-      return words.size() == 1 && (inWordList(*reader.value(), words.front()) ||
-                                   inWordList(*reader.value(), lowerCased(words.front())));
-    };
+    auto isWord = [&](const std::string& written) { return isListedWord(*reader.value(), written); };
     if (prefersLanguageReading(line.reading, corrected, isWord)) line.reading = corrected;
   }
   return {};
