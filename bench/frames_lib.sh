@@ -1,5 +1,6 @@
-# Shared by the vision benchmarks (sourced, not run): making a folder of 1280x720 frames from one
-# picture or from the webcam clip, and printing one measured run as a table row.
+# Shared by the benchmarks (sourced, not run): making a folder of 1280x720 frames from one
+# picture or from the webcam clip, printing one measured run as a table row, and finding a
+# program in another build.
 
 # make_frames PICTURE FOLDER COUNT: FOLDER/all holds COUNT frames (the picture scaled to the frame
 # height and centred; a little noise keeps the frames from being identical) and FOLDER/first100
@@ -35,4 +36,16 @@ report() {
   cpu=$(echo "$3" | sed -n 's/.*cpu=\([0-9.]*\).*/\1/p')
   awk -v l="$1" -v n="$2" -v s="$seconds" -v k="$kib" -v c="$cpu" \
     'BEGIN { printf "%-34s %6d frames %8.2f s %9.1f frames/s %6.2f cpu ms/frame %8.1f MiB peak\n", l, n, s, n / s, 1000 * c / n, k / 1024 }'
+}
+
+# program FOLDER NAME: the path of program NAME in a build tree or an install prefix.
+program() {
+  local folder=$1 name=$2
+  case $name in
+    vision) [ -x "$folder/frame_analysis/vision" ] && echo "$folder/frame_analysis/vision" && return ;;
+    look) [ -x "$folder/text_reading/look" ] && echo "$folder/text_reading/look" && return ;;
+    matte) [ -x "$folder/person_cutout/matte" ] && echo "$folder/person_cutout/matte" && return ;;
+  esac
+  [ -x "$folder/bin/$name" ] || { echo "$(basename "$0" .sh): no $name in $folder" >&2; exit 2; }
+  echo "$folder/bin/$name"
 }

@@ -27,17 +27,6 @@ measure=$root/build/bench/measure
 media=$root/../shared/media
 cmake --build "$root/build" --target measure -j 2 >/dev/null
 
-# program FOLDER NAME: the path of program NAME in a build tree or an install prefix.
-program() {
-  local folder=$1 name=$2
-  case $name in
-    vision) [ -x "$folder/frame_analysis/vision" ] && echo "$folder/frame_analysis/vision" && return ;;
-    look) [ -x "$folder/text_reading/look" ] && echo "$folder/text_reading/look" && return ;;
-  esac
-  [ -x "$folder/bin/$name" ] || { echo "memory_peaks: no $name in $folder" >&2; exit 2; }
-  echo "$folder/bin/$name"
-}
-
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
