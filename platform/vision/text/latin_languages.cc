@@ -100,10 +100,9 @@ std::optional<std::string> likelyLatinLanguage(std::string_view text) {
       std::any_of(accented.begin(), accented.end(), onlyVietnameseWrites) ||
       static_cast<double>(accented.size()) >= kVietnameseAccentShare * static_cast<double>(letters);
   // The letters Vietnamese lacks count as its own misread only while they are the fewer.
-  const auto lacking = std::count_if(accented.begin(), accented.end(), [](char32_t c) {
-    return std::none_of(std::begin(kLatinLanguages), std::end(kLatinLanguages),
-                        [&](const LatinLanguage& l) { return isVietnamese(l) && writes(l, c); });
-  });
+  const LatinLanguage& vietnamese =
+      *std::find_if(std::begin(kLatinLanguages), std::end(kLatinLanguages), isVietnamese);
+  const auto lacking = std::count_if(accented.begin(), accented.end(), [&](char32_t c) { return !writes(vietnamese, c); });
   const bool misreadVietnamese = 2 * static_cast<size_t>(lacking) < accented.size();
   std::optional<std::string> best;
   int bestScore = 0;

@@ -272,7 +272,7 @@ Result<size_t> PictureReader::knownWords(TextScript script, const std::string& t
   size_t known = 0;
   for (const std::string& word : wordsForLookUp(text)) {
     if (scriptOfLine(word) != script) continue;
-    if (inWordList(*reader.value(), word) || inWordList(*reader.value(), lowerCased(word))) ++known;
+    if (isListedWord(*reader.value(), word)) ++known;
   }
   return known;
 }
@@ -457,9 +457,6 @@ Result<void> PictureReader::readHiddenCyrillic() {
   const std::optional<std::string> latinModels = scriptReaderModels(TextScript::latin, installed);
   const std::optional<std::string> cyrillicModels = scriptReaderModels(TextScript::cyrillic, installed);
   if (!latinModels || !cyrillicModels) return {};
-  auto known = [](TessBaseAPI& reader, const std::string& word) {
-    return inWordList(reader, word) || inWordList(reader, lowerCased(word));
-  };
   for (size_t index = 0; index < lines_.size(); ++index) {
     PictureLine& line = lines_[index];
     if (line.script != TextScript::latin) continue;
@@ -477,7 +474,7 @@ Result<void> PictureReader::readHiddenCyrillic() {
     Result<TessBaseAPI*> latinReader = engine(*latinModels);
     if (!latinReader) return latinReader.error();
     const bool suspect = std::any_of(words.begin(), words.end(), [&](const std::string& w) {
-      return cyrillicLookalikeWord(w) && !known(*latinReader.value(), w);
+      return cyrillicLookalikeWord(w) && !isListedWord(*latinReader.value(), w);
     });
     if (!suspect) continue;
     Result<std::optional<LineReading>> other = readAs(TextScript::cyrillic, index);
@@ -492,7 +489,7 @@ Result<void> PictureReader::readHiddenCyrillic() {
     for (const std::string& word : wordsForLookUp(other.value()->text)) {
       if (scriptOfLine(word) != TextScript::cyrillic) continue;
       ++cyrillicWords;
-      allKnown = allKnown && known(*cyrillicReader.value(), word);
+      allKnown = allKnown && isListedWord(*cyrillicReader.value(), word);
     }
     if (cyrillicWords == 0 || !allKnown) continue;
     line.script = TextScript::cyrillic;
