@@ -6,6 +6,7 @@
 
 #include "frame_analysis/face_record.h"
 #include "frame_analysis/pose_record.h"
+#include "frame_analysis/request_names.h"
 #include "platform/errors.h"
 #include "platform/json.h"
 #include "platform/media/still_image.h"
@@ -21,11 +22,6 @@ using platform::Result;
 using platform::media::Image;
 
 namespace {
-
-// The names the error entries give the three requests: hosts tell the failures apart by them.
-constexpr std::string_view kFaceRequestName = "VNDetectFaceLandmarksRequest";
-constexpr std::string_view kBodyRequestName = "VNDetectHumanBodyPoseRequest";
-constexpr std::string_view kHandRequestName = "VNDetectHumanHandPoseRequest";
 
 // Hands looked for in one frame, the most confident first.
 constexpr int kMostHands = 2;

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <string>
+
+#include "frame_analysis/request_names.h"
 
 namespace frame_analysis {
 namespace {
@@ -13,13 +16,13 @@ using platform::JsonObject;
 TEST(FrameReport, ARecordThatCannotBeWrittenBecomesAnErrorLineNotNoLine) {
   JsonObject face;
   face["confidence"] = std::numeric_limits<double>::quiet_NaN();  // say, from a model gone wrong
-  FrameFindings findings{
-      JsonArray{face}, {}, {}, JsonArray{"VNDetectHumanBodyPoseRequest: vision.pose 3"}, "earlier\n"};
+  const std::string bodyFailure = std::string(kBodyRequestName) + ": vision.pose 3";
+  FrameFindings findings{JsonArray{face}, {}, {}, JsonArray{bodyFailure}, "earlier\n"};
   const FrameReport report = frameReport(0.5, std::move(findings));
   ASSERT_TRUE(report.line);
-  EXPECT_EQ(*report.line,
-            "{\"bodies\":[],\"errors\":[\"VNDetectHumanBodyPoseRequest: vision.pose 3\",\"record: vision.output 2\"],"
-            "\"faces\":[],\"hands\":[],\"time\":0.5}\n");
+  EXPECT_EQ(*report.line, "{\"bodies\":[],\"errors\":[\"" + bodyFailure +
+                              "\",\"record: vision.output 2\"],"
+                              "\"faces\":[],\"hands\":[],\"time\":0.5}\n");
   EXPECT_EQ(report.messages, "earlier\nthe frame's record could not be written: a number in it is not finite\n");
 }
 

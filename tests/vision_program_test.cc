@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "frame_analysis/request_names.h"
 #include "tests/support/files.h"
 #include "tests/support/jpeg_fixtures.h"
 #include "tests/support/program_run.h"
@@ -246,12 +247,20 @@ TEST(VisionFrames, FramesThatCannotBeReadGetErrorEntriesAndTheRunGoesOn) {
     const std::vector<std::string> errorLines = lines(run.standardError);
     ASSERT_EQ(frameLines.size(), std::size(cases)) << run.standardOutput;
     // The first frame's line in full: the request names are what hosts match on.
-    EXPECT_EQ(frameLines[0], facesOnly ? R"({"bodies":[],"errors":["VNDetectFaceLandmarksRequest: platform.image 5"],)"
-                                         R"("faces":[],"hands":[],"time":0})"
-                                       : R"({"bodies":[],"errors":["VNDetectFaceLandmarksRequest: platform.image 5",)"
-                                         R"("VNDetectHumanBodyPoseRequest: platform.image 5",)"
-                                         R"("VNDetectHumanHandPoseRequest: platform.image 5"],)"
-                                         R"("faces":[],"hands":[],"time":0})");
+    using frame_analysis::kBodyRequestName, frame_analysis::kFaceRequestName, frame_analysis::kHandRequestName;
+    const std::string face(kFaceRequestName), body(kBodyRequestName), hand(kHandRequestName);
+    EXPECT_EQ(frameLines[0], facesOnly ? R"({"bodies":[],"errors":[")" + face +
+                                             R"(: platform.image 5"],)"
+                                             R"("faces":[],"hands":[],"time":0})"
+                                       : R"({"bodies":[],"errors":[")" + face +
+                                             R"(: platform.image 5",)"
+                                             R"(")" +
+                                             body +
+                                             R"(: platform.image 5",)"
+                                             R"(")" +
+                                             hand +
+                                             R"(: platform.image 5"],)"
+                                             R"("faces":[],"hands":[],"time":0})");
     const size_t perFrame = facesOnly ? 1 : 3;
     size_t errorLine = 0;
     for (size_t i = 0; i < std::size(cases); ++i) {
@@ -261,10 +270,10 @@ TEST(VisionFrames, FramesThatCannotBeReadGetErrorEntriesAndTheRunGoesOn) {
         continue;
       }
       const std::string code = std::to_string(c.code);
-      std::string errors = "\"VNDetectFaceLandmarksRequest: platform.image " + code + "\"";
+      std::string errors = "\"" + face + ": platform.image " + code + "\"";
       if (!facesOnly) {
-        errors += ",\"VNDetectHumanBodyPoseRequest: platform.image " + code + "\"";
-        errors += ",\"VNDetectHumanHandPoseRequest: platform.image " + code + "\"";
+        errors += ",\"" + body + ": platform.image " + code + "\"";
+        errors += ",\"" + hand + ": platform.image " + code + "\"";
       }
       EXPECT_EQ(frameLines[i],
                 R"({"bodies":[],"errors":[)" + errors + R"(],"faces":[],"hands":[],"time":)" + std::to_string(i) + "}");
