@@ -27,6 +27,7 @@ packages=(
   tesseract-ocr-jpn tesseract-ocr-kor tesseract-ocr-script-hang tesseract-ocr-rus tesseract-ocr-ukr
   tesseract-ocr-ell tesseract-ocr-tha tesseract-ocr-ara tesseract-ocr-chi-tra
   tesseract-ocr-deu tesseract-ocr-fra tesseract-ocr-spa tesseract-ocr-ita tesseract-ocr-por tesseract-ocr-vie
+  wamerican wbritish  # English words as a speller knows them: small print's misread words
   tesseract-ocr       # the text benchmark's peer
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev  # video reading and writing
   libyuv-dev          # BGRA to full-range 4:2:0 for the encoder

@@ -57,10 +57,12 @@ CtcReading decodeGreedy(const float* probabilities, size_t steps, size_t classes
   size_t wordLength = 0;
   bool wordHasLetters = false;  // marks alone (">>", "-") are read less surely than words
   float leastWord = 1;
+  StepSpan wordSpan;
   auto endWord = [&] {
     if (wordLength > 0) {
       if (wordHasLetters) leastWord = std::min(leastWord, static_cast<float>(wordSum / wordLength));
       reading.wordConfidences.push_back(static_cast<float>(wordSum / wordLength));
+      reading.wordSteps.push_back(wordSpan);
     }
     wordSum = 0;
     wordLength = 0;
@@ -85,6 +87,7 @@ CtcReading decodeGreedy(const float* probabilities, size_t steps, size_t classes
       if (best == space) {
         endWord();
       } else {
+        if (wordLength == 0) wordSpan.first = t;
         wordSum += row[best];
         ++wordLength;
         wordHasLetters = wordHasLetters || !asciiMark(character);
@@ -96,7 +99,10 @@ CtcReading decodeGreedy(const float* probabilities, size_t steps, size_t classes
       least = std::min(least, row[best]);
       ++emitted;
     }
-    if (best != 0 && best != space) lastCharacter = t + 1;  // a character's repeats are its own steps
+    if (best != 0 && best != space) {
+      lastCharacter = t + 1;  // a character's repeats are its own steps
+      wordSpan.end = t + 1;
+    }
     previous = best;
   }
   reading.longestGap = std::max(reading.longestGap, lineSteps - std::min(lastCharacter, lineSteps));

@@ -35,6 +35,12 @@ class Alphabet {
   std::unordered_set<std::string> known_;
 };
 
+// Steps [first, end) of a recogniser's output.
+struct StepSpan {
+  size_t first = 0;
+  size_t end = 0;
+};
+
 struct CtcReading {
   std::string text;
   // Mean probability of the emitted characters (0 when there are none), and the least of them.
@@ -51,6 +57,9 @@ struct CtcReading {
   // Each word's mean character probability, in the order of the words of `text` (split at
   // spaces).
   std::vector<float> wordConfidences;
+  // The steps each word's characters were read at, from its first character's first step to its
+  // last character's last, in the same order.
+  std::vector<StepSpan> wordSteps;
 };
 
 // Between two characters, a space is written when its probability reaches this at some step.

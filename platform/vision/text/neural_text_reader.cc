@@ -147,7 +147,8 @@ Result<const Alphabet*> recogniserAlphabet() {
   return &*loaded;
 }
 
-Result<NeuralLine> recogniseLine(const media::ImageView& image, const RotatedRect& line) {
+Result<NeuralLine> recogniseLine(const media::ImageView& image, const RotatedRect& line,
+                                 std::vector<StepChoices>* choices) {
   Result<const Alphabet*> letters = recogniserAlphabet();
   if (!letters.ok()) return letters.error();
   const double ratio = line.height > 0 ? line.width / line.height : 1.0;
@@ -164,11 +165,17 @@ Result<NeuralLine> recogniseLine(const media::ImageView& image, const RotatedRec
   const size_t steps = static_cast<size_t>(dims[1]);
   const double stepWidth = static_cast<double>(canvas) / static_cast<double>(std::max<size_t>(1, steps));
   const auto lineSteps = static_cast<size_t>(std::ceil(width / stepWidth));
-  CtcReading reading =
-      decodeGreedy(recogniser.value()->output(0), steps, static_cast<size_t>(dims[2]), *letters.value(), lineSteps);
-  return NeuralLine{line, std::move(reading.text), reading.confidence, reading.leastConfidence,
-                    reading.leastWordConfidence, static_cast<double>(reading.longestGap) * stepWidth / kLineHeight,
-                    std::move(reading.wordConfidences)};
+  const auto classes = static_cast<size_t>(dims[2]);
+  CtcReading reading = decodeGreedy(recogniser.value()->output(0), steps, classes, *letters.value(), lineSteps);
+  if (choices) *choices = likeliestChoices(recogniser.value()->output(0), steps, classes, *letters.value());
+  return NeuralLine{line,
+                    std::move(reading.text),
+                    reading.confidence,
+                    reading.leastConfidence,
+                    reading.leastWordConfidence,
+                    static_cast<double>(reading.longestGap) * stepWidth / kLineHeight,
+                    std::move(reading.wordConfidences),
+                    std::move(reading.wordSteps)};
 }
 
 Result<std::vector<NeuralLine>> readLinesNeurally(const media::ImageView& image) {

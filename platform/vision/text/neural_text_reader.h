@@ -13,6 +13,7 @@
 #include "platform/result.h"
 #include "platform/vision/detection/image_to_tensor.h"
 #include "platform/vision/text/ctc_decoding.h"
+#include "platform/vision/text/ctc_spellings.h"
 
 namespace platform::vision {
 
@@ -27,6 +28,7 @@ struct NeuralLine {
   // The longest stretch of the line the recogniser read no character in, in line heights.
   double longestGap = 0;
   std::vector<float> wordConfidences;  // each word's mean, in the order of the words of `text`
+  std::vector<StepSpan> wordSteps;     // the recogniser's steps each word was read at, likewise
 };
 
 // Every line the detector finds and the recogniser reads with at least some text, in reading
@@ -46,7 +48,9 @@ Result<std::vector<DetectedLine>> detectTextLines(const media::ImageView& image)
 // The characters the recogniser writes; fails as readLinesNeurally does.
 Result<const Alphabet*> recogniserAlphabet();
 
-// Reads one line (picture pixels) with the recogniser alone.
-Result<NeuralLine> recogniseLine(const media::ImageView& image, const RotatedRect& line);
+// Reads one line (picture pixels) with the recogniser alone; with `choices`, also keeps each
+// step's likeliest classes there, for other spellings of its words (ctc_spellings.h).
+Result<NeuralLine> recogniseLine(const media::ImageView& image, const RotatedRect& line,
+                                 std::vector<StepChoices>* choices = nullptr);
 
 }  // namespace platform::vision

@@ -6,10 +6,12 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/vision/text/english_words.h"
 #include "platform/vision/text/latin_languages.h"
 #include "platform/vision/text/line_scripts.h"
 #include "platform/vision/text/text_boxes.h"
 #include "platform/vision/text/text_models.h"
+#include "platform/vision/text/word_respelling.h"
 
 namespace platform::vision {
 
@@ -37,9 +39,6 @@ constexpr float kSureSeenReading = 0.75f;
 // Readers tried on one line at most: the likeliest scripts come first, and a sign's other lines
 // have usually shown its script by then.
 constexpr size_t kMostReadersPerLine = 4;
-// Lines whose detected box is at most this many pixels high are small print, which the
-// recogniser (reading at 48 pixels) misreads letter pairs of ("retum" for "return").
-constexpr double kSmallPrintBox = 32;
 // The scripts whose letters the recogniser reads as Latin words it doubts, for lines with such
 // words, the likeliest first (Latin itself first: most such words are Latin letters it lacks).
 constexpr TextScript kForeignCandidates[] = {TextScript::latin, TextScript::arabic, TextScript::thai,
@@ -572,7 +571,24 @@ Result<void> PictureReader::readLatinAgain() {
     if (Result<std::optional<LineReading>> done = readWithLatin(i); !done) return done.error();
     chooseLatinReading(lines_[i]);
   }
+  if (Result<void> respelled = respellSmallPrintWords(); !respelled) return respelled.error();
   return mendSmallPrintWords();
+}
+
+Result<void> PictureReader::respellSmallPrintWords() {
+  if (!options_.usesLanguageCorrection || !haveEnglishWords()) return {};
+  // The speller's lists are English: a page in another language keeps its words.
+  std::string text;
+  for (const PictureLine& line : lines_) {
+    if (latinLine(line)) text += line.reading.text + " ";
+  }
+  if (likelyLatinLanguage(text)) return {};
+  const WordCheck isWord = [](const std::string& word) { return isEnglishWord(word); };
+  for (PictureLine& line : lines_) {
+    if (!latinLine(line) || line.stepChoices.empty() || line.reading.text != line.neural.text) continue;
+    line.reading.text = respelledWords(line.reading.text, line.neural.wordSteps, line.stepChoices, alphabet_, isWord);
+  }
+  return {};
 }
 
 Result<void> PictureReader::mendSmallPrintWords() {

@@ -26,6 +26,10 @@ namespace platform::vision {
 // textures that sparse segmentation took for text, rarely real text.
 inline constexpr float kLeastLineConfidence = 0.5f;
 
+// Lines whose detected box is at most this many pixels high are small print, which the
+// recogniser (reading at 48 pixels) misreads letter pairs of ("retum" for "return").
+inline constexpr double kSmallPrintBox = 32;
+
 // Keeps OpenMP to the calling thread while Tesseract runs: its parallel loops cost more in
 // waiting threads than they win on small pictures, and the machine is shared.
 class SingleThreaded {
@@ -59,6 +63,9 @@ struct PictureLine {
   // words, or no other reader is sure of it.
   std::vector<size_t> foreign;
   std::optional<GreyImage> forTesseract;
+  // Small print's recogniser steps, each with its likeliest classes: other spellings of its
+  // words (word_respelling.h).
+  std::vector<StepChoices> stepChoices;
 };
 
 // The lines of one picture. Tesseract's engines are taken (and locked, for the reader's life)
@@ -92,6 +99,7 @@ class PictureReader {
   // Lines of small print with words the Latin word lists lack, read again by the Latin model,
   // whose reading replaces the recogniser's where it mends just those words.
   Result<void> mendSmallPrintWords();
+  Result<void> respellSmallPrintWords();
   // The picture's Latin lines read again by their language's model, when their accents name one.
   Result<void> correctLatinLanguage();
 

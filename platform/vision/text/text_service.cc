@@ -91,11 +91,14 @@ Error neuralFailure(const Error& error) {
 // A detected line with the recogniser's reading and, at the accurate level, the script that
 // reading settles or the scripts to try.
 Result<PictureLine> firstReading(const media::ImageView& image, const DetectedLine& found, bool accurate) {
-  Result<NeuralLine> neural = recogniseLine(image, found.box);
+  std::vector<StepChoices> choices;
+  const bool smallPrint = accurate && found.box.height <= kSmallPrintBox;
+  Result<NeuralLine> neural = recogniseLine(image, found.box, smallPrint ? &choices : nullptr);
   if (!neural.ok()) return neuralFailure(neural.error());
   PictureLine line;
   line.detected = found;
   line.neural = std::move(neural.value());
+  line.stepChoices = std::move(choices);
   line.reading = LineReading{line.neural.text, line.neural.confidence, line.neural.leastConfidence};
   const ScriptGuess guess =
       guessScript(FirstReading{line.neural.text, line.neural.confidence, line.neural.longestGap, found.score,
