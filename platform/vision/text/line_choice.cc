@@ -221,4 +221,23 @@ bool correctsUnknownWords(const LineReading& first, const LineReading& second, c
   return corrected;
 }
 
+bool addsOnlyKana(std::string_view han, std::string_view japanese) {
+  size_t matched = 0, kana = 0;
+  std::vector<char32_t> wanted;
+  for (char32_t c : codePoints(han)) {
+    if (c != U' ') wanted.push_back(c);
+  }
+  for (char32_t c : codePoints(japanese)) {
+    if (c == U' ') continue;
+    if (matched < wanted.size() && c == wanted[matched]) {
+      ++matched;
+    } else if (scriptOfCharacter(c) == TextScript::japanese) {
+      ++kana;
+    } else {
+      return false;
+    }
+  }
+  return !wanted.empty() && matched == wanted.size() && kana > 0;
+}
+
 }  // namespace platform::vision

@@ -77,6 +77,12 @@ bool prefersLanguageReading(const LineReading& current, const LineReading& langu
 // for "return": small print merges letters for the recogniser).
 bool correctsUnknownWords(const LineReading& first, const LineReading& second, const WordCheck& isWord);
 
+// Whether `japanese` (the Japanese reader's) is `han` (the recogniser's reading in Han characters)
+// with kana added around or among its characters and nothing else changed: the recogniser writes
+// no kana, and a Japanese line that is mostly kanji ("お手洗い") comes out of it as Han ("手洗"),
+// read surely.
+bool addsOnlyKana(std::string_view han, std::string_view japanese);
+
 // `text` with its accents and other marks taken off and its case folded ("Größe" gives "grosse").
 std::string foldedForComparison(std::string_view text);
 

@@ -136,6 +136,23 @@ TEST(LineChoice, MarksOfTheCutOutEdgesAreTakenOff) {
   for (const Case& c : cases) EXPECT_EQ(withoutEdgeMarks(c.read), c.kept) << c.read;
 }
 
+TEST(LineChoice, AJapaneseReadingReplacesHanOnlyByAddingKana) {
+  const struct {
+    const char* han;
+    const char* japanese;
+    bool replaces;
+  } cases[] = {
+      {"手洗", "お手洗い", true},                  // kana at both ends
+      {"営業時間案内", "営業時間のご案内", true},  // and among the kanji
+      {"手洗", "手洗", false},                     // nothing added
+      {"手洗", "お手洗い室", false},               // a Han character added
+      {"手洗", "お毛洗い", false},                 // a Han character changed
+      {"出口", "出口 Exit", false},                // Latin added
+      {"", "おい", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(addsOnlyKana(c.han, c.japanese), c.replaces) << c.japanese;
+}
+
 TEST(LineChoice, FoldingSetsAccentsAndCaseAside) {
   EXPECT_EQ(foldedForComparison("Gr\xc3\xb6\xc3\x9f"
                                 "e"),

@@ -521,9 +521,33 @@ Result<void> PictureReader::readSeenScriptsAgain() {
   return {};
 }
 
+Result<void> PictureReader::readHanLinesAsJapanese() {
+  // Kana in the picture make its lines of Han characters suspect: they may be kanji whose kana
+  // the recogniser left out, unread.
+  if (std::find(seen_.begin(), seen_.end(), TextScript::japanese) == seen_.end()) return {};
+  for (size_t index = 0; index < lines_.size(); ++index) {
+    PictureLine& line = lines_[index];
+    if (line.script != TextScript::han || scriptOfLine(line.reading.text) != TextScript::han ||
+        std::find(line.tried.begin(), line.tried.end(), TextScript::japanese) != line.tried.end()) {
+      continue;
+    }
+    line.tried.push_back(TextScript::japanese);
+    Result<std::optional<LineReading>> japanese = readAs(TextScript::japanese, index);
+    if (!japanese) return japanese.error();
+    if (!japanese.value() || japanese.value()->confidence < kSureSeenReading ||
+        !addsOnlyKana(line.reading.text, japanese.value()->text)) {
+      continue;
+    }
+    line.script = TextScript::japanese;
+    line.reading = *japanese.value();
+  }
+  return {};
+}
+
 Result<void> PictureReader::readLookalikesAgain() {
   if (Result<void> done = readHiddenCyrillic(); !done) return done;
   if (Result<void> done = readSeenScriptsAgain(); !done) return done;
+  if (Result<void> done = readHanLinesAsJapanese(); !done) return done;
   for (TextScript script : seen_) {
     if (script != TextScript::cyrillic && script != TextScript::greek) continue;
     for (size_t index = 0; index < lines_.size(); ++index) {

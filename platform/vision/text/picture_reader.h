@@ -89,6 +89,9 @@ class PictureReader {
   // with a word the recogniser doubted read again by that script's reader: a mixed sign's word
   // of the script read as Latin letters ("Restaurant poho" beside "مطار Airport").
   Result<void> readSeenScriptsAgain();
+  // In a picture with kana, its lines the recogniser read as Han read by the Japanese reader:
+  // kept where that adds only the kana the recogniser cannot write ("お手洗い" for "手洗").
+  Result<void> readHanLinesAsJapanese();
   // Latin lines with words that the Latin word list lacks and that Cyrillic letters could have
   // been read as, read by the Cyrillic reader: kept where its words are in its word lists. A sign
   // whose every line mixes Russian with English shows no other sign of Cyrillic.

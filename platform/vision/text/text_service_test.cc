@@ -202,7 +202,7 @@ TEST(TextService, SmallPrintsMisreadWordsAreSpelledAsWordsWithLanguageCorrection
 // Japanese words, Vietnamese with its tones).
 TEST(TextService, ReadsEveryScriptWithoutBeingToldTheLanguage) {
   for (const std::string name :
-       {"latin_vi", "han", "japanese", "hangul", "cyrillic", "greek", "thai", "arabic", "mixed_hangul",
+       {"latin_vi", "han", "japanese", "japanese_kanji", "hangul", "cyrillic", "greek", "thai", "arabic", "mixed_hangul",
         "mixed_cyrillic", "mixed_arabic", "mixed_greek"}) {
     const media::Image sign = picture("scripts/" + name + ".jpg");
     Result<std::vector<TextObservation>> lines = recognizeText(sign.view(), {});
