@@ -165,7 +165,9 @@ Result<std::optional<LineReading>> PictureReader::readAs(TextScript script, size
   const std::vector<std::string>& installed = TesseractEngines::shared().installedModels();
   std::vector<std::string> used;
   std::optional<TesseractReading> read;
-  TessBaseAPI* readBy_ = nullptr;  // the engine of `read`
+  // The engines that read the line: a word any of their lists holds is the script's own (with
+  // Russian and Ukrainian both read, "напої" is a word though the reading's engine is Russian's).
+  std::vector<TessBaseAPI*> readers;
   // The English words the recogniser read (it reads them well) that a reading keeps.
   const RecognisedWords first{line.neural.text, line.neural.wordConfidences};
   auto englishKept = [&](const TesseractReading& reading) { return sharedPlainWords(first, reading.text); };
@@ -178,6 +180,7 @@ Result<std::optional<LineReading>> PictureReader::readAs(TextScript script, size
     used.push_back(*models);
     Result<TessBaseAPI*> reader = engine(*models);
     if (!reader) return reader.error();
+    readers.push_back(reader.value());
     const std::optional<TesseractReading> next = readWith(*reader.value(), line);
     if (!next) return {};
     // With English among its models, a reader now and then reads the whole line as English
@@ -185,10 +188,7 @@ Result<std::optional<LineReading>> PictureReader::readAs(TextScript script, size
     // English it keeps.
     if (!writtenIn(next->text)) return {};
     const size_t kept = englishKept(*next), before = read ? englishKept(*read) : 0;
-    if (!read || kept > before || (kept == before && next->confidence > read->confidence)) {
-      read = next;
-      readBy_ = reader.value();
-    }
+    if (!read || kept > before || (kept == before && next->confidence > read->confidence)) read = next;
     return {};
   };
   const bool english = showsEnglishWords(first);
@@ -206,7 +206,10 @@ Result<std::optional<LineReading>> PictureReader::readAs(TextScript script, size
     if (!latinReader) return latinReader.error();
     if (latinReader.value() != nullptr) {
       read->text = withRecognisedEnglish(
-          read->text, first, [&](const std::string& word) { return inWordList(*readBy_, word); },
+          read->text, first,
+          [&](const std::string& word) {
+            return std::any_of(readers.begin(), readers.end(), [&](TessBaseAPI* r) { return inWordList(*r, word); });
+          },
           [&](const std::string& word) { return inWordList(*latinReader.value(), word); });
     }
   }

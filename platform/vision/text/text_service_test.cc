@@ -197,13 +197,14 @@ TEST(TextService, SmallPrintsMisreadWordsAreSpelledAsWordsWithLanguageCorrection
 }
 
 // A sign per script family, and some that mix English into Korean, Russian, Arabic and Greek (rendered by
-// tests/fixtures/text/scripts/render.py in Noto fonts): each line read in its script, by nothing but the
+// tests/fixtures/text/scripts/render.py in Noto fonts; a line of kanji between kana made by
+// bench/sign_set.py as render.py says): each line read in its script, by nothing but the
 // picture, and written as a reader of it expects (Arabic in logical order, no spaces between
 // Japanese words, Vietnamese with its tones).
 TEST(TextService, ReadsEveryScriptWithoutBeingToldTheLanguage) {
   for (const std::string name :
-       {"latin_vi", "han", "japanese", "japanese_kanji", "hangul", "cyrillic", "greek", "thai", "arabic", "mixed_hangul",
-        "mixed_cyrillic", "mixed_arabic", "mixed_greek"}) {
+       {"latin_vi", "han", "japanese", "japanese_kanji", "hangul", "cyrillic", "greek", "thai", "arabic",
+        "mixed_hangul", "mixed_cyrillic", "mixed_arabic", "mixed_greek"}) {
     const media::Image sign = picture("scripts/" + name + ".jpg");
     Result<std::vector<TextObservation>> lines = recognizeText(sign.view(), {});
     ASSERT_TRUE(lines.ok()) << name << ": " << lines.error().description;
@@ -224,6 +225,20 @@ TEST(TextService, WordsOfAnotherAlphabetAmongEnglishAreReadInTheirScript) {
   // Tesseract's Thai model adds a few letters after the Thai word of the second line.
   EXPECT_EQ(scriptOfLine(read[1]), TextScript::thai) << read[1];
   EXPECT_TRUE(read[1].starts_with("ทางเข้า") && read[1].ends_with(" Entrance 2")) << read[1];
+}
+
+// The recogniser reads the Ukrainian "напої" as "Hanoi", an English word, and the Cyrillic reader
+// reads it right, but its engine's first language is Russian, whose word list lacks it: a word of
+// any list of the readers that read the line is the script's own, and stays (bench/sign_set.py
+// seed 13, as render.py says). The capital "Ї" comes out small.
+TEST(TextService, AWordOfTheScriptThatLooksEnglishStaysInTheScript) {
+  const std::vector<std::string> truth = knownLines("scripts/ukrainian.txt");
+  Result<std::vector<TextObservation>> lines = recognizeText(picture("scripts/ukrainian.jpg").view(), {});
+  ASSERT_TRUE(lines.ok()) << lines.error().description;
+  const std::vector<std::string> read = texts(lines.value());
+  ASSERT_EQ(read.size(), truth.size());
+  EXPECT_TRUE(read[0].ends_with(" та напої")) << read[0];
+  EXPECT_EQ(read[1], truth[1]);
 }
 
 // A folder of English pictures costs what it did: no reader of another script is started.
