@@ -151,6 +151,26 @@ bool toLatinLookalike(char32_t& c) {
 
 }  // namespace
 
+bool unstressedGreekWord(std::string_view word) {
+  static constexpr std::u32string_view kVowels = U"αεηιουω";
+  static constexpr std::u32string_view kStressed = U"άέήίόύώΐΰΆΈΉΊΌΎΏ";
+  auto vowel = [](char32_t c) { return kVowels.find(c) != std::u32string_view::npos; };
+  // Vowel pairs that sound as one ("και", "του" are words of one syllable, unmarked).
+  auto onePair = [](char32_t a, char32_t b) {
+    return (b == U'ι' && (a == U'α' || a == U'ε' || a == U'ο' || a == U'υ')) ||
+           (b == U'υ' && (a == U'α' || a == U'ε' || a == U'ο' || a == U'η'));
+  };
+  const std::vector<char32_t> letters = codePoints(word);
+  size_t syllables = 0;
+  for (size_t i = 0; i < letters.size(); ++i) {
+    if (kStressed.find(letters[i]) != std::u32string_view::npos) return false;
+    if (!vowel(letters[i])) continue;
+    ++syllables;
+    if (i + 1 < letters.size() && onePair(letters[i], letters[i + 1])) ++i;
+  }
+  return syllables >= 2;
+}
+
 std::vector<std::string> wordsAtSpaces(std::string_view text) {
   std::vector<std::string> words;
   for (size_t start = 0; start < text.size();) {

@@ -113,6 +113,11 @@ bool plausibleReading(std::string_view text);
 // Cyrillic ones are read as. English words of such letters are many; the word lists decide.
 bool cyrillicLookalikeWord(std::string_view word);
 
+// Whether a Greek word is written in small letters with two syllables or more and no stress mark
+// ("μετρο"): Greek writes the stress on every such word, so this is another alphabet's word read
+// as Greek ("Метро" read as "Μετρο"), or a misreading.
+bool unstressedGreekWord(std::string_view word);
+
 // The words of `text` split at spaces, punctuation and all.
 std::vector<std::string> wordsAtSpaces(std::string_view text);
 

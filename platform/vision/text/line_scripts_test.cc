@@ -122,6 +122,17 @@ TEST(LineScripts, CyrillicLookalikeWordsAreThoseMadeOfLettersCyrillicIsReadAs) {
   EXPECT_EQ(lowerCased("Касса ÉTÉ Tickets"), "касса été tickets");
 }
 
+TEST(LineScripts, GreekWordsOfTwoSyllablesInSmallLettersCarryAStressMark) {
+  const std::pair<const char*, bool> cases[] = {
+      {"Μετρο", true},  // "Метро" read as Greek
+      {"λεωφορειου", true},
+      {"Μετρό", false}, {"Αεροδρόμιο", false}, {"ΕΞΟΔΟΣ", false},  // capitals carry none
+      {"και", false},   {"του", false},        {"να", false},      // one syllable: no mark
+      {"Metro", false}, {"", false},
+  };
+  for (const auto& [word, unstressed] : cases) EXPECT_EQ(unstressedGreekWord(word), unstressed) << word;
+}
+
 // The recogniser's readings of mixed signs and of English small print, each word's confidence,
 // and the places of the words that may be another alphabet read as Latin letters. The word list
 // here holds the English words and "poho", "obo" and "bo", as Tesseract's Latin list does.

@@ -273,7 +273,7 @@ Result<size_t> PictureReader::knownWords(TextScript script, const std::string& t
   if (!reader) return reader.error();
   size_t known = 0;
   for (const std::string& word : wordsForLookUp(text)) {
-    if (scriptOfLine(word) != script) continue;
+    if (scriptOfLine(word) != script || (script == TextScript::greek && unstressedGreekWord(word))) continue;
     if (isListedWord(*reader.value(), word)) ++known;
   }
   return known;
