@@ -26,6 +26,7 @@
 #include "platform/vision/faces/face_detector.h"
 #include "platform/vision/faces/face_mesh.h"
 #include "platform/vision/faces/face_regions.h"
+#include "platform/vision/faces/face_search.h"
 #include "platform/vision/faces/head_pose.h"
 
 namespace {
@@ -109,13 +110,15 @@ int main(int argc, char** argv) {
 
   // The detector runs on one thread (SsdDetector's choice); the mesh is measured both ways.
   const SsdDetector detector = orQuit(SsdDetector::load(faceDetectorSettings()), "detector");
-  const std::vector<Detection> found = orQuit(detector.detect(picture.view()), "detecting");
+  // Every face at every size, as `vision` looks for them: the faces the mesh stages below work on.
+  const std::vector<Detection> found = orQuit(searchFaces(detector, picture.view()), "searching");
   if (found.empty()) {
     std::fputs("face_stages: no face in the picture\n", stderr);
     return 1;
   }
   const RotatedRect crop = faceMeshCrop(found[0]);
   const Milliseconds detect = medianMilliseconds(runs, [&] { (void)detector.detect(picture.view()); });
+  const Milliseconds search = medianMilliseconds(runs, [&] { (void)searchFaces(detector, picture.view()); });
   Milliseconds mesh[2];
   std::vector<Vec3> points;
   for (const platform::nn::Threads threads : {platform::nn::Threads::one, platform::nn::Threads::all}) {
@@ -135,6 +138,7 @@ int main(int argc, char** argv) {
       medianMilliseconds(runs, [&] { frame_analysis::colours(picture, frame_analysis::samplingRect(box)); });
 
   printRow("face detector (letterbox, run, decode)", detect);
+  printRow("face search (whole, tiles, closer looks)", search);
   printRow("face mesh, per face (crop, run)", mesh[0], &mesh[1]);
   printRow("peer: plain face mesh, per face", plainMesh);
   printRow("head angles, per face", angles);

@@ -15,16 +15,20 @@ make_frames() {
   for f in $(ls "$folder/all" | head -n 100); do ln -s "../all/$f" "$folder/first100/$f"; done
 }
 
-# make_webcam_frames CLIP FOLDER COUNT: FOLDER holds COUNT 1280x720 frames of the clip from 20 s
-# into it (looped when more frames are asked for than it holds), its 4:3 picture scaled to the
-# frame height and centred. Made once; kept while the count matches.
-make_webcam_frames() {
-  local clip=$1 folder=$2 count=$3
+# make_clip_frames CLIP FOLDER COUNT [START]: FOLDER holds COUNT 1280x720 frames of the clip from
+# START seconds into it (default 0; looped when more frames are asked for than it holds), its
+# picture scaled to the frame height and centred. Made once; kept while the count matches.
+make_clip_frames() {
+  local clip=$1 folder=$2 count=$3 start=${4:-0}
   if [ "$(find "$folder" -name '*.jpg' 2>/dev/null | wc -l)" -eq "$count" ]; then return; fi
   rm -rf "$folder" && mkdir -p "$folder"
-  ffmpeg -nostdin -v error -stream_loop -1 -ss 20 -i "$clip" -an -vf "scale=960:720,pad=1280:720:160:0" \
+  ffmpeg -nostdin -v error -stream_loop -1 -ss "$start" -i "$clip" -an -vf "scale=-2:720,pad=1280:720:(ow-iw)/2:0" \
     -frames:v "$count" -q:v 3 "$folder/%05d.jpg"
 }
+
+# make_webcam_frames CLIP FOLDER COUNT: the webcam sample's frames from 20 s into it (its 4:3
+# picture 960 pixels wide in the frame).
+make_webcam_frames() { make_clip_frames "$1" "$2" "$3" 20; }
 
 # report LABEL FRAMES MEASURE-LINE: one row of frames per second, processor milliseconds per frame
 # (user and system; steadier than the clock on a shared machine) and peak memory from a line of

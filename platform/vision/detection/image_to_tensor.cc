@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <vector>
 
 #include "platform/vision/detection/detection_errors.h"
 
@@ -78,6 +79,84 @@ inline bool sampleInside(const media::ImageView& image, int bpp, ChannelOffsets 
   return true;
 }
 
+// Where one tensor column (or row) samples the picture along one axis of an upright area: the
+// coordinate as the general loop forms it, and the pair of neighbours and weights sampleInside
+// takes there; `inside` false where sampleInside would refuse the coordinate.
+struct AxisSample {
+  double at = 0;
+  int first = 0;
+  double far = 0, near = 0;  // the weight of the second neighbour (a) and of the first (1 - a)
+  bool inside = false;
+};
+
+// The samples along one axis of `length` pixels, from `start` in steps of `step` (less the half
+// pixel to the pixel centres), as sampleInside forms them for each coordinate.
+void axisSamples(double start, double step, int count, int length, Border border, std::vector<AxisSample>& samples) {
+  samples.resize(static_cast<size_t>(count));
+  for (int i = 0; i < count; ++i) {
+    AxisSample& s = samples[static_cast<size_t>(i)];
+    // The per-pixel loop also adds the other axis's step (zero here) times its index, which leaves
+    // the sum as it is.
+    s.at = start + i * step - 0.5;
+    double v = s.at;
+    if (border == Border::replicate) {
+      v = std::clamp(v, 0.0, length - 1.0);
+      s.inside = true;
+    } else {
+      s.inside = v >= 0 && v <= length - 1.0;
+    }
+    if (!s.inside || length < 2) {
+      s.inside = false;
+      continue;
+    }
+    s.first = std::min(static_cast<int>(v), length - 2);
+    s.far = v - s.first;
+    s.near = 1 - s.far;
+  }
+}
+
+// imageToTensor for an area that is not turned: every column samples the same picture column on
+// every row, so the coordinates, neighbours and weights are worked out once per column and row.
+// Writes the same values, to the bit, as the general loop: weights and sums are formed in the same
+// order from the same doubles.
+void fillUpright(const media::ImageView& image, int bpp, ChannelOffsets at, Border border, double startX, double stepX,
+                 double startY, double stepY, int width, int height, float low, float scale, float* out) {
+  thread_local std::vector<AxisSample> columns, rows;
+  axisSamples(startX, stepX, width, image.width, border, columns);
+  axisSamples(startY, stepY, height, image.height, border, rows);
+  const int offsets[3] = {at.r, at.g, at.b};
+  for (const AxisSample& r : rows) {
+    const uint8_t* top = r.inside ? image.row(r.first) : nullptr;
+    for (const AxisSample& c : columns) {
+      float sum[3];
+      if (r.inside && c.inside) {
+        const float w00 = static_cast<float>(c.near * r.near), w10 = static_cast<float>(c.far * r.near);
+        const float w01 = static_cast<float>(c.near * r.far), w11 = static_cast<float>(c.far * r.far);
+        const uint8_t* t = top + static_cast<ptrdiff_t>(c.first) * bpp;
+        const uint8_t* b = t + image.bytesPerRow;
+        for (int k = 0; k < 3; ++k) {
+          const int o = offsets[k];
+          float s = w00 * t[o];
+          s += w10 * t[bpp + o];
+          s += w01 * b[o];
+          s += w11 * b[bpp + o];
+          sum[k] = s;
+        }
+      } else {
+        samplePixel(image, bpp, at, border, c.at, r.at, sum);
+      }
+      out[0] = low + scale * sum[0];
+      out[1] = low + scale * sum[1];
+      out[2] = low + scale * sum[2];
+      out += 3;
+    }
+  }
+}
+
+// imageToTensor; with `perPixel`, every tensor pixel's picture point is worked out on its own.
+Result<void> fillTensor(const media::ImageView& image, const RotatedRect& area, int width, int height, float low,
+                        float high, float* tensor, Border border, bool perPixel);
+
 bool isFinite(const RotatedRect& area) {
   return std::isfinite(area.centerX) && std::isfinite(area.centerY) && std::isfinite(area.width) &&
          std::isfinite(area.height) && std::isfinite(area.rotation);
@@ -93,6 +172,18 @@ PicturePoint pictureFromTensor(const RotatedRect& area, double u, double v) {
 
 Result<void> imageToTensor(const media::ImageView& image, const RotatedRect& area, int width, int height, float low,
                            float high, float* tensor, Border border) {
+  return fillTensor(image, area, width, height, low, high, tensor, border, false);
+}
+
+Result<void> imageToTensorPerPixel(const media::ImageView& image, const RotatedRect& area, int width, int height,
+                                   float low, float high, float* tensor, Border border) {
+  return fillTensor(image, area, width, height, low, high, tensor, border, true);
+}
+
+namespace {
+
+Result<void> fillTensor(const media::ImageView& image, const RotatedRect& area, int width, int height, float low,
+                        float high, float* tensor, Border border, bool perPixel) {
   if (!holdsPixels(image)) {
     return detectionError(DetectionError::noPixels, "the picture is empty or its rows are shorter than its width");
   }
@@ -111,6 +202,11 @@ Result<void> imageToTensor(const media::ImageView& image, const RotatedRect& are
   const double stepXx = right.x - origin.x, stepXy = right.y - origin.y;
   const double stepYx = down.x - origin.x, stepYy = down.y - origin.y;
 
+  if (stepXy == 0 && stepYx == 0 && !perPixel) {
+    fillUpright(image, bpp, channels, border, origin.x, stepXx, origin.y, stepYy, width,
+                height, low, scale, tensor);
+    return {};
+  }
   float* out = tensor;
   for (int row = 0; row < height; ++row) {
     for (int column = 0; column < width; ++column, out += 3) {
@@ -125,6 +221,8 @@ Result<void> imageToTensor(const media::ImageView& image, const RotatedRect& are
   }
   return {};
 }
+
+}  // namespace
 
 Letterbox letterbox(int pictureWidth, int pictureHeight, int tensorWidth, int tensorHeight) {
   Letterbox box;

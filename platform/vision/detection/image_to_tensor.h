@@ -46,6 +46,11 @@ PicturePoint pictureFromTensor(const RotatedRect& area, double u, double v);
 Result<void> imageToTensor(const media::ImageView& image, const RotatedRect& area, int width, int height, float low,
                            float high, float* tensor, Border border = Border::zero);
 
+// The same, every tensor pixel's picture point worked out on its own: the plain form that tests
+// hold imageToTensor's faster ones to (they must give the same values to the bit).
+Result<void> imageToTensorPerPixel(const media::ImageView& image, const RotatedRect& area, int width, int height,
+                                   float low, float high, float* tensor, Border border = Border::zero);
+
 // How a whole picture fits a detector's tensor with its aspect ratio kept: `area` covers the
 // picture plus the padding (use it with imageToTensor and pictureFromTensor), and the padding is
 // given in fractions of the tensor on each side.

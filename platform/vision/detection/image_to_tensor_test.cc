@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <functional>
 #include <numbers>
 
@@ -181,6 +182,48 @@ TEST(ImageToTensorTest, RefusesBrokenPicturesAndTensorsAndLeavesTheTensorAlone) 
   }
   EXPECT_FALSE(holdsPixels(shortRows));
   EXPECT_TRUE(holdsPixels(picture.view()));
+}
+
+// Upright areas are filled with the coordinates and weights of each column and row worked out once;
+// the values must be those of the per-pixel form to the bit, or the models' outputs would move.
+TEST(ImageToTensorTest, UprightAreasGiveThePerPixelValuesExactly) {
+  struct Case {
+    const char* name;
+    int pictureWidth, pictureHeight;
+    RotatedRect area;
+    int tensorWidth, tensorHeight;
+  };
+  const Case cases[] = {
+      {"letterbox of a wide picture", 37, 21, {18.5, 10.5, 37, 37, 0}, 16, 16},
+      {"shrinking, off-centre", 40, 30, {13.3, 17.9, 21.7, 19.1, 0}, 9, 11},
+      {"growing", 9, 7, {4.2, 3.1, 5.5, 4.5, 0}, 23, 19},
+      {"reaching past every edge", 12, 10, {6, 5, 30, 26, 0}, 15, 13},
+      {"wholly outside", 12, 10, {-40, 5, 8, 8, 0}, 6, 6},
+      {"mirrored both ways", 15, 11, {7.5, 5.5, -15, -11, 0}, 8, 6},
+      {"one pixel wide", 1, 9, {0.5, 4.5, 3, 9, 0}, 5, 7},
+      {"one pixel", 1, 1, {0.5, 0.5, 2, 2, 0}, 3, 3},
+  };
+  for (const Case& c : cases) {
+    media::Image picture = testPicture(c.pictureWidth, c.pictureHeight);
+    // A grey and a padded BGRA copy of the picture, so each pixel layout takes its turn.
+    std::vector<uint8_t> grey(picture.rgb.begin(), picture.rgb.begin() + c.pictureWidth * c.pictureHeight);
+    const ptrdiff_t stride = 4 * c.pictureWidth + 3;
+    std::vector<uint8_t> bgra(static_cast<size_t>(stride * c.pictureHeight), 200);
+    for (size_t i = 0; i < picture.rgb.size(); ++i) bgra[(i / 3 / c.pictureWidth) * stride + (i / 3 % c.pictureWidth) * 4 + 2 - i % 3] = picture.rgb[i];
+    const media::ImageView views[] = {picture.view(),
+                                      {grey.data(), c.pictureWidth, c.pictureHeight, c.pictureWidth, media::PixelFormat::gray8},
+                                      {bgra.data(), c.pictureWidth, c.pictureHeight, stride, media::PixelFormat::bgra8}};
+    for (const media::ImageView& view : views) {
+      for (const Border border : {Border::zero, Border::replicate}) {
+        const size_t size = size_t(c.tensorWidth) * c.tensorHeight * 3;
+        std::vector<float> fast(size, -999.0f), plain(size, -999.0f);
+        ASSERT_TRUE(imageToTensor(view, c.area, c.tensorWidth, c.tensorHeight, -1, 1, fast.data(), border).ok());
+        ASSERT_TRUE(imageToTensorPerPixel(view, c.area, c.tensorWidth, c.tensorHeight, -1, 1, plain.data(), border).ok());
+        EXPECT_EQ(0, std::memcmp(fast.data(), plain.data(), size * sizeof(float)))
+            << c.name << ", format " << static_cast<int>(view.format) << ", border " << static_cast<int>(border);
+      }
+    }
+  }
 }
 
 TEST(ImageToTensorTest, LetterboxPadsTheShortSideAndMapsBack) {

@@ -56,6 +56,18 @@ SsdDetector::SsdDetector(SsdDetectorSettings settings, PooledModel model, size_t
       boxesOutput_(boxesOutput),
       scoresOutput_(scoresOutput) {}
 
+const SsdDetector::PaddingOutputs& SsdDetector::paddingOutputs(nn::ModelPool::Lease& model) const {
+  std::call_once(padding_->once, [&] {
+    padding_->ran = PooledModel::run(model);
+    if (!padding_->ran) return;
+    const float* boxes = model->output(boxesOutput_);
+    const float* scores = model->output(scoresOutput_);
+    padding_->boxes.assign(boxes, boxes + anchors_.size() * (4 + 2 * settings_.keypointCount));
+    padding_->scores.assign(scores, scores + anchors_.size());
+  });
+  return *padding_;
+}
+
 Result<std::vector<Detection>> SsdDetector::detect(const media::ImageView& image) const {
   const Letterbox fit = letterbox(image.width, image.height, settings_.anchors.inputWidth, settings_.anchors.inputHeight);
   Result<SsdFindings> findings = detectIn(image, fit.area, settings_.minScore);
@@ -81,11 +93,17 @@ Result<SsdFindings> SsdDetector::detectIn(const media::ImageView& image, const R
       !filled) {
     return filled.error();
   }
-  if (Result<void> ran = PooledModel::run(model); !ran) return ran.error();
-
-  const size_t rows = anchors_.size();
-  const std::span<const float> boxes(model->output(boxesOutput_), rows * (4 + 2 * settings_.keypointCount));
-  const std::span<const float> scores(model->output(scoresOutput_), rows);
+  const size_t rows = anchors_.size(), rowValues = rows * (4 + 2 * settings_.keypointCount);
+  std::span<const float> boxes(model->output(boxesOutput_), rowValues);
+  std::span<const float> scores(model->output(scoresOutput_), rows);
+  const float* input = model->input(0);
+  if (std::all_of(input, input + size_t(width) * height * 3, [&](float v) { return v == settings_.low; })) {
+    const PaddingOutputs& padding = paddingOutputs(model);
+    if (!padding.ran) return padding.ran.error();
+    boxes = padding.boxes, scores = padding.scores;
+  } else if (Result<void> ran = PooledModel::run(model); !ran) {
+    return ran.error();
+  }
   const float lowest = std::min(doubtfulScore, settings_.minScore);
   std::vector<Detection> decoded =
       decodeDetections(boxes, scores, anchors_, {1.0 * width, 1.0 * height, settings_.keypointCount, lowest});

@@ -3,6 +3,8 @@
 // mapped back to picture pixels. The pose, palm and face detectors differ only in their settings.
 #pragma once
 
+#include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -61,11 +63,22 @@ class SsdDetector {
  private:
   SsdDetector(SsdDetectorSettings settings, PooledModel model, size_t boxesOutput, size_t scoresOutput);
 
+  // The model's outputs for an input that is padding throughout, as a tile wholly within a
+  // picture's black border gives: the same for every such input, so the model runs on it once.
+  struct PaddingOutputs {
+    std::once_flag once;
+    Result<void> ran;
+    std::vector<float> boxes, scores;
+  };
+  // The padding outputs, found with `model` (whose input holds padding alone) the first time.
+  const PaddingOutputs& paddingOutputs(nn::ModelPool::Lease& model) const;
+
   SsdDetectorSettings settings_;
   PooledModel model_;
   std::vector<AnchorCentre> anchors_;
   size_t boxesOutput_;
   size_t scoresOutput_;
+  std::shared_ptr<PaddingOutputs> padding_ = std::make_shared<PaddingOutputs>();
 };
 
 }  // namespace platform::vision

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <numbers>
 #include <string>
@@ -11,6 +13,7 @@
 #include "platform/nn/formats/tflite/tflite_reader.h"
 #include "platform/nn/model_files.h"
 #include "platform/vision/faces/canonical_face.h"
+#include "platform/vision/faces/face_detector.h"
 #include "platform/vision/faces/face_regions.h"
 #include "platform/vision/faces/refined_mesh.h"
 #include "platform/vision/test_threads.h"
@@ -232,6 +235,45 @@ TEST(FaceService, PixelLayoutsAndTinyPicturesAreHandled) {
 
   const media::Image onePixel{1, 1, {200, 150, 100}};
   EXPECT_TRUE(faces(onePixel).empty());
+}
+
+// A view wholly within a black border is answered from the model's one run on padding: views of
+// the picture around it must still be run, and find what they found before any such view.
+TEST(FaceService, ViewsOfTheBlackBorderLeaveViewsOfThePictureAlone) {
+  const media::Image face = fixture("astronaut.jpg");
+  ASSERT_GT(face.width, 0);
+  // The picture pillarboxed: as wide again of black on each side.
+  const media::Image framed = remapped(face, 3 * face.width, face.height, [&](int x, int y) {
+    return std::pair{std::clamp(x - face.width, 0, face.width - 1), y};
+  });
+  media::Image black = framed;
+  for (size_t i = 0; i < black.rgb.size(); ++i) {
+    const size_t x = i / 3 % static_cast<size_t>(black.width);
+    if (x < size_t(face.width) || x >= 2 * size_t(face.width)) black.rgb[i] = 0;
+  }
+  Result<SsdDetector> detector = SsdDetector::load(faceDetectorSettings());
+  ASSERT_TRUE(detector.ok());
+  const double side = face.height;
+  const double small = face.width / 2.0;  // views of the border, with room to move in it
+  const RotatedRect picture{1.5 * face.width, side / 2, side, side, 0}, border{small / 2, side / 2, small, small, 0};
+  const auto boxes = [&](const RotatedRect& area) {
+    Result<SsdFindings> seen = detector.value().detectIn(black.view(), area, 0.1f);
+    EXPECT_TRUE(seen.ok());
+    std::vector<std::array<double, 5>> found;
+    for (const std::vector<Detection>* group : {&seen.value().found, &seen.value().doubtful})
+      for (const Detection& d : *group) found.push_back({d.box.xMin, d.box.yMin, d.box.width, d.box.height, d.score});
+    return found;
+  };
+  const auto before = boxes(picture);
+  ASSERT_FALSE(before.empty());
+  const auto inBorder = boxes(border);
+  for (const auto& found : inBorder) EXPECT_LT(found[4], faceDetectorSettings().minScore) << "a face in the black";
+  EXPECT_EQ(boxes(border), inBorder);
+  EXPECT_EQ(boxes(picture), before);
+  // Any findings in the border are the padding's, wherever the view lies in it.
+  const auto farther = boxes({small / 2 + 3, side / 2, small, small, 0});
+  ASSERT_EQ(farther.size(), inBorder.size());
+  for (size_t i = 0; i < farther.size(); ++i) EXPECT_NEAR(farther[i][0], inBorder[i][0] + 3, 1e-9);
 }
 
 TEST(FaceService, PicturesWithoutPixelsAreRefusedAsTheServicesOwnFailure) {
