@@ -93,10 +93,14 @@ Result<void> RenderContext::render(const PixelBuffer& mask, double scaleAcross, 
     const Tap& tap = down_[static_cast<size_t>(y)];
     const uint16_t* upper = blendedRow(tap.low);
     const uint16_t* lower = blendedRow(tap.high);
-    const uint32_t keep = 256 - tap.weight;
+    // Weights of at most 256 as 16-bit numbers: 16 by 16 bits to 32 is a multiplication that
+    // vector units have, 16 by 32 bits is not.
+    const auto keep = static_cast<uint16_t>(256 - tap.weight);
+    const auto weight = static_cast<uint16_t>(tap.weight);
     uint8_t* greys = greyTarget ? target.row(y) : greys_.data();
     for (size_t x = 0; x < width; ++x) {
-      greys[x] = static_cast<uint8_t>((upper[x] * keep + lower[x] * tap.weight + 32768) >> 16);
+      const uint32_t sum = static_cast<uint32_t>(upper[x]) * keep + static_cast<uint32_t>(lower[x]) * weight;
+      greys[x] = static_cast<uint8_t>((sum + 32768) >> 16);
     }
     if (greyTarget) continue;
     uint8_t* out = target.row(y);
