@@ -11,7 +11,8 @@
 #   bench/matte_bench.sh [seconds] [long-minutes] [clip] [runs]
 #
 # The clip (default: the webcam sample of the shared media beside the checkout) is scaled to
-# 1280x720 and cut to `seconds` (default 20); the long clip repeats it for `long-minutes` (default
+# 1280x720 and cut to `seconds` (default 20), repeated to fill them when it is shorter (the dancer
+# sample lasts 0.57 s); the long clip repeats it for `long-minutes` (default
 # 10; 0 skips it); `runs` defaults to 3.
 # Expects scripts/setup.sh to have run.
 set -euo pipefail
@@ -25,7 +26,7 @@ matte=$root/build/person_cutout/matte
 work=$(mktemp -d)
 trap 'stop_busy; rm -rf "$work"' EXIT
 
-ffmpeg -nostdin -v error -t "$seconds" -i "$clip" -an -vf scale=1280:720 -c:v libx264 -preset veryfast -crf 20 \
+ffmpeg -nostdin -v error -stream_loop -1 -i "$clip" -t "$seconds" -an -vf scale=1280:720 -c:v libx264 -preset veryfast -crf 20 \
   -pix_fmt yuv420p "$work/short.mp4"
 frames=$(ffprobe -v error -count_packets -select_streams v:0 -show_entries stream=nb_read_packets -of csv=p=0 "$work/short.mp4")
 scale=$(ffprobe -v error -select_streams v:0 -show_entries stream=time_base -of csv=p=0 "$work/short.mp4" | cut -d/ -f2)

@@ -33,34 +33,22 @@ MediaTime writeTime(int64_t written, MediaTime sampleTime, MediaTime last) {
   return add(last, kStep);
 }
 
-platform::Result<DrawnFrame> drawFrame(MatteRun& run, const PixelBuffer& picture, MediaTime sampleTime,
-                                       int64_t number) {
+platform::Result<SegmentedFrame> segmentFrame(MatteRun& run, const PixelBuffer& picture, MediaTime sampleTime,
+                                              int64_t number) {
   platform::Result<std::shared_ptr<PixelBuffer>> segmented = run.segmenter->segment(picture.view(), run.quality);
   if (!segmented) {
     return failure(std::string(kNoPerson) + std::to_string(number) + ": " + segmented.error().description);
   }
   if (!segmented.value()) return failure(std::string(kNoMask) + std::to_string(number));
-  const PixelBuffer& mask = *segmented.value();
-
-  DrawnFrame drawn;
-  drawn.sampleTime = sampleTime;
-  drawn.measure = measureMask(mask);
-
-  PixelBufferPool* pool = run.writer->bufferPool();
-  if (pool == nullptr) return failure(kCannotWrite);
-  drawn.frame = pool->makeBuffer();
-  if (!drawn.frame) return failure(kOutOfMemory);
-  // Stretched to cover the whole frame: the two scales are independent.
-  const double across = static_cast<double>(run.width) / static_cast<double>(mask.width);
-  const double down = static_cast<double>(run.height) / static_cast<double>(mask.height);
-  if (const platform::Result<void> rendered = run.context.render(mask, across, down, *drawn.frame); !rendered) {
-    return failure(std::string(kCannotWrite) + ": " + rendered.error().description);
-  }
-  return drawn;
+  SegmentedFrame frame;
+  frame.mask = std::move(segmented.value());
+  frame.sampleTime = sampleTime;
+  frame.measure = measureMask(*frame.mask);
+  return frame;
 }
 
-platform::Result<void> writeFrame(MatteRun& run, FrameTally& tally, const DrawnFrame& drawn) {
-  const MaskMeasure& measure = drawn.measure;
+platform::Result<void> writeFrame(MatteRun& run, FrameTally& tally, const SegmentedFrame& segmented) {
+  const MaskMeasure& measure = segmented.measure;
   if (measure.measured) {
     tally.covered += measure.coverage;
     if (measure.personFrame) {
@@ -69,13 +57,25 @@ platform::Result<void> writeFrame(MatteRun& run, FrameTally& tally, const DrawnF
     }
   }
 
+  VideoWriter& writer = *run.writer;
+  PixelBufferPool* pool = writer.bufferPool();
+  if (pool == nullptr) return failure(kCannotWrite);
+  const std::shared_ptr<PixelBuffer> frame = pool->makeBuffer();
+  if (!frame) return failure(kOutOfMemory);
+  // Stretched to cover the whole frame: the two scales are independent.
+  const PixelBuffer& mask = *segmented.mask;
+  const double across = static_cast<double>(run.width) / static_cast<double>(mask.width);
+  const double down = static_cast<double>(run.height) / static_cast<double>(mask.height);
+  if (const platform::Result<void> rendered = run.context.render(mask, across, down, *frame); !rendered) {
+    return failure(std::string(kCannotWrite) + ": " + rendered.error().description);
+  }
+
   // Wait while the writer holds us back; a writer that has stopped writing will never be ready,
   // and the append below reports why.
-  VideoWriter& writer = *run.writer;
   while (!writer.readyForMoreFrames() && writer.status() == VideoWriterStatus::writing) usleep(2000);
 
-  const MediaTime time = writeTime(tally.frames, drawn.sampleTime, tally.last);
-  if (const platform::Result<void> appended = writer.append(*drawn.frame, time); !appended) {
+  const MediaTime time = writeTime(tally.frames, segmented.sampleTime, tally.last);
+  if (const platform::Result<void> appended = writer.append(*frame, time); !appended) {
     return failure(std::string(kCannotWrite) + ": " + reasonOf(appended.error()));
   }
   tally.last = time;
@@ -107,9 +107,10 @@ platform::Result<void> runFramesOneByOne(MatteRun& run, FrameTally& tally) {
     }
     if (!sample.value()) return {};
     if (!sample.value()->picture) continue;
-    platform::Result<DrawnFrame> drawn = drawFrame(run, *sample.value()->picture, sample.value()->time, tally.frames);
-    if (!drawn) return drawn.error();
-    if (platform::Result<void> written = writeFrame(run, tally, drawn.value()); !written) return written;
+    platform::Result<SegmentedFrame> segmented =
+        segmentFrame(run, *sample.value()->picture, sample.value()->time, tally.frames);
+    if (!segmented) return segmented.error();
+    if (platform::Result<void> written = writeFrame(run, tally, segmented.value()); !written) return written;
   }
 }
 

@@ -40,7 +40,7 @@ platform::media::MediaTime writeTime(int64_t written, platform::media::MediaTime
 // or written with the message the one-by-one loop would give, and before the next frame once a
 // stop signal came; `tally` then counts the frames written before.
 //
-// On a machine with more than one processor for the process, reading, drawing and writing run as
+// On a machine with more than one processor for the process, reading, segmenting and writing run as
 // stages on threads of their own (runFramesInStages); on one, frame after frame on the calling
 // thread (runFramesOneByOne). Both write the same file, messages and tally.
 platform::Result<void> runFrameLoop(MatteRun& run, FrameTally& tally);
@@ -48,23 +48,23 @@ platform::Result<void> runFrameLoop(MatteRun& run, FrameTally& tally);
 // Each frame read, segmented, drawn and written on the calling thread before the next is read.
 platform::Result<void> runFramesOneByOne(MatteRun& run, FrameTally& tally);
 
-// One frame's drawn mask on its way to the writer.
-struct DrawnFrame {
-  std::shared_ptr<platform::media::PixelBuffer> frame;  // from the writer's pool, the mask drawn in
+// One frame's mask on its way to the writer.
+struct SegmentedFrame {
+  std::shared_ptr<platform::media::PixelBuffer> mask;  // the segmenter's, gray8 with memory
   MaskMeasure measure;
   platform::media::MediaTime sampleTime;  // the time the reader gave the frame
 };
 
 // The loop's steps for one frame with a picture, the `number`th (from 0) of the run: segments the
-// picture with the run's segmenter at its quality, measures the mask and draws it into a frame
-// from the writer's pool. Uses only the run's segmenter, context and writer's pool, so it may run
-// on another thread than the writing.
-platform::Result<DrawnFrame> drawFrame(MatteRun& run, const platform::media::PixelBuffer& picture,
-                                       platform::media::MediaTime sampleTime, int64_t number);
+// picture with the run's segmenter at its quality and measures the mask. Uses only the run's
+// segmenter, so it may run on another thread than the writing.
+platform::Result<SegmentedFrame> segmentFrame(MatteRun& run, const platform::media::PixelBuffer& picture,
+                                              platform::media::MediaTime sampleTime, int64_t number);
 
-// The loop's steps for a drawn frame, in frame order: adds its measure to `tally`, waits for the
-// writer, appends the frame under its write time, counts it and notes progress.
-platform::Result<void> writeFrame(MatteRun& run, FrameTally& tally, const DrawnFrame& drawn);
+// The loop's steps for a segmented frame, in frame order: adds its measure to `tally`, draws the
+// mask stretched to the cut-out's size into a frame from the writer's pool, waits for the writer,
+// appends the frame under its write time, counts it and notes progress.
+platform::Result<void> writeFrame(MatteRun& run, FrameTally& tally, const SegmentedFrame& segmented);
 
 // `tally` at its starting values, `started` now.
 void startFrameLoop(FrameTally& tally);

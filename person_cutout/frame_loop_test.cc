@@ -265,7 +265,7 @@ TEST_P(FrameLoopTest, AWriterThatStoppedIsReportedNotWaitedForForever) {
   EXPECT_FALSE(run_.writer->append(*wrong, kMediaTimeZero));  // the writer fails and stops taking frames
   const Result<void> looped = runLoop();
   ASSERT_FALSE(looped);
-  EXPECT_TRUE(looped.error().description.starts_with("the cut-out could not be written: a frame is not a BGRA picture"))
+  EXPECT_TRUE(looped.error().description.starts_with("the cut-out could not be written: a frame is not a grey picture"))
       << looped.error().description;
 }
 

@@ -17,8 +17,8 @@ using platform::Result;
 namespace {
 
 // Frames waiting between two stages. Two keep each stage busy while the next catches up, and
-// keep the frames alive at once within what the reader's and the writer's pools hold (four
-// each): two waiting, one being made, one being used.
+// keep the pictures alive at once within what the reader's pool holds (four): two waiting, one
+// being made, one being used.
 constexpr size_t kFramesBetweenStages = 2;
 
 // What passes from one stage to the next: a frame, or how the stage ended. Ends and failures come
@@ -40,7 +40,7 @@ struct ReadFrame {
 };
 
 using Read = Passed<ReadFrame>;
-using Drawn = Passed<DrawnFrame>;
+using Segmented = Passed<SegmentedFrame>;
 
 // Reads every sample with a picture into `out`, then the end.
 void readFrames(VideoReader& reader, StageQueue<Read>& out) {
@@ -55,25 +55,25 @@ void readFrames(VideoReader& reader, StageQueue<Read>& out) {
   }
 }
 
-// Draws the frames of `in` in order into `out`; stops at the first failure, passing it on, and
+// Segments the frames of `in` in order into `out`; stops at the first failure, passing it on, and
 // closes `in` so that reading stops too.
-void drawFrames(MatteRun& run, StageQueue<Read>& in, StageQueue<Drawn>& out) {
+void segmentFrames(MatteRun& run, StageQueue<Read>& in, StageQueue<Segmented>& out) {
   for (int64_t number = 0;; ++number) {
     std::optional<Read> taken = in.take();
     if (!taken) return;  // writing stopped
     Read& read = *taken;
     if (!read.frame) {
-      out.put(Drawn::end(read.readFailed));
+      out.put(Segmented::end(read.readFailed));
       return;
     }
-    Result<DrawnFrame> drawn = drawFrame(run, *read.frame->picture, read.frame->time, number);
+    Result<SegmentedFrame> segmented = segmentFrame(run, *read.frame->picture, read.frame->time, number);
     read.frame.reset();  // the picture goes back to the reader's pool
-    if (!drawn) {
+    if (!segmented) {
       in.close();
-      out.put(Drawn::failed(drawn.error()));
+      out.put(Segmented::failed(segmented.error()));
       return;
     }
-    if (!out.put(Drawn::of(std::move(drawn.value())))) {
+    if (!out.put(Segmented::of(std::move(segmented.value())))) {
       in.close();
       return;
     }
@@ -85,19 +85,19 @@ void drawFrames(MatteRun& run, StageQueue<Read>& in, StageQueue<Drawn>& out) {
 Result<void> runFramesInStages(MatteRun& run, FrameTally& tally) {
   startFrameLoop(tally);
   StageQueue<Read> readQueue(kFramesBetweenStages);
-  StageQueue<Drawn> drawnQueue(kFramesBetweenStages);
+  StageQueue<Segmented> segmentedQueue(kFramesBetweenStages);
 
   // The stages begin once both threads stand, so that a thread that cannot be had leaves the
   // reader untouched for the one-by-one loop.
   std::promise<bool> begin;
   std::shared_future<bool> begun = begin.get_future().share();
-  std::thread reading, drawing;
+  std::thread reading, segmenting;
   try {
     reading = std::thread([&run, &readQueue, begun] {
       if (begun.get()) readFrames(*run.reader, readQueue);
     });
-    drawing = std::thread([&run, &readQueue, &drawnQueue, begun] {
-      if (begun.get()) drawFrames(run, readQueue, drawnQueue);
+    segmenting = std::thread([&run, &readQueue, &segmentedQueue, begun] {
+      if (begun.get()) segmentFrames(run, readQueue, segmentedQueue);
     });
   } catch (const std::system_error&) {
     begin.set_value(false);
@@ -109,22 +109,23 @@ Result<void> runFramesInStages(MatteRun& run, FrameTally& tally) {
   Result<void> outcome;
   for (;;) {
     if (outcome = unlessStopped(); !outcome) break;
-    Drawn drawn = std::move(*drawnQueue.take());  // the drawing stage always ends with an end or a failure
-    if (drawn.frame) {
-      outcome = writeFrame(run, tally, *drawn.frame);
+    // The segmenting stage always ends with an end or a failure.
+    Segmented segmented = std::move(*segmentedQueue.take());
+    if (segmented.frame) {
+      outcome = writeFrame(run, tally, *segmented.frame);
       if (outcome) continue;
-    } else if (drawn.failure) {
-      outcome = *drawn.failure;
+    } else if (segmented.failure) {
+      outcome = *segmented.failure;
     } else {
-      tally.readFailed = drawn.readFailed;
+      tally.readFailed = segmented.readFailed;
     }
     break;
   }
   // Whatever is still on its way is dropped; the stages see the closed queues and end.
-  drawnQueue.close();
+  segmentedQueue.close();
   readQueue.close();
   reading.join();
-  drawing.join();
+  segmenting.join();
   return outcome;
 }
 

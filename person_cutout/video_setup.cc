@@ -57,6 +57,8 @@ platform::Result<void> prepareWriter(MatteRun& run) {
   settings.maxKeyFrameInterval = 12;
   settings.timeScale = run.track.timeScale;
   settings.frameRate = run.track.frameRate;
+  // The masks are grey: drawn as one byte a pixel, they skip the BGRA picture and its conversion.
+  settings.frameFormat = PixelFormat::gray8;
   if (const platform::Result<void> started = run.writer->start(settings); !started) {
     return failure(std::string(kCannotWrite) + ": " + reasonOf(started.error()));
   }

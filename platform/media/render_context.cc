@@ -20,6 +20,10 @@ void putGrey(uint8_t* pixel, uint8_t grey) {
 }
 
 void fillBlack(PixelBuffer& target) {
+  if (target.format == PixelFormat::gray8) {
+    for (int y = 0; y < target.height; ++y) std::memset(target.row(y), 0, static_cast<size_t>(target.width));
+    return;
+  }
   for (int y = 0; y < target.height; ++y) {
     uint8_t* out = target.row(y);
     for (int x = 0; x < target.width; ++x) putGrey(out + 4 * x, 0);
@@ -45,8 +49,10 @@ void RenderContext::computeTaps(std::vector<Tap>& taps, int targetSize, int sour
 }
 
 Result<void> RenderContext::render(const PixelBuffer& mask, double scaleAcross, double scaleDown, PixelBuffer& target) {
-  if (target.format != PixelFormat::bgra8 || target.data == nullptr || target.width < 1 || target.height < 1) {
-    return renderError(RenderError::wrongTarget, "the picture to draw into is not a BGRA picture with pixels");
+  const bool greyTarget = target.format == PixelFormat::gray8;
+  if ((target.format != PixelFormat::bgra8 && !greyTarget) || target.data == nullptr || target.width < 1 ||
+      target.height < 1) {
+    return renderError(RenderError::wrongTarget, "the picture to draw into is not a BGRA or grey picture with pixels");
   }
   if (mask.format != PixelFormat::gray8)
     return renderError(RenderError::wrongMask, "the mask is not one byte per pixel");
@@ -81,17 +87,22 @@ Result<void> RenderContext::render(const PixelBuffer& mask, double scaleAcross, 
   };
 
   // Two passes per row, each simple enough for the compiler to vectorize: blend the two mask rows
-  // down into greys, then widen the greys to opaque BGRA.
-  greys_.resize(width);
+  // down into greys (straight into a grey target), then widen the greys to opaque BGRA.
+  if (!greyTarget) greys_.resize(width);
   for (int y = 0; y < target.height; ++y) {
     const Tap& tap = down_[static_cast<size_t>(y)];
     const uint16_t* upper = blendedRow(tap.low);
     const uint16_t* lower = blendedRow(tap.high);
-    const uint32_t keep = 256 - tap.weight;
-    uint8_t* greys = greys_.data();
+    // Weights of at most 256 as 16-bit numbers: 16 by 16 bits to 32 is a multiplication that
+    // vector units have, 16 by 32 bits is not.
+    const auto keep = static_cast<uint16_t>(256 - tap.weight);
+    const auto weight = static_cast<uint16_t>(tap.weight);
+    uint8_t* greys = greyTarget ? target.row(y) : greys_.data();
     for (size_t x = 0; x < width; ++x) {
-      greys[x] = static_cast<uint8_t>((upper[x] * keep + lower[x] * tap.weight + 32768) >> 16);
+      const uint32_t sum = static_cast<uint32_t>(upper[x]) * keep + static_cast<uint32_t>(lower[x]) * weight;
+      greys[x] = static_cast<uint8_t>((sum + 32768) >> 16);
     }
+    if (greyTarget) continue;
     uint8_t* out = target.row(y);
     for (size_t x = 0; x < width; ++x) {
       const uint32_t pixel = 0xFF000000u | greys[x] * 0x010101u;  // alpha, red, green, blue: BGRA in memory

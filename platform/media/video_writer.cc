@@ -13,6 +13,7 @@
 #include "platform/write_all.h"
 
 #include <libyuv/convert_from_argb.h>
+#include <libyuv/planar_functions.h>
 
 extern "C" {
 #include <libavutil/opt.h>
@@ -63,7 +64,8 @@ int64_t addClamped(int64_t a, int64_t b) {
 
 bool possibleForH264(const VideoWriterSettings& s) {
   return s.width >= 2 && s.height >= 2 && s.width % 2 == 0 && s.height % 2 == 0 && s.width <= kMaxPixelBufferSide &&
-         s.height <= kMaxPixelBufferSide && s.timeScale > 0 && s.averageBitRate > 0 && s.maxKeyFrameInterval >= 1;
+         s.height <= kMaxPixelBufferSide && s.timeScale > 0 && s.averageBitRate > 0 && s.maxKeyFrameInterval >= 1 &&
+         (s.frameFormat == PixelFormat::bgra8 || s.frameFormat == PixelFormat::gray8);
 }
 
 }  // namespace
@@ -202,7 +204,7 @@ Result<void> VideoWriter::start(const VideoWriterSettings& settings) {
   if (Result<void> opened = output->openEncoder(settings); !opened) return stopWith(opened.error());
   if (Result<void> opened = output->openMuxer(settings); !opened) return stopWith(opened.error());
   output_ = std::move(output);
-  pool_ = std::make_unique<PixelBufferPool>(PixelFormat::bgra8, settings.width, settings.height, 4);
+  pool_ = std::make_unique<PixelBufferPool>(settings.frameFormat, settings.width, settings.height, 4);
   status_ = VideoWriterStatus::writing;
   return {};
 }
@@ -215,9 +217,11 @@ Result<void> VideoWriter::append(const PixelBuffer& frame, MediaTime time) {
   if (status() == VideoWriterStatus::failed) return *failure_;
   if (status() != VideoWriterStatus::writing)
     return videoError(VideoError::wrongState, "writing has not begun or was cancelled");
-  if (frame.format != PixelFormat::bgra8 || frame.width != settings_.width || frame.height != settings_.height ||
+  if (frame.format != settings_.frameFormat || frame.width != settings_.width || frame.height != settings_.height ||
       frame.data == nullptr) {
-    return stopWith(videoError(VideoError::wrongFrame, "a frame is not a BGRA picture of the video's size"));
+    return stopWith(videoError(VideoError::wrongFrame, std::string("a frame is not a ") +
+                                                           (settings_.frameFormat == PixelFormat::gray8 ? "grey" : "BGRA") +
+                                                           " picture of the video's size"));
   }
   if (!time.isValid()) return stopWith(videoError(VideoError::wrongState, "a frame came without a valid time"));
   int64_t tick = time.valueInScale(settings_.timeScale);
@@ -227,11 +231,22 @@ Result<void> VideoWriter::append(const PixelBuffer& frame, MediaTime time) {
 
   AVFrame* picture = output_->frame.get();
   if (av_frame_make_writable(picture) < 0) return stopWith(videoError(VideoError::outOfMemory, "out of memory"));
-  // Full-range BT.601 4:2:0 ("J420"): grey v gives luma v exactly. libyuv's ARGB is our BGRA
-  // byte order. It is many times faster here than libswscale, which has no direct path from BGRA.
-  libyuv::ARGBToJ420(frame.data, static_cast<int>(frame.bytesPerRow), picture->data[0], picture->linesize[0],
-                     picture->data[1], picture->linesize[1], picture->data[2], picture->linesize[2], frame.width,
-                     frame.height);
+  if (frame.format == PixelFormat::gray8) {
+    // What the conversion below makes of a grey BGRA picture: luma v for grey v, and colour
+    // differences of 128 (none) everywhere.
+    libyuv::CopyPlane(frame.data, static_cast<int>(frame.bytesPerRow), picture->data[0], picture->linesize[0],
+                      frame.width, frame.height);
+    const int chromaWidth = (frame.width + 1) / 2, chromaHeight = (frame.height + 1) / 2;
+    libyuv::SetPlane(picture->data[1], picture->linesize[1], chromaWidth, chromaHeight, 128);
+    libyuv::SetPlane(picture->data[2], picture->linesize[2], chromaWidth, chromaHeight, 128);
+  } else {
+    // Full-range BT.601 4:2:0 ("J420"): grey v gives luma v exactly. libyuv's ARGB is our BGRA
+    // byte order. It is many times faster here than libswscale, which has no direct path from
+    // BGRA.
+    libyuv::ARGBToJ420(frame.data, static_cast<int>(frame.bytesPerRow), picture->data[0], picture->linesize[0],
+                       picture->data[1], picture->linesize[1], picture->data[2], picture->linesize[2], frame.width,
+                       frame.height);
+  }
   picture->pts = tick;
   const int sent = avcodec_send_frame(output_->codec.get(), picture);
   if (sent < 0)

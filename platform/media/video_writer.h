@@ -1,4 +1,4 @@
-// Writing an H.264 video into a new MPEG-4 file, one BGRA frame at a time.
+// Writing an H.264 video into a new MPEG-4 file, one BGRA (or grey) frame at a time.
 //
 // Needs: a path where nothing exists yet, the track's settings, then frames of the track's size
 // under rising times. Gives: a complete file, or a failure of the video domain (platform/errors.h)
@@ -34,6 +34,10 @@ struct VideoWriterSettings {
   // Frames per second, as the source declares it: the level follows it (the time scale says
   // nothing about the rate). Not a positive finite number: taken as kAssumedFrameRate.
   double frameRate = 0;
+  // The frames appended: bgra8, or gray8 for grey pictures, coded as their luma with neutral
+  // colour (the same file as BGRA frames of those greys, without a quarter of the bytes to draw
+  // and convert).
+  PixelFormat frameFormat = PixelFormat::bgra8;
 };
 
 // The rate a track without a declared one is coded for.
@@ -60,13 +64,13 @@ class VideoWriter {
   // and changes nothing.
   Result<void> start(const VideoWriterSettings& settings);
 
-  // BGRA buffers of the track's size, once writing has begun; nothing before.
+  // Buffers of the track's size and frame format, once writing has begun; nothing before.
   PixelBufferPool* bufferPool() { return pool_.get(); }
 
   // True while the writer takes another frame without holding the caller back.
   bool readyForMoreFrames() const;
 
-  // Codes `frame` (bgra8 of the track's size) shown at `time`. Times are kept in the track's time
+  // Codes `frame` (of the track's size and frame format) shown at `time`. Times are kept in the track's time
   // scale, rounded to the nearest tick; a time that does not come after the last one written,
   // once rounded, is moved one tick after it, so the file's times always rise. A refused frame
   // stops writing: this and every later call give the failure.

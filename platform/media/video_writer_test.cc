@@ -285,28 +285,82 @@ TEST(VideoWriterTest, CancellingRemovesOnlyTheFileItCreated) {
   }
 }
 
-TEST(VideoWriterTest, RefusesFramesItCannotCode) {
-  test_support::TemporaryFolder folder;
-  std::unique_ptr<VideoWriter> writer = started((folder / "cut.mp4"), maskSettings(16, 16, 600));
-  ASSERT_TRUE(writer);
-  const std::shared_ptr<PixelBuffer> wrongSize = makePixelBuffer(PixelFormat::bgra8, 18, 16);
-  const Result<void> refused = writer->append(*wrongSize, kMediaTimeZero);
+// `frame` refused as a frame the track cannot code; then the writer fails as it said.
+void expectRefusedFrame(VideoWriter& writer, const PixelBuffer& frame) {
+  const Result<void> refused = writer.append(frame, kMediaTimeZero);
   ASSERT_FALSE(refused);
   EXPECT_EQ(refused.error().domain, kVideoDomain);
   EXPECT_EQ(refused.error().code, static_cast<int64_t>(VideoError::wrongFrame));
-  EXPECT_EQ(writer->status(), VideoWriterStatus::failed);
-  EXPECT_FALSE(writer->readyForMoreFrames());
+  EXPECT_EQ(writer.status(), VideoWriterStatus::failed);
+  EXPECT_FALSE(writer.readyForMoreFrames());
 
   // Writing has stopped: a good frame is refused for the same reason.
-  const Result<void> after = writer->append(*writer->bufferPool()->makeBuffer(), kMediaTimeZero);
+  const Result<void> after = writer.append(*writer.bufferPool()->makeBuffer(), kMediaTimeZero);
   ASSERT_FALSE(after);
   EXPECT_EQ(after.error().description, refused.error().description);
 
   // Finishing a failed writer still calls the completion once, with that failure.
-  const Result<void> finished = finish(*writer);
+  const Result<void> finished = finish(writer);
   ASSERT_FALSE(finished);
   EXPECT_EQ(finished.error().code, static_cast<int64_t>(VideoError::wrongFrame));
-  EXPECT_EQ(writer->status(), VideoWriterStatus::failed);
+  EXPECT_EQ(writer.status(), VideoWriterStatus::failed);
+}
+
+TEST(VideoWriterTest, RefusesFramesItCannotCode) {
+  struct Case {
+    const char* name;
+    PixelFormat track;  // the frame format the writer is started with
+    PixelFormat format;
+    int width;
+  };
+  for (const Case& c : {Case{"wrong size", PixelFormat::bgra8, PixelFormat::bgra8, 18},
+                        Case{"grey frame for a BGRA track", PixelFormat::bgra8, PixelFormat::gray8, 16},
+                        Case{"BGRA frame for a grey track", PixelFormat::gray8, PixelFormat::bgra8, 16}}) {
+    SCOPED_TRACE(c.name);
+    test_support::TemporaryFolder folder;
+    VideoWriterSettings settings = maskSettings(16, 16, 600);
+    settings.frameFormat = c.track;
+    std::unique_ptr<VideoWriter> writer = started((folder / "cut.mp4"), settings);
+    ASSERT_TRUE(writer);
+    const std::shared_ptr<PixelBuffer> wrong = makePixelBuffer(c.format, c.width, 16);
+    expectRefusedFrame(*writer, *wrong);
+  }
+}
+
+TEST(VideoWriterTest, GreyFramesMakeTheSameFileAsBgraFramesOfTheirGreys) {
+  test_support::TemporaryFolder folder;
+  std::string bytes[2];
+  const PixelFormat formats[2] = {PixelFormat::bgra8, PixelFormat::gray8};
+  for (int f = 0; f < 2; ++f) {
+    const std::string path = folder / (f == 0 ? "bgra.mp4" : "grey.mp4");
+    VideoWriterSettings settings = maskSettings(70, 38, 600);  // rows of no round size, odd chroma rows
+    settings.frameFormat = formats[f];
+    std::unique_ptr<VideoWriter> writer = started(path, settings);
+    ASSERT_TRUE(writer);
+    for (int i = 0; i < 14; ++i) {
+      std::shared_ptr<PixelBuffer> frame = writer->bufferPool()->makeBuffer();
+      ASSERT_TRUE(frame);
+      ASSERT_EQ(frame->format, formats[f]);
+      // Greys that change from pixel to pixel, so that each 2 x 2 block averages unlike greys.
+      for (int y = 0; y < frame->height; ++y) {
+        for (int x = 0; x < frame->width; ++x) {
+          const auto grey = static_cast<uint8_t>((x * 37 + y * 101 + i * 13) ^ (x * y));
+          if (f == 1) {
+            frame->row(y)[x] = grey;
+          } else {
+            uint8_t* pixel = frame->row(y) + 4 * x;
+            pixel[0] = pixel[1] = pixel[2] = grey;
+            pixel[3] = 255;
+          }
+        }
+      }
+      ASSERT_TRUE(writer->append(*frame, MediaTime{20 * i, 600}));
+    }
+    ASSERT_TRUE(finish(*writer));
+    bytes[f] = test_support::readFile(path);
+  }
+  EXPECT_GT(bytes[0].size(), 1000u);
+  EXPECT_TRUE(bytes[0] == bytes[1]) << "the grey frames made another file";
 }
 
 TEST(VideoWriterTest, AFrameAfterFinishingBeganIsRefusedAndTheFileCompletesAsItWas) {
@@ -336,7 +390,10 @@ TEST(VideoWriterTest, AFrameAfterFinishingBeganIsRefusedAndTheFileCompletesAsItW
 
 TEST(VideoWriterTest, RefusesSettingsAnH264TrackCannotHave) {
   test_support::TemporaryFolder folder;
-  for (VideoWriterSettings settings : {maskSettings(15, 16, 600), maskSettings(0, 0, 600), maskSettings(16, 16, 0)}) {
+  VideoWriterSettings threeBytes = maskSettings(16, 16, 600);
+  threeBytes.frameFormat = PixelFormat::rgb8;  // frames of a format the writer does not take
+  for (VideoWriterSettings settings :
+       {maskSettings(15, 16, 600), maskSettings(0, 0, 600), maskSettings(16, 16, 0), threeBytes}) {
     Result<std::unique_ptr<VideoWriter>> created = VideoWriter::create((folder / "odd.mp4"));
     ASSERT_TRUE(created);
     const Result<void> started = created.value()->start(settings);

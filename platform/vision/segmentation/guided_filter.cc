@@ -1,6 +1,11 @@
 #include "platform/vision/segmentation/guided_filter.h"
 
 #include <algorithm>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace platform::vision {
 
@@ -27,36 +32,66 @@ void stretchBilinear(const FloatPlane& from, FloatPlane& to) {
   }
 }
 
+namespace {
+
+// Row `y` of `to` from `sums`, the window's column sums of that row: each point the sum of its
+// (2 radius + 1) columns, moved right one column at a time, over the number of cells inside.
+// Takes kRows rows at once: their sums are chains of additions of their own, which a processor
+// runs side by side where one row alone waits for each addition before the next.
+template <int kRows>
+void sumAcross(const float* sums, int y, int radius, int height, FloatPlane& to) {
+  const int width = to.width;
+  float sum[kRows] = {};
+  int rows[kRows];
+  const float* in[kRows];
+  float* out[kRows];
+  for (int k = 0; k < kRows; ++k) {
+    rows[k] = std::min(y + k + radius, height - 1) - std::max(y + k - radius, 0) + 1;
+    in[k] = sums + static_cast<size_t>(y + k) * static_cast<size_t>(width);
+    out[k] = to.row(y + k);
+  }
+  for (int x = 0; x < std::min(radius, width); ++x) {
+    for (int k = 0; k < kRows; ++k) sum[k] += in[k][x];
+  }
+  for (int x = 0; x < width; ++x) {
+    const bool entering = x + radius < width, leaving = x - radius - 1 >= 0;
+    const int columns = std::min(x + radius, width - 1) - std::max(x - radius, 0) + 1;
+    for (int k = 0; k < kRows; ++k) {
+      if (entering) sum[k] += in[k][x + radius];
+      if (leaving) sum[k] -= in[k][x - radius - 1];
+      out[k][x] = sum[k] / static_cast<float>(rows[k] * columns);
+    }
+  }
+}
+
+}  // namespace
+
 void boxMean(const FloatPlane& from, int radius, FloatPlane& to, std::vector<float>& columns) {
   const int width = from.width, height = from.height;
   to.resize(width, height);
-  // Column sums over the rows of the window, moved down one row at a time; then each output row
-  // sums its window of column sums, moved right one column at a time.
-  columns.assign(static_cast<size_t>(width), 0.0f);
+  // Column sums over the rows of the window, moved down one row at a time and kept for every row
+  // (after a running row of them); then each output row sums its window of column sums.
+  const size_t rowLength = static_cast<size_t>(width);
+  columns.assign(rowLength * (static_cast<size_t>(height) + 1), 0.0f);
+  float* running = columns.data() + rowLength * static_cast<size_t>(height);
   for (int y = 0; y < std::min(radius, height); ++y) {
     const float* row = from.row(y);
-    for (int x = 0; x < width; ++x) columns[x] += row[x];
+    for (int x = 0; x < width; ++x) running[x] += row[x];
   }
   for (int y = 0; y < height; ++y) {
     if (y + radius < height) {
       const float* entering = from.row(y + radius);
-      for (int x = 0; x < width; ++x) columns[x] += entering[x];
+      for (int x = 0; x < width; ++x) running[x] += entering[x];
     }
     if (y - radius - 1 >= 0) {
       const float* leaving = from.row(y - radius - 1);
-      for (int x = 0; x < width; ++x) columns[x] -= leaving[x];
+      for (int x = 0; x < width; ++x) running[x] -= leaving[x];
     }
-    const int rows = std::min(y + radius, height - 1) - std::max(y - radius, 0) + 1;
-    float* out = to.row(y);
-    float sum = 0.0f;
-    for (int x = 0; x < std::min(radius, width); ++x) sum += columns[x];
-    for (int x = 0; x < width; ++x) {
-      if (x + radius < width) sum += columns[x + radius];
-      if (x - radius - 1 >= 0) sum -= columns[x - radius - 1];
-      const int cells = rows * (std::min(x + radius, width - 1) - std::max(x - radius, 0) + 1);
-      out[x] = sum / static_cast<float>(cells);
-    }
+    std::copy(running, running + width, columns.data() + rowLength * static_cast<size_t>(y));
   }
+  int y = 0;
+  for (; y + 4 <= height; y += 4) sumAcross<4>(columns.data(), y, radius, height, to);
+  for (; y < height; ++y) sumAcross<1>(columns.data(), y, radius, height, to);
 }
 
 namespace {
@@ -109,6 +144,42 @@ void stretchAcross(const FloatPlane& plane, int to, const std::vector<int>& left
       wide[x] = low + (high - low) * weight[x];
     }
   }
+}
+
+// The loop at the end of applyToPicture on four pixels at a time, as far as whole fours go; gives
+// how many pixels it did. The same operations in the same order on each pixel as the loop, so
+// the same bytes.
+int applyFourAtATime(const float* a0, const float* a1, const float* a2, const float* b, const uint8_t* bgra,
+                     int width, float steepness, uint8_t* out) {
+  int x = 0;
+#if defined(__SSE2__)
+  const __m128 toUnit = _mm_set1_ps(1.0f / 255.0f), half = _mm_set1_ps(0.5f), steep = _mm_set1_ps(steepness);
+  const __m128 one = _mm_set1_ps(1.0f), zero = _mm_setzero_ps(), full = _mm_set1_ps(255.0f);
+  const __m128i lowByte = _mm_set1_epi32(0xFF), white = _mm_set1_epi32(255);
+  for (; x + 4 <= width; x += 4) {
+    __m128i pixels;
+    std::memcpy(&pixels, bgra + 4 * x, sizeof pixels);
+    const __m128 blue = _mm_cvtepi32_ps(_mm_and_si128(pixels, lowByte));
+    const __m128 green = _mm_cvtepi32_ps(_mm_and_si128(_mm_srli_epi32(pixels, 8), lowByte));
+    const __m128 red = _mm_cvtepi32_ps(_mm_and_si128(_mm_srli_epi32(pixels, 16), lowByte));
+    const __m128 fitted = _mm_add_ps(_mm_add_ps(_mm_mul_ps(_mm_loadu_ps(a0 + x), red), _mm_mul_ps(_mm_loadu_ps(a1 + x), green)),
+                                     _mm_mul_ps(_mm_loadu_ps(a2 + x), blue));
+    const __m128 q = _mm_add_ps(_mm_loadu_ps(b + x), _mm_mul_ps(fitted, toUnit));
+    const __m128 value = _mm_add_ps(half, _mm_mul_ps(_mm_sub_ps(q, half), steep));
+    const __m128i rounded = _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(value, full), half));
+    // 255 from 1 up, the rounded value above 0, and 0 elsewhere (a value that is not a number too).
+    const __m128i atLeastOne = _mm_castps_si128(_mm_cmpge_ps(value, one));
+    const __m128i aboveZero = _mm_castps_si128(_mm_cmpgt_ps(value, zero));
+    const __m128i inside = _mm_and_si128(_mm_andnot_si128(atLeastOne, aboveZero), rounded);
+    const __m128i bytes = _mm_or_si128(inside, _mm_and_si128(atLeastOne, white));
+    const __m128i packed = _mm_packus_epi16(_mm_packs_epi32(bytes, bytes), _mm_setzero_si128());
+    const int four = _mm_cvtsi128_si32(packed);
+    std::memcpy(out + x, &four, 4);
+  }
+#else
+  (void)a0, (void)a1, (void)a2, (void)b, (void)bgra, (void)width, (void)steepness, (void)out;
+#endif
+  return x;
 }
 
 }  // namespace
@@ -205,7 +276,8 @@ void GuidedFilter::applyToPicture(const BgraPlane& picture, float steepness, med
     const float* b = rows_[3].data();
     const uint8_t* p = picture.bytes.data() + static_cast<size_t>(y) * picture.width * 4;
     uint8_t* out = mask.row(y);
-    for (int x = 0; x < picture.width; ++x) {
+    const int done = applyFourAtATime(a0, a1, a2, b, p, picture.width, steepness, out);
+    for (int x = done; x < picture.width; ++x) {
       const float q = b[x] + (a0[x] * p[4 * x + 2] + a1[x] * p[4 * x + 1] + a2[x] * p[4 * x]) * (1.0f / 255.0f);
       // Written so that a value that is not a number (never expected) becomes 0, not a wild byte.
       const float value = 0.5f + (q - 0.5f) * steepness;

@@ -45,7 +45,9 @@ class SelfieSegmenter final : public PersonSegmenter {
   // A mask buffer from the pool of that size.
   Result<std::shared_ptr<media::PixelBuffer>> newMask(int width, int height) {
     if (!pool_ || pool_->width() != width || pool_->height() != height) {
-      pool_.emplace(media::PixelFormat::gray8, width, height, 2);
+      // Four: a caller that passes masks between threads holds a few at once (matte: two
+      // waiting, one being drawn, one being made), and each one more would be a new block.
+      pool_.emplace(media::PixelFormat::gray8, width, height, 4);
     }
     std::shared_ptr<media::PixelBuffer> mask = pool_->makeBuffer();
     if (!mask) return personSegmentationError(PersonSegmentationError::outOfMemory, "out of memory for the mask");
