@@ -46,6 +46,24 @@ void samplePixel(const media::ImageView& image, int bpp, ChannelOffsets at, Bord
   }
 }
 
+// The mix of a pixel pair on `top` and the pair below it on `bottom`, weighted by how near the
+// point lies to the left and right column and to the upper and lower row, with the weights and
+// sums formed as samplePixel forms them.
+inline void mixFour(const uint8_t* top, const uint8_t* bottom, int bpp, ChannelOffsets at, double left,
+                    double right, double upper, double lower, float sum[3]) {
+  const float w00 = static_cast<float>(left * upper), w10 = static_cast<float>(right * upper);
+  const float w01 = static_cast<float>(left * lower), w11 = static_cast<float>(right * lower);
+  const int offsets[3] = {at.r, at.g, at.b};
+  for (int c = 0; c < 3; ++c) {
+    const int o = offsets[c];
+    float s = w00 * top[o];
+    s += w10 * top[bpp + o];
+    s += w01 * bottom[o];
+    s += w11 * bottom[bpp + o];
+    sum[c] = s;
+  }
+}
+
 // The same mix as samplePixel for a point whose four neighbours lie inside the picture, as nearly
 // every sample of a crop does, and for any point of a picture at least 2 x 2 with Border::replicate
 // (clamped to the edge first): no test per neighbour. On the last column or row the pair of
@@ -63,19 +81,8 @@ inline bool sampleInside(const media::ImageView& image, int bpp, ChannelOffsets 
   }
   const int x0 = std::min(static_cast<int>(x), image.width - 2), y0 = std::min(static_cast<int>(y), image.height - 2);
   const double ax = x - x0, ay = y - y0;
-  const float w00 = static_cast<float>((1 - ax) * (1 - ay)), w10 = static_cast<float>(ax * (1 - ay));
-  const float w01 = static_cast<float>((1 - ax) * ay), w11 = static_cast<float>(ax * ay);
   const uint8_t* top = image.row(y0) + static_cast<ptrdiff_t>(x0) * bpp;
-  const uint8_t* bottom = top + image.bytesPerRow;
-  const int offsets[3] = {at.r, at.g, at.b};
-  for (int c = 0; c < 3; ++c) {
-    const int o = offsets[c];
-    float s = w00 * top[o];
-    s += w10 * top[bpp + o];
-    s += w01 * bottom[o];
-    s += w11 * bottom[bpp + o];
-    sum[c] = s;
-  }
+  mixFour(top, top + image.bytesPerRow, bpp, at, 1 - ax, ax, 1 - ay, ay, sum);
   return true;
 }
 
@@ -124,24 +131,13 @@ void fillUpright(const media::ImageView& image, int bpp, ChannelOffsets at, Bord
   thread_local std::vector<AxisSample> columns, rows;
   axisSamples(startX, stepX, width, image.width, border, columns);
   axisSamples(startY, stepY, height, image.height, border, rows);
-  const int offsets[3] = {at.r, at.g, at.b};
   for (const AxisSample& r : rows) {
     const uint8_t* top = r.inside ? image.row(r.first) : nullptr;
     for (const AxisSample& c : columns) {
       float sum[3];
       if (r.inside && c.inside) {
-        const float w00 = static_cast<float>(c.near * r.near), w10 = static_cast<float>(c.far * r.near);
-        const float w01 = static_cast<float>(c.near * r.far), w11 = static_cast<float>(c.far * r.far);
         const uint8_t* t = top + static_cast<ptrdiff_t>(c.first) * bpp;
-        const uint8_t* b = t + image.bytesPerRow;
-        for (int k = 0; k < 3; ++k) {
-          const int o = offsets[k];
-          float s = w00 * t[o];
-          s += w10 * t[bpp + o];
-          s += w01 * b[o];
-          s += w11 * b[bpp + o];
-          sum[k] = s;
-        }
+        mixFour(t, t + image.bytesPerRow, bpp, at, c.near, c.far, r.near, r.far, sum);
       } else {
         samplePixel(image, bpp, at, border, c.at, r.at, sum);
       }
