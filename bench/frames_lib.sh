@@ -1,6 +1,6 @@
 # Shared by the benchmarks (sourced, not run): making a folder of 1280x720 frames from one
-# picture or from the webcam clip, printing one measured run as a table row, and finding a
-# program in another build.
+# picture or from the webcam clip, printing one measured run as a table row, finding a program in
+# another build, measuring one run that must succeed, and the median and largest of figures.
 
 # make_frames PICTURE FOLDER COUNT: FOLDER/all holds COUNT frames (the picture scaled to the frame
 # height and centred; a little noise keeps the frames from being identical) and FOLDER/first100
@@ -53,3 +53,22 @@ program() {
   [ -x "$folder/bin/$name" ] || { echo "$(basename "$0" .sh): no $name in $folder" >&2; exit 2; }
   echo "$folder/bin/$name"
 }
+
+# measured_line NAME COMMAND...: bench/measure's line for one run of COMMAND (with `measure` and
+# `work` set by the caller). A run that fails prints its errors and the command, and stops the
+# bench (the caller runs under set -e).
+measured_line() {
+  local name=$1 line
+  shift
+  line=$("$measure" "$@" 2>"$work/err")
+  if [[ $line != *" status=0" ]]; then
+    cat "$work/err" >&2
+    echo "$name: failed: $*" >&2
+    exit 1
+  fi
+  echo "$line"
+}
+
+# median FIGURES / largest FIGURES: of space-separated numbers.
+median() { tr ' ' '\n' <<<"$1" | grep . | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+largest() { tr ' ' '\n' <<<"$1" | grep . | sort -g | tail -n 1; }

@@ -77,20 +77,13 @@ output() {
   "${words[@]}" 2>/dev/null
 }
 
-median() { tr ' ' '\n' <<<"$1" | grep . | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
-largest() { tr ' ' '\n' <<<"$1" | grep . | sort -g | tail -n 1; }
 
 declare -A cpu peak same
 for ((r = 0; r < rounds; r++)); do
   for i in "${!labels[@]}"; do
     for build in "$root/build" "$other"; do
       # shellcheck disable=SC2046  # the command is split into words on purpose
-      line=$("$measure" $(command "$build" "$i") 2>"$work/err")
-      if [[ $line != *" status=0" ]]; then
-        cat "$work/err" >&2
-        echo "memory_peaks: failed: $(command "$build" "$i")" >&2
-        exit 1
-      fi
+      line=$(measured_line memory_peaks $(command "$build" "$i"))
       cpu[$build,$i]+="$(sed -n 's/.*cpu=\([0-9.]*\).*/\1/p' <<<"$line") "
       peak[$build,$i]+="$(sed -n 's/.*peak_kib=\([0-9]*\).*/\1/p' <<<"$line") "
     done

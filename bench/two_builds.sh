@@ -58,8 +58,6 @@ command() {
   esac
 }
 
-median() { tr ' ' '\n' <<<"$1" | grep . | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
-largest() { tr ' ' '\n' <<<"$1" | grep . | sort -g | tail -n 1; }
 
 declare -A took cpu peak
 for ((r = 0; r < rounds; r++)); do
@@ -67,12 +65,7 @@ for ((r = 0; r < rounds; r++)); do
     for build in "$root/build" "$other"; do
       rm -f "$work/cut.mp4"
       # shellcheck disable=SC2046  # the command is split into words on purpose
-      line=$("$measure" $(command "$build" "$i") 2>"$work/err")
-      if [[ $line != *" status=0" ]]; then
-        cat "$work/err" >&2
-        echo "two_builds: failed: $(command "$build" "$i")" >&2
-        exit 1
-      fi
+      line=$(measured_line two_builds $(command "$build" "$i"))
       took[$build,$i]+="$(sed -n 's/.*seconds=\([0-9.]*\).*/\1/p' <<<"$line") "
       cpu[$build,$i]+="$(sed -n 's/.*cpu=\([0-9.]*\).*/\1/p' <<<"$line") "
       peak[$build,$i]+="$(sed -n 's/.*peak_kib=\([0-9]*\).*/\1/p' <<<"$line") "

@@ -31,7 +31,6 @@ clips=("$@")
 vision=$root/build/frame_analysis/vision
 measure=$root/build/bench/measure
 
-median() { tr ' ' '\n' <<<"$1" | grep . | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 field() { sed -n "s/.*$1=\([0-9.]*\).*/\1/p" <<<"$2"; }
 
 echo "vision on $count frames of 1280x720 per clip ($(nproc) processors, load $(cut -d' ' -f1 /proc/loadavg); medians of $rounds turns)"

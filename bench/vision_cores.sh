@@ -27,7 +27,6 @@ labels=("vision full" "vision full, one worker" "vision faces" "vision faces, on
 commands=("$vision $work 25" "taskset -c 0 $vision $work 25" "$vision $work 25 faces"
   "taskset -c 0 $vision $work 25 faces" "ffmpeg -v error -threads 1 -f image2 -i $work/%05d.jpg -f null -")
 
-median() { tr ' ' '\n' <<<"$1" | grep . | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
 # Runs every command RUNS times, interleaved, and prints a row per command: the median seconds,
 # frames per second, for the programs the speedup over the one-worker path (its seconds over
